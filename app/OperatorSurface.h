@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+
+// How a command reports to the operator. The window, the command line and
+// the tests each implement it; the texts themselves belong to the commands.
+class OperatorSurface {
+public:
+    virtual ~OperatorSurface() = default;
+
+    // Status panel 0 (page capacity), 1 (write progress) or 2 (outcome).
+    virtual void setStatus(int panel, const QString& text) = 0;
+    // Show what has changed now, before the command goes on.
+    virtual void repaintNow() {}
+    // A modal message, with an optional caption.
+    virtual void message(const QString& text, const QString& caption = QString()) = 0;
+    // Page `page` (1-based) is being prepared for sending.
+    virtual void preparingPage(int page) { (void)page; }
+    // Progress of a long job, 0 .. maximum.
+    virtual void progress(int value, int maximum) {
+        (void)value;
+        (void)maximum;
+    }
+};
