@@ -62,9 +62,11 @@ QWidget* TTwpMain::createSettingsRow() {
     Edit5 = makeSpinner("Edit5", defs[2]);
     Edit6 = makeSpinner("Edit6", defs[3]);
     Edit7 = makeSpinner("Edit7", defs[4]);
-    const std::pair<const char*, QSpinBox*> spinners[] = {
-        {defs[0].label, Edit3}, {defs[1].label, Edit4}, {defs[2].label, Edit5},
-        {defs[3].label, Edit6}, {defs[4].label, Edit7}};
+    const std::pair<const char*, QSpinBox*> spinners[] = {{defs[0].label, Edit3},
+                                                          {defs[1].label, Edit4},
+                                                          {defs[2].label, Edit5},
+                                                          {defs[3].label, Edit6},
+                                                          {defs[4].label, Edit7}};
     for (const auto& [label, spin] : spinners) {
         row->addWidget(new QLabel(QString::fromLatin1(label)));
         row->addWidget(spin);

@@ -5,7 +5,7 @@
 // How a command reports to the operator. The window, the command line and
 // the tests each implement it; the texts themselves belong to the commands.
 class OperatorSurface {
-public:
+  public:
     virtual ~OperatorSurface() = default;
 
     // Status panel 0 (page capacity), 1 (write progress) or 2 (outcome).

@@ -3,7 +3,9 @@
 #include <QCoreApplication>
 #include <QDir>
 
-QString executableFolder() { return QCoreApplication::applicationDirPath(); }
+QString executableFolder() {
+    return QCoreApplication::applicationDirPath();
+}
 
 QString resolveInFolder(const QString& folder, const QString& fileName) {
     if (fileName.isEmpty()) {

@@ -27,27 +27,56 @@ bool Settings::operator==(const Settings& other) const {
 }
 
 std::array<int, kSettingCount> settingValues(const Settings& s) {
-    return {s.NUM,          s.WIDTH,         s.HEIGHT,        s.COMM, s.SCAN,
-            s.RG_SWAP ? 1 : 0, s.COLOR_SWAP ? 1 : 0, s.ADJUST ? 1 : 0, s.TYPE, s.BPS};
+    return {s.NUM,
+            s.WIDTH,
+            s.HEIGHT,
+            s.COMM,
+            s.SCAN,
+            s.RG_SWAP ? 1 : 0,
+            s.COLOR_SWAP ? 1 : 0,
+            s.ADJUST ? 1 : 0,
+            s.TYPE,
+            s.BPS};
 }
 
 void applySettingValue(Settings& s, int index, long long value) {
     const SettingDef& def = settingDefs().at(static_cast<size_t>(index));
-    const int clamped = def.isFlag ? (value == 1 ? 1 : 0)
-                                   : static_cast<int>(std::clamp<long long>(
-                                         value, def.minimum, def.maximum));
+    const int clamped =
+        def.isFlag ? (value == 1 ? 1 : 0)
+                   : static_cast<int>(std::clamp<long long>(value, def.minimum, def.maximum));
     switch (index) {
-        case 0: s.NUM = clamped; break;
-        case 1: s.WIDTH = clamped; break;
-        case 2: s.HEIGHT = clamped; break;
-        case 3: s.COMM = clamped; break;
-        case 4: s.SCAN = clamped; break;
-        case 5: s.RG_SWAP = clamped == 1; break;
-        case 6: s.COLOR_SWAP = clamped == 1; break;
-        case 7: s.ADJUST = clamped == 1; break;
-        case 8: s.TYPE = clamped; break;
-        case 9: s.BPS = clamped; break;
-        default: break;
+        case 0:
+            s.NUM = clamped;
+            break;
+        case 1:
+            s.WIDTH = clamped;
+            break;
+        case 2:
+            s.HEIGHT = clamped;
+            break;
+        case 3:
+            s.COMM = clamped;
+            break;
+        case 4:
+            s.SCAN = clamped;
+            break;
+        case 5:
+            s.RG_SWAP = clamped == 1;
+            break;
+        case 6:
+            s.COLOR_SWAP = clamped == 1;
+            break;
+        case 7:
+            s.ADJUST = clamped == 1;
+            break;
+        case 8:
+            s.TYPE = clamped;
+            break;
+        case 9:
+            s.BPS = clamped;
+            break;
+        default:
+            break;
     }
 }
 

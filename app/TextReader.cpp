@@ -2,8 +2,12 @@
 
 namespace {
 
-bool isLineEnd(char c) { return c == '\n' || c == '\r'; }
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\f' || c == '\v'; }
+bool isLineEnd(char c) {
+    return c == '\n' || c == '\r';
+}
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\f' || c == '\v';
+}
 
 constexpr long long kSaturation = 1'000'000'000'000'000LL;
 

@@ -9,7 +9,7 @@
 // line is skipped after it, and a name line is taken whole. Lines end in
 // CR LF, LF or a lone CR.
 class TextReader {
-public:
+  public:
     explicit TextReader(QByteArray data) : m_data(std::move(data)) {}
 
     bool atEnd() const { return m_pos >= m_data.size(); }
@@ -31,7 +31,7 @@ public:
     // then skips the rest of its line.
     Number readNumber();
 
-private:
+  private:
     void skipLineEnd();
 
     QByteArray m_data;

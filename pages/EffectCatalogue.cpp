@@ -49,16 +49,26 @@ const QStringList& entryEffects() {
 
 const QStringList& exitEffects() {
     static const QStringList effects = {
-        QStringLiteral("立即消失"),         QStringLiteral("向左移出"),
-        QStringLiteral("向右移出"),         QStringLiteral("向上移出"),
-        QStringLiteral("向下移出"),         QStringLiteral("左右向中间闭合"),
-        QStringLiteral("上下向中间闭合"),   QStringLiteral("四周向中心闭合"),
-        QStringLiteral("中间向左右打开"),   QStringLiteral("中间向上下打开"),
-        QStringLiteral("中心向四周打开"),   QStringLiteral("从左向右逐列擦除"),
-        QStringLiteral("从右向左逐列擦除"), QStringLiteral("从两边向中间逐列擦除"),
-        QStringLiteral("从中间向两边逐列擦除"), QStringLiteral("从上向下逐行擦除"),
-        QStringLiteral("从下向上逐行擦除"), QStringLiteral("从上下向中间逐行擦除"),
-        QStringLiteral("从中间向上下逐行擦除"), QStringLiteral("隔行交错擦除"),
+        QStringLiteral("立即消失"),
+        QStringLiteral("向左移出"),
+        QStringLiteral("向右移出"),
+        QStringLiteral("向上移出"),
+        QStringLiteral("向下移出"),
+        QStringLiteral("左右向中间闭合"),
+        QStringLiteral("上下向中间闭合"),
+        QStringLiteral("四周向中心闭合"),
+        QStringLiteral("中间向左右打开"),
+        QStringLiteral("中间向上下打开"),
+        QStringLiteral("中心向四周打开"),
+        QStringLiteral("从左向右逐列擦除"),
+        QStringLiteral("从右向左逐列擦除"),
+        QStringLiteral("从两边向中间逐列擦除"),
+        QStringLiteral("从中间向两边逐列擦除"),
+        QStringLiteral("从上向下逐行擦除"),
+        QStringLiteral("从下向上逐行擦除"),
+        QStringLiteral("从上下向中间逐行擦除"),
+        QStringLiteral("从中间向上下逐行擦除"),
+        QStringLiteral("隔行交错擦除"),
     };
     return effects;
 }
@@ -68,4 +78,6 @@ const QStringList& addModes() {
     return modes;
 }
 
-QString unknownCodeText(int code) { return QStringLiteral("code %1").arg(code); }
+QString unknownCodeText(int code) {
+    return QStringLiteral("code %1").arg(code);
+}

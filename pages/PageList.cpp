@@ -75,8 +75,7 @@ QString PageList::editSpinner(const QString& text, QString& fieldText, int& posi
 }
 
 QString PageList::editDispTime(const QString& text) {
-    return editSpinner(text, m_fields.dispTimeText, m_fields.dispTimePosition,
-                       &PlayItem::DispTime);
+    return editSpinner(text, m_fields.dispTimeText, m_fields.dispTimePosition, &PlayItem::DispTime);
 }
 
 QString PageList::editDispSpeed(const QString& text) {
@@ -135,8 +134,9 @@ void PageList::selectTab(int tab) {
 
 QString PageList::addPage() {
     if (m_pageCount >= kMaxPages) {
-        return QStringLiteral("The list already holds %1 pages, the most it can hold: "
-                              "no page was added.")
+        return QStringLiteral(
+                   "The list already holds %1 pages, the most it can hold: "
+                   "no page was added.")
             .arg(kMaxPages);
     }
     m_captions << tabCaption(static_cast<int>(m_captions.size()) + 1, CaptionStyle::Number);
@@ -196,8 +196,9 @@ PlaceResult PageList::placeGeneratedPages(const QString& base, int n, CaptionSty
     showCurrentPage();
     m_deleteEnabled = m_pageCount > 1;
     if (result.leftOut > 0) {
-        result.message = QStringLiteral("The list holds at most %1 pages: %2 of the %3 new pages "
-                                        "were placed, %4 were left out.")
+        result.message = QStringLiteral(
+                             "The list holds at most %1 pages: %2 of the %3 new pages "
+                             "were placed, %4 were left out.")
                              .arg(kMaxPages)
                              .arg(result.placed)
                              .arg(n)

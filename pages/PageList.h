@@ -50,7 +50,7 @@ struct PlaceResult {
 // tab strip, the current page and the parameter panel. The window mirrors
 // what this reports; every rule lives here.
 class PageList {
-public:
+  public:
     static constexpr int kSlotCount = 256;
     static constexpr int kMaxPages = 255;
     static constexpr int kSpinnerMin = 0;
@@ -100,7 +100,7 @@ public:
     void clickAddMode(int index);
     void chooseScope(Scope scope);
 
-private:
+  private:
     template <typename Setter>
     void applyToScope(Setter setter);
     QString editSpinner(const QString& text, QString& fieldText, int& position,

@@ -53,8 +53,9 @@ PlayListParse parsePlayList(const QByteArray& data) {
     TextReader reader(data);
     while (!reader.atEnd()) {
         if (static_cast<int>(result.pages.size()) == PageList::kMaxPages) {
-            result.notes << QStringLiteral("The list holds at most %1 pages: the pages after "
-                                           "page %1 (from line %2 on) were left out.")
+            result.notes << QStringLiteral(
+                                "The list holds at most %1 pages: the pages after "
+                                "page %1 (from line %2 on) were left out.")
                                 .arg(PageList::kMaxPages)
                                 .arg(reader.lineNumber());
             break;
@@ -68,8 +69,9 @@ PlayListParse parsePlayList(const QByteArray& data) {
         for (uint8_t* field : fields) {
             const TextReader::Number number = reader.readNumber();
             if (number.status == TextReader::NumberStatus::EndOfFile) {
-                result.notes << QStringLiteral("Page %1 is cut short: the file ends at line %2; "
-                                               "the page was not loaded.")
+                result.notes << QStringLiteral(
+                                    "Page %1 is cut short: the file ends at line %2; "
+                                    "the page was not loaded.")
                                     .arg(page)
                                     .arg(number.line);
                 whole = false;
@@ -77,8 +79,9 @@ PlayListParse parsePlayList(const QByteArray& data) {
             }
             if (number.status == TextReader::NumberStatus::NotANumber) {
                 result.error = QStringLiteral("Invalid numeric input");
-                result.notes << QStringLiteral("Line %1 (page %2) is not a number; the pages "
-                                               "before it were loaded.")
+                result.notes << QStringLiteral(
+                                    "Line %1 (page %2) is not a number; the pages "
+                                    "before it were loaded.")
                                     .arg(number.line)
                                     .arg(page);
                 whole = false;
@@ -117,8 +120,8 @@ LoadListOutcome loadPlayList(const QString& path, PageList* pages) {
     }
     outcome.messages << parse.notes;
     if (parse.pages.empty()) {
-        outcome.messages << QStringLiteral("%1 holds no whole page; the list was not changed.")
-                                .arg(path);
+        outcome.messages
+            << QStringLiteral("%1 holds no whole page; the list was not changed.").arg(path);
         return outcome;
     }
     pages->loadPages(parse.pages);

@@ -30,8 +30,8 @@ QByteArray formatPlayList(const PlayList& list, int pageCount);
 
 struct PlayListParse {
     std::vector<PlayItem> pages;  // whole pages read, at most 255
-    QString error;     // why reading stopped early ("Invalid numeric input", ...)
-    QStringList notes;  // pages left out beyond 255, a last page cut short
+    QString error;                // why reading stopped early ("Invalid numeric input", ...)
+    QStringList notes;            // pages left out beyond 255, a last page cut short
 };
 
 // Reads pages until the end of the data: a name line, then five numbers,
@@ -44,8 +44,8 @@ PlayListParse parsePlayList(const QByteArray& data);
 QString savePlayList(const QString& path, const PageList& pages);
 
 struct LoadListOutcome {
-    bool loaded = false;     // the list was replaced
-    QStringList messages;    // for the operator, in order
+    bool loaded = false;   // the list was replaced
+    QStringList messages;  // for the operator, in order
 };
 
 // LOADLIST from the given path into the page list. The pages read before an

@@ -1,0 +1,181 @@
+#include "pages/PlayListFile.h"
+#include "tests/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QTemporaryDir>
+
+namespace {
+
+PlayItem page(const QString& name, int in, int out, int add, int time, int speed) {
+    PlayItem item;
+    item.FileName = name;
+    item.InMode = static_cast<uint8_t>(in);
+    item.OutMode = static_cast<uint8_t>(out);
+    item.AddMode = static_cast<uint8_t>(add);
+    item.DispTime = static_cast<uint8_t>(time);
+    item.DispSpeed = static_cast<uint8_t>(speed);
+    return item;
+}
+
+QByteArray lines(std::initializer_list<const char*> texts) {
+    QByteArray bytes;
+    for (const char* text : texts) {
+        bytes += text;
+        bytes += "\r\n";
+    }
+    return bytes;
+}
+
+TEST(PlayListFile, OneBlankPageIsSixLines) {
+    const PageList list;
+    EXPECT_EQ(formatPlayList(list.items(), list.PageCount()), lines({"", "0", "0", "0", "5", "0"}));
+}
+
+TEST(PlayListFile, SaveAndLoadRoundTripToAFixedPoint) {
+    const std::vector<PlayItem> pages = {
+        page("/home/sign/shop front.bmp", 40, 19, 1, 255, 0),
+        page("", 0, 0, 0, 5, 0),
+        page(QStringLiteral("第一页 café.jpg"), 1, 2, 0, 44, 200),
+        page("LCTXT1.bmp", 255, 255, 255, 0, 255),
+        page("  leading and trailing blanks  ", 3, 0, 0, 9, 9),
+    };
+    PageList list;
+    list.loadPages(pages);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("shop.lis");
+    ASSERT_TRUE(savePlayList(path, list).isEmpty());
+    const QByteArray first = readBytes(path);
+    EXPECT_EQ(first.count("\r\n"), 30);
+    EXPECT_TRUE(first.startsWith("/home/sign/shop front.bmp\r\n40\r\n19\r\n1\r\n255\r\n0\r\n\r\n"));
+
+    PageList loaded;
+    const LoadListOutcome outcome = loadPlayList(path, &loaded);
+    EXPECT_TRUE(outcome.loaded);
+    EXPECT_TRUE(outcome.messages.isEmpty());
+    ASSERT_EQ(loaded.PageCount(), 5);
+    for (int k = 1; k <= 5; ++k) {
+        EXPECT_EQ(loaded.item(k), pages[static_cast<size_t>(k - 1)]) << "page " << k;
+    }
+    ASSERT_TRUE(savePlayList(path, loaded).isEmpty());
+    EXPECT_EQ(readBytes(path), first);
+}
+
+TEST(PlayListFile, ExtensionIsForcedToLis) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"/tmp/list.txt", "/tmp/list.lis"},
+        {"/tmp/list", "/tmp/list.lis"},
+        {"/tmp/a.b/list", "/tmp/a.b/list.lis"},
+        {"/tmp/x.y.txt", "/tmp/x.y.lis"},
+        {"list.LIS", "list.lis"},
+        {"/tmp/.hidden", "/tmp/.hidden.lis"},
+    };
+    for (const auto& [chosen, written] : cases) {
+        EXPECT_EQ(withListExtension(chosen), written);
+    }
+    QTemporaryDir dir;
+    ASSERT_TRUE(savePlayList(dir.filePath("typed.txt"), PageList{}).isEmpty());
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"typed.lis"});
+}
+
+struct ParseCase {
+    const char* name;
+    QByteArray content;
+    int pages;
+    const char* error;
+    int notes;
+};
+
+TEST(PlayListFile, ParsesWholePagesAndSaysWhatItLeftOut) {
+    QByteArray big;
+    for (int i = 0; i < 257; ++i) {
+        big += lines({"p.bmp", "1", "0", "0", "5", "0"});
+    }
+    const ParseCase cases[] = {
+        {"three pages from 18 lines",
+         lines({"a", "1", "0", "0", "5", "0", "b", "2", "0", "0", "5", "0", "c", "3", "0", "0", "5",
+                "0"}),
+         3, "", 0},
+        {"blank lines before a number are skipped", "a\r\n\r\n1\r\n0\r\n0\r\n\r\n5\r\n0\r\n", 1, "",
+         0},
+        {"LF line ends", "a\n1\n0\n0\n5\n0\n", 1, "", 0},
+        {"no line end after the last number", "a\r\n1\r\n0\r\n0\r\n5\r\n0", 1, "", 0},
+        {"non-number on page 2",
+         lines({"a", "1", "0", "0", "5", "0", "b", "x", "0", "0", "5", "0"}), 1,
+         "Invalid numeric input", 1},
+        {"last page cut short", lines({"a", "1", "0", "0", "5", "0", "b", "1", "0"}), 1, "", 1},
+        {"trailing empty line is a cut-short page", lines({"a", "1", "0", "0", "5", "0", ""}), 1,
+         "", 1},
+        {"more than 255 pages", big, 255, "", 1},
+        {"empty file", "", 0, "", 0},
+    };
+    for (const ParseCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const PlayListParse parse = parsePlayList(c.content);
+        EXPECT_EQ(static_cast<int>(parse.pages.size()), c.pages);
+        EXPECT_EQ(parse.error, QString::fromLatin1(c.error));
+        EXPECT_EQ(parse.notes.size(), c.notes) << parse.notes.join(" | ").toStdString();
+    }
+    const PlayListParse cut = parsePlayList(lines({"a", "1", "0", "0", "5", "0", "b", "1", "0"}));
+    EXPECT_TRUE(cut.notes.value(0).contains("line 10")) << cut.notes.value(0).toStdString();
+}
+
+TEST(PlayListFile, LoadKeepsLowEightBitsAndReadsLegacyNames) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("old.lis");
+    ASSERT_TRUE(writeBytes(path, "caf\xe9 menu.bmp\r\n300\r\n256\r\n-1\r\n44\r\n1000\r\n"));
+    PageList list;
+    ASSERT_TRUE(loadPlayList(path, &list).loaded);
+    EXPECT_EQ(list.item(1), page(QStringLiteral("café menu.bmp"), 44, 0, 255, 44, 232));
+}
+
+TEST(PlayListFile, LoadReplacesTheListOrLeavesItAlone) {
+    QTemporaryDir dir;
+    PageList list;
+    list.addPage();
+    list.setPagePicture("second.bmp");
+    list.addPage();
+    list.setPagePicture("third.bmp");
+
+    {
+        SCOPED_TRACE("missing file");
+        const LoadListOutcome outcome = loadPlayList(dir.filePath("none.lis"), &list);
+        EXPECT_FALSE(outcome.loaded);
+        EXPECT_EQ(outcome.messages.size(), 1);
+        EXPECT_EQ(list.PageCount(), 3);
+    }
+    {
+        SCOPED_TRACE("no whole page");
+        const QString path = dir.filePath("bad.lis");
+        ASSERT_TRUE(writeBytes(path, lines({"a", "oops"})));
+        const LoadListOutcome outcome = loadPlayList(path, &list);
+        EXPECT_FALSE(outcome.loaded);
+        EXPECT_EQ(outcome.messages.value(0), "Invalid numeric input");
+        EXPECT_EQ(list.PageCount(), 3);
+        EXPECT_EQ(list.currentTab(), 2);
+    }
+    {
+        SCOPED_TRACE("a page then an error: the page stays loaded");
+        const QString path = dir.filePath("half.lis");
+        ASSERT_TRUE(writeBytes(path, lines({"one.bmp", "1", "0", "0", "5", "0", "two", "q"})));
+        const LoadListOutcome outcome = loadPlayList(path, &list);
+        EXPECT_TRUE(outcome.loaded);
+        EXPECT_EQ(outcome.messages.value(0), "Invalid numeric input");
+        EXPECT_EQ(list.PageCount(), 1);
+        EXPECT_EQ(list.tabCaptions(), QStringList{"1"});
+        EXPECT_FALSE(list.deleteEnabled());
+        EXPECT_EQ(list.item(1).FileName, "one.bmp");
+        EXPECT_EQ(list.item(2).FileName, "second.bmp");  // the half-read page left it alone
+        EXPECT_EQ(list.item(3).FileName, "third.bmp");
+    }
+}
+
+TEST(PlayListFile, FailedSaveLeavesTheOldFile) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkdir("taken.lis"));
+    EXPECT_FALSE(savePlayList(dir.filePath("taken.lis"), PageList{}).isEmpty());
+    EXPECT_FALSE(savePlayList("/nonexistent/folder/x.lis", PageList{}).isEmpty());
+}
+
+}  // namespace
