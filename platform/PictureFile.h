@@ -19,7 +19,7 @@ constexpr qint64 kMaxPictureBytes = 256LL * 1024 * 1024;
 // libjpeg, everything else (".bmp") with Qt's image reader. When targetSize
 // is not empty and a JPEG is at least twice as large in both directions, it is
 // decoded at 1/2, 1/4 or 1/8 size, never smaller than targetSize. Errors name
-// the file.
+// the file. Transparent parts come out black, as unlit on the sign.
 PictureLoad loadPicture(const QString& path, QSize targetSize = QSize());
 
 // Decodes JPEG data held in memory, as loadPicture does for a JPEG file.

@@ -10,6 +10,7 @@ PACKAGES=(
     libgtest-dev libgmock-dev
     clang-format
     xvfb xauth
+    imagemagick
 )
 
 missing=()
