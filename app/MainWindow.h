@@ -1,18 +1,35 @@
 #pragma once
 
+#include "app/Layout.h"
+#include "app/OperatorSurface.h"
 #include "app/Settings.h"
+#include "pages/PageList.h"
+#include "pages/Preview.h"
 
 #include <QMainWindow>
 
 #include <functional>
 
+class QAction;
 class QCheckBox;
 class QComboBox;
+class QFrame;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QScrollArea;
 class QSpinBox;
+class QTabBar;
+class PreviewSurface;
+class TForm1;
+class TForm2;
+class TForm3;
+class TForm5;
 
 // The main window. Its handlers read the controls, call the core and show
-// what the core reports.
-class TTwpMain : public QMainWindow {
+// what the core reports; the page list and its rules live in PageList.
+class TTwpMain : public QMainWindow, public OperatorSurface {
     Q_OBJECT
   public:
     using MessageFn = std::function<void(const QString& text, const QString& caption)>;
@@ -21,19 +38,91 @@ class TTwpMain : public QMainWindow {
     // modal message (a message box unless given; tests record the texts).
     explicit TTwpMain(const QString& folder, MessageFn showMessage = {}, QWidget* parent = nullptr);
 
+    // The dialogs, created after the main window, in this order.
+    void attachDialogs(TForm1* form1, TForm2* form2, TForm3* form3, TForm5* form5);
+
     // The ten settings as the controls hold them now.
     Settings settings() const;
     void setSettings(const Settings& settings);
 
+    const PageList& pages() const { return m_pages; }
+    const MainLayout& currentLayout() const { return m_layout; }
+    // What the preview surface shows now.
+    QImage previewShown() const;
+
+    // The commands behind the file dialogs, for a chosen file.
+    void loadFile(const QString& path);      // LOADFILE
+    void saveListTo(const QString& path);    // SAVE LIST
+    void loadListFrom(const QString& path);  // LOADLIST
+    // A list given when the program starts: loaded, then page 1 shown.
+    void openListAtStart(const QString& path);
+
+    // OperatorSurface
+    void setStatus(int panel, const QString& text) override;
+    void repaintNow() override;
+    void message(const QString& text, const QString& caption = QString()) override;
+    void preparingPage(int page) override;
+    void progress(int value, int maximum) override;
+
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
   private:
+    void createToolbar();
     QWidget* createSettingsRow();
-    void readSettings();
+    QWidget* createParameterPanel();
+    void createStatusBar();
+    void creationStep();
+
+    // Handlers
+    void AddFileClick();
+    void ToolButton1Click();  // SAVE LIST
+    void BitBtn1Click();      // LOADLIST
+    void AddMuClick();
+    void DelMuClick();
+    void TabClick(int tab);
+    void m_EditBmpClick();
+    void m_EditTxtClick();
+    void ToolButton2Click();  // SETUP
+    void DispPlayClick();
+    void DispPlayDblClick();
+    void fieldEdited(bool time, const QString& text);
+
+    // Mirrors the page list's tabs, fields and DELETE state.
+    void showPageList();
+    void relayout();
+    void redrawPreview();
+    QString currentPageFile() const;
+    QImage renderPreview();
 
     QString m_folder;
     MessageFn showMessage;
+    PageList m_pages;
+    PictureCache m_pictures;
+    MainLayout m_layout;
+    bool m_unscaled = false;
+    QString m_pendingFieldError;
+    bool m_syncing = false;
+
+    TForm1* m_form1 = nullptr;
+    TForm2* m_form2 = nullptr;
+    TForm3* m_form3 = nullptr;
+    TForm5* m_form5 = nullptr;
+
+    // Toolbar
+    QAction* m_Send;
+    QAction* m_EditTxt;
+    QAction* m_EditBmp;
+    QAction* m_Help;  // TIME
+    QAction* m_Exit;  // MODE
+    QAction* ToolButton1;
+    QAction* ToolButton2;
+    QRadioButton* Ra1;
+    QRadioButton* Ra2;
+
+    // Settings row
     QSpinBox* Edit3;       // NUM
     QSpinBox* Edit4;       // WIDTH
     QSpinBox* Edit5;       // HEIGHT
@@ -44,4 +133,24 @@ class TTwpMain : public QMainWindow {
     QCheckBox* CheckBox3;  // ADJUST
     QComboBox* ComboBox1;  // TYPE
     QComboBox* ComboBox2;  // BPS
+    QPushButton* BitBtn2;  // READ PARA
+
+    // Preview, parameter panel, tabs, progress
+    QScrollArea* m_scroll;
+    QWidget* m_stage;
+    QFrame* Panel1;
+    PreviewSurface* DispPlay;
+    QWidget* m_panel;
+    QSpinBox* Edit2;  // DISPTIME
+    QSpinBox* Edit1;  // DISPSPEED
+    QComboBox* InModeList;
+    QComboBox* OutModeList;
+    QComboBox* AddModeList;
+    QPushButton* AddMu;
+    QPushButton* DelMu;
+    QPushButton* AddFile;
+    QPushButton* BitBtn1;  // LOADLIST
+    QTabBar* Tab;
+    QProgressBar* PBar;
+    QLabel* m_statusPanels[3];
 };

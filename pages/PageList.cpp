@@ -167,6 +167,9 @@ void PageList::deletePage() {
 }
 
 void PageList::setPagePicture(const QString& fileName) {
+    if (currentPage() == 0) {
+        return;  // no page selected: slot 0 is not a page
+    }
     m_list[static_cast<size_t>(currentPage())].FileName = fileName;
 }
 

@@ -1,14 +1,29 @@
 #include "app/MainWindow.h"
 #include "app/SettingsFile.h"
+#include "controller/ParameterDialog.h"
+#include "import/DocumentImportDialog.h"
+#include "import/SpreadsheetImportDialog.h"
+#include "import/TextComposerDialog.h"
+#include "platform/PictureFile.h"
 #include "tests/TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFrame>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QSpinBox>
+#include <QTabBar>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
 
 namespace {
 
@@ -20,29 +35,87 @@ struct Recorded {
 };
 
 template <typename T>
-T* control(TTwpMain& window, const char* name) {
+T* control(QWidget& window, const char* name) {
     T* widget = window.findChild<T*>(QString::fromLatin1(name));
     EXPECT_NE(widget, nullptr) << name;
     return widget;
 }
 
+QStringList tabTexts(QWidget& window) {
+    QTabBar* tabs = control<QTabBar>(window, "Tab");
+    QStringList texts;
+    for (int i = 0; i < tabs->count(); ++i) {
+        texts << tabs->tabText(i);
+    }
+    return texts;
+}
+
+void clickTab(QWidget& window, int index) {
+    QTabBar* tabs = control<QTabBar>(window, "Tab");
+    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(index).center());
+}
+
+// The window as a person starts it: the five windows in their order.
+struct Program {
+    explicit Program(const QString& folder)
+        : window(folder, recorded.fn()),
+          form1(&window),
+          form2(&window),
+          form3(&window),
+          form5(&window) {
+        window.attachDialogs(&form1, &form2, &form3, &form5);
+        window.resize(1000, 700);
+        window.show();
+        QCoreApplication::processEvents();
+    }
+    Recorded recorded;
+    TTwpMain window;
+    TForm1 form1;
+    TForm2 form2;
+    TForm3 form3;
+    TForm5 form5;
+};
+
+QImage solid(QSize size, QColor colour) {
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(colour);
+    return image;
+}
+
 TEST(MainWindow, FirstStartHasTheDefaultsAndCloseWritesCkIni) {
     QTemporaryDir dir;
-    Recorded recorded;
     {
-        TTwpMain window(dir.path(), recorded.fn());
+        Program program(dir.path());
+        TTwpMain& window = program.window;
         EXPECT_EQ(window.settings(), Settings{});
-        EXPECT_EQ(control<QSpinBox>(window, "Edit4")->value(), 64);
-        EXPECT_EQ(control<QSpinBox>(window, "Edit5")->value(), 16);
-        EXPECT_EQ(control<QSpinBox>(window, "Edit6")->value(), 1);
-        EXPECT_TRUE(control<QCheckBox>(window, "CheckBox2")->isChecked());
         EXPECT_EQ(control<QComboBox>(window, "ComboBox2")->currentText(), "9600");
         EXPECT_EQ(control<QComboBox>(window, "ComboBox1")->count(), 27);
+        EXPECT_EQ(tabTexts(window), QStringList{"1"});
+        EXPECT_FALSE(control<QPushButton>(window, "DelMu")->isEnabled());
+        EXPECT_FALSE(control<QProgressBar>(window, "PBar")->isVisible());
+        EXPECT_EQ(control<QProgressBar>(window, "PBar")->maximum(), 100000);
+        for (const char* panel : {"StatusPanel0", "StatusPanel1", "StatusPanel2"}) {
+            EXPECT_TRUE(control<QLabel>(window, panel)->text().isEmpty());
+        }
+        EXPECT_EQ(control<QLabel>(window, "StatusPanel1")->width(), 200);
+        EXPECT_EQ(control<QComboBox>(window, "InModeList")->currentText(),
+                  "immediately manifestation");
+        EXPECT_EQ(control<QSpinBox>(window, "Edit2")->value(), 5);
+        EXPECT_TRUE(control<QRadioButton>(window, "Ra1")->isChecked());
+        for (const char* action : {"m_Send", "m_EditTxt", "m_EditBmp", "m_Help", "m_Exit",
+                                   "ToolButton1", "ToolButton2"}) {
+            EXPECT_NE(window.findChild<QAction*>(action), nullptr) << action;
+        }
+        EXPECT_EQ(window.findChild<QAction*>("m_Send")->text(), "SEND(&S)");
+        const QImage shown = window.previewShown();
+        EXPECT_EQ(shown.size(), QSize(64, 16));
+        EXPECT_EQ(shown.pixelColor(10, 10), QColor(Qt::black));
+
         control<QSpinBox>(window, "Edit4")->setValue(128);
         control<QComboBox>(window, "ComboBox1")->setCurrentIndex(26);
         window.close();
+        EXPECT_TRUE(program.recorded.messages.isEmpty());
     }
-    EXPECT_TRUE(recorded.messages.isEmpty());
     EXPECT_EQ(readBytes(QDir(dir.path()).filePath("ck.ini")),
               "1\r\n128\r\n16\r\n1\r\n16\r\n0\r\n1\r\n0\r\n26\r\n0\r\n");
 }
@@ -61,13 +134,169 @@ TEST(MainWindow, StartReadsCkIniAndReportsABadValue) {
 
 TEST(MainWindow, CloseSaysWhenCkIniCannotBeSaved) {
     QTemporaryDir dir;
-    const QString folder = QDir(dir.path()).filePath("program");
-    ASSERT_TRUE(QDir().mkpath(folder));
     Recorded recorded;
-    TTwpMain window(folder, recorded.fn());
-    ASSERT_TRUE(QDir(folder).mkdir("ck.ini"));  // something in the way
-    EXPECT_TRUE(window.close());                // closing is always allowed
+    TTwpMain window(dir.path(), recorded.fn());
+    ASSERT_TRUE(QDir(dir.path()).mkdir("ck.ini"));  // something in the way
+    EXPECT_TRUE(window.close());                    // closing is always allowed
     EXPECT_EQ(recorded.messages, QStringList{"CAN NOT SAVE PARAMETER"});
+}
+
+TEST(MainWindow, PreviewFrameFollowsTheLayoutRule) {
+    QTemporaryDir dir;
+    Program program(dir.path());
+    TTwpMain& window = program.window;
+    QFrame* frame = control<QFrame>(window, "Panel1");
+    QWidget* stage = frame->parentWidget();
+    struct Case {
+        int width, height;
+    };
+    for (const Case& c : {Case{128, 16}, Case{64, 16}, Case{256, 64}, Case{2048, 600}}) {
+        SCOPED_TRACE(c.width);
+        control<QSpinBox>(window, "Edit4")->setValue(c.width);
+        control<QSpinBox>(window, "Edit5")->setValue(c.height);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(frame->size(), QSize(c.width + 2, c.height + 2));
+        const QSize area = stage->parentWidget()->size();  // the scroll area's viewport
+        const int left = std::max(0, (area.width() - (c.width + 2)) / 2);
+        const int top = std::max(0, (area.height() - (c.height + 2)) / 2 - 30);
+        EXPECT_EQ(frame->pos(), QPoint(left, top));
+        const QRect panel = control<QWidget>(window, "ParameterPanel")->geometry();
+        EXPECT_EQ(panel.top(), frame->geometry().bottom() + 1 + 20);
+        const QRect tabs = control<QTabBar>(window, "Tab")->geometry();
+        EXPECT_EQ(tabs.top(), panel.bottom() + 1 + 10);
+        EXPECT_EQ(tabs.left(), panel.left());
+        EXPECT_EQ(tabs.width(), panel.width());
+        // Nothing is cut off: the stage is as large as all of it.
+        EXPECT_GE(stage->width(), frame->geometry().right() + 1);
+        EXPECT_GE(stage->height(), control<QProgressBar>(window, "PBar")->geometry().bottom());
+        EXPECT_EQ(window.previewShown().size(), QSize(c.width, c.height));
+    }
+}
+
+TEST(MainWindow, AddDeleteAndScopeThroughTheControls) {
+    QTemporaryDir dir;
+    Program program(dir.path());
+    TTwpMain& window = program.window;
+    QPushButton* add = control<QPushButton>(window, "AddMu");
+    QPushButton* remove = control<QPushButton>(window, "DelMu");
+    QSpinBox* time = control<QSpinBox>(window, "Edit2");
+    QComboBox* mode = control<QComboBox>(window, "InModeList");
+
+    QTest::mouseClick(add, Qt::LeftButton);
+    QTest::mouseClick(add, Qt::LeftButton);
+    EXPECT_EQ(tabTexts(window), (QStringList{"1", " 2", " 3"}));
+    EXPECT_TRUE(remove->isEnabled());
+    time->setValue(300);  // page 3
+    EXPECT_EQ(window.pages().item(3).DispTime, 44);
+
+    clickTab(window, 1);
+    EXPECT_EQ(window.pages().currentTab(), 1);
+    EXPECT_EQ(time->value(), 5);
+    QTest::mouseClick(remove, Qt::LeftButton);
+    EXPECT_EQ(tabTexts(window), (QStringList{"1", " 2"}));
+    EXPECT_EQ(window.pages().currentTab(), 1);
+    EXPECT_EQ(control<QTabBar>(window, "Tab")->currentIndex(), 1);
+    EXPECT_EQ(window.pages().item(2).DispTime, 44);
+    EXPECT_EQ(time->value(), 300 % 256);
+
+    // ALL: DISPMODE goes to every page; back to SINGLE: only the current one.
+    QTest::mouseClick(control<QRadioButton>(window, "Ra2"), Qt::LeftButton);
+    mode->setCurrentIndex(40);
+    emit mode->activated(40);
+    EXPECT_EQ(window.pages().item(1).InMode, 40);
+    EXPECT_EQ(window.pages().item(2).InMode, 40);
+    QTest::mouseClick(control<QRadioButton>(window, "Ra1"), Qt::LeftButton);
+    mode->setCurrentIndex(3);
+    emit mode->activated(3);
+    EXPECT_EQ(window.pages().item(1).InMode, 40);
+    EXPECT_EQ(window.pages().item(2).InMode, 3);
+
+    QTest::mouseClick(remove, Qt::LeftButton);
+    EXPECT_FALSE(remove->isEnabled());
+    EXPECT_EQ(tabTexts(window), QStringList{"1"});
+}
+
+TEST(MainWindow, LoadFileSetsThePagePictureAndShowsIt) {
+    QTemporaryDir dir;
+    Program program(dir.path());
+    TTwpMain& window = program.window;
+    const QString jpeg = QDir(dir.path()).filePath("RED.JPG");
+    ASSERT_TRUE(solid(QSize(640, 480), QColor(250, 0, 0)).save(jpeg, "JPEG", 95));
+
+    QTest::mouseClick(control<QPushButton>(window, "AddMu"), Qt::LeftButton);
+    window.loadFile(jpeg);
+    EXPECT_EQ(window.pages().item(2).FileName, jpeg);
+    EXPECT_TRUE(window.pages().item(1).FileName.isEmpty());
+    QImage shown = window.previewShown();
+    EXPECT_NEAR(shown.pixelColor(30, 8).red(), 250, 4);
+    EXPECT_LT(shown.pixelColor(30, 8).green(), 8);
+
+    // Page 1 is blank: black. A broken picture: black with a red cross.
+    clickTab(window, 0);
+    EXPECT_EQ(window.previewShown().pixelColor(30, 8), QColor(Qt::black));
+    const QString broken = QDir(dir.path()).filePath("broken.bmp");
+    ASSERT_TRUE(writeBytes(broken, "BM this is not a picture"));
+    window.loadFile(broken);
+    EXPECT_EQ(window.pages().item(1).FileName, broken);
+    EXPECT_EQ(program.recorded.messages.size(), 1);
+    shown = window.previewShown();
+    EXPECT_EQ(shown.pixelColor(0, 0).red(), 220);
+    EXPECT_EQ(shown.pixelColor(30, 2), QColor(Qt::black));
+
+    // Another extension does nothing.
+    window.loadFile(QDir(dir.path()).filePath("notes.pdf"));
+    EXPECT_EQ(window.pages().item(1).FileName, broken);
+}
+
+TEST(MainWindow, PictureOnABlankPageOpensABlackCanvas) {
+    QTemporaryDir dir;
+    QTemporaryDir bin;
+    const QString record = QDir(bin.path()).filePath("record.txt");
+    const QString standIn = QDir(bin.path()).filePath("kolourpaint");
+    ASSERT_TRUE(writeBytes(standIn, QStringLiteral("#!/bin/sh\npwd > '%1.tmp'\necho \"$@\" >> "
+                                                   "'%1.tmp'\nmv '%1.tmp' '%1'\n")
+                                        .arg(record)
+                                        .toUtf8()));
+    QFile::setPermissions(standIn, QFile::permissions(standIn) | QFileDevice::ExeOwner);
+    const QByteArray oldPath = qgetenv("PATH");
+    qputenv("PATH", bin.path().toUtf8() + ":" + oldPath);
+
+    Program program(dir.path());
+    program.window.findChild<QAction*>("m_EditBmp")->trigger();
+    qputenv("PATH", oldPath);
+
+    const QImage canvas(QDir(dir.path()).filePath("qzrn.bmp"));
+    EXPECT_EQ(canvas.size(), QSize(66, 18));
+    EXPECT_EQ(canvas.pixelColor(33, 9), QColor(Qt::black));
+    EXPECT_TRUE(program.window.pages().item(1).FileName.isEmpty());
+
+    QElapsedTimer timer;
+    timer.start();
+    while (!QFile::exists(record) && timer.elapsed() < 10000) {
+        QThread::msleep(20);
+    }
+    EXPECT_EQ(readBytes(record), QDir(dir.path()).canonicalPath().toUtf8() + "\nqzrn.bmp\n");
+}
+
+TEST(MainWindow, SaveAndLoadListThroughTheWindow) {
+    QTemporaryDir dir;
+    Program program(dir.path());
+    TTwpMain& window = program.window;
+    QTest::mouseClick(control<QPushButton>(window, "AddMu"), Qt::LeftButton);
+    control<QSpinBox>(window, "Edit1")->setValue(7);
+    window.saveListTo(QDir(dir.path()).filePath("show.txt"));
+    ASSERT_TRUE(QFile::exists(QDir(dir.path()).filePath("show.lis")));
+
+    QTest::mouseClick(control<QPushButton>(window, "AddMu"), Qt::LeftButton);
+    window.loadListFrom(QDir(dir.path()).filePath("show.lis"));
+    EXPECT_EQ(tabTexts(window), (QStringList{"1", "2"}));
+    EXPECT_EQ(window.pages().currentTab(), -1);
+    EXPECT_TRUE(control<QPushButton>(window, "DelMu")->isEnabled());
+    // Until a tab is clicked the page fields take no edits.
+    EXPECT_FALSE(control<QSpinBox>(window, "Edit1")->isEnabled());
+    clickTab(window, 1);
+    EXPECT_TRUE(control<QSpinBox>(window, "Edit1")->isEnabled());
+    EXPECT_EQ(control<QSpinBox>(window, "Edit1")->value(), 7);
 }
 
 }  // namespace

@@ -1,0 +1,35 @@
+#include "pages/PreviewWindow.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+PreviewSurface::PreviewSurface(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("DispPlay"));
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setCursor(Qt::PointingHandCursor);
+    setToolTip(QStringLiteral("Click: the picture at its own size. Double click: open it."));
+}
+
+void PreviewSurface::paintEvent(QPaintEvent*) {
+    if (m_renderer) {
+        m_shown = m_renderer();
+    }
+    QPainter painter(this);
+    painter.fillRect(rect(), Qt::black);
+    painter.drawImage(QPoint(0, 0), m_shown);
+}
+
+void PreviewSurface::mouseReleaseEvent(QMouseEvent* event) {
+    // The release that ends a double click is not another click.
+    if (event->button() == Qt::LeftButton && !m_doubleClicking) {
+        emit clicked();
+    }
+    m_doubleClicking = false;
+}
+
+void PreviewSurface::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        m_doubleClicking = true;
+        emit doubleClicked();
+    }
+}
