@@ -2,6 +2,7 @@
 
 #include "app/ProgramFolder.h"
 #include "app/SettingsFile.h"
+#include "controller/ControllerCommands.h"
 #include "controller/ParameterDialog.h"
 #include "import/DocumentImportDialog.h"
 #include "import/PictureImport.h"
@@ -11,6 +12,7 @@
 #include "pages/PlayListFile.h"
 #include "pages/PreviewWindow.h"
 #include "platform/DesktopShell.h"
+#include "transfer/SendDriver.h"
 
 #include <QAction>
 #include <QApplication>
@@ -78,7 +80,10 @@ QLabel* caption(const char* text) {
 }  // namespace
 
 TTwpMain::TTwpMain(const QString& folder, MessageFn messageFn, QWidget* parent)
-    : QMainWindow(parent), m_folder(folder), showMessage(std::move(messageFn)) {
+    : QMainWindow(parent),
+      m_folder(folder),
+      showMessage(std::move(messageFn)),
+      m_link(folder, *this) {
     setObjectName(QStringLiteral("TwpMain"));
     setWindowTitle(QStringLiteral("Marquee"));
     if (!showMessage) {
@@ -163,10 +168,9 @@ void TTwpMain::createToolbar() {
     bar->addWidget(Ra1);
     bar->addWidget(Ra2);
 
-    // The controller commands arrive with the serial link.
-    for (QAction* action : {m_Send, m_Help, m_Exit}) {
-        action->setEnabled(false);
-    }
+    connect(m_Send, &QAction::triggered, this, &TTwpMain::m_SendClick);
+    connect(m_Help, &QAction::triggered, this, &TTwpMain::m_HelpClick);
+    connect(m_Exit, &QAction::triggered, this, &TTwpMain::m_ExitClick);
     connect(m_EditTxt, &QAction::triggered, this, &TTwpMain::m_EditTxtClick);
     connect(m_EditBmp, &QAction::triggered, this, &TTwpMain::m_EditBmpClick);
     connect(ToolButton1, &QAction::triggered, this, &TTwpMain::ToolButton1Click);
@@ -221,7 +225,7 @@ QWidget* TTwpMain::createSettingsRow() {
     row->addStretch(1);
 
     BitBtn2 = makeButton("BitBtn2", "READ PARA");
-    BitBtn2->setEnabled(false);  // arrives with the serial link
+    connect(BitBtn2, &QPushButton::clicked, this, &TTwpMain::BitBtn2Click);
     row->addWidget(BitBtn2);
 
     // WIDTH or HEIGHT changed: the preview frame is re-laid, pages untouched.
@@ -350,6 +354,11 @@ void TTwpMain::attachDialogs(TForm1* form1, TForm2* form2, TForm3* form3, TForm5
     m_form2 = form2;
     m_form3 = form3;
     m_form5 = form5;
+    if (m_form5) {
+        connect(m_form5, &TForm5::saveRequested, this, &TTwpMain::saveParameters);
+        connect(m_form5, &TForm5::readRequested, this, &TTwpMain::BitBtn2Click);
+        connect(m_form5, &TForm5::downloadRequested, this, &TTwpMain::downloadSetupImage);
+    }
 }
 
 Settings TTwpMain::settings() const {
@@ -556,6 +565,70 @@ void TTwpMain::loadFile(const QString& path) {
     }
 }
 
+void TTwpMain::m_SendClick() {
+    QDir::setCurrent(m_folder);
+    sendPages(m_link, *this, settings(), m_pages, m_folder);
+    m_sendingPage = QImage();
+    redrawPreview();
+}
+
+void TTwpMain::m_HelpClick() {
+    setClock(m_link, *this, settings(), QDateTime());
+}
+
+void TTwpMain::m_ExitClick() {
+    sendPlayModes(m_link, *this, settings(), m_pages);
+}
+
+void TTwpMain::BitBtn2Click() {
+    const ReadParaResult result = readParameters(m_link, *this, settings());
+    if (!result.received) {
+        return;
+    }
+    if (m_form5) {
+        m_form5->clearGeometry();
+    }
+    if (result.apply) {
+        setSettings(result.settings);
+        if (m_form5) {
+            m_form5->showParameters(result.parameters);
+        }
+    }
+}
+
+void TTwpMain::saveParameters() {
+    if (!m_form5) {
+        return;
+    }
+    const ExchangeResult result =
+        ::saveParameters(m_link, *this, settings(), m_form5->parameters());
+    if (result.stage != ExchangeResult::Stage::PortError) {
+        setSettings(settingsAfterSave(settings(), m_form5->parameters()));
+    }
+}
+
+void TTwpMain::downloadSetupImage() {
+    if (!m_form5) {
+        return;
+    }
+    QDir::setCurrent(m_folder);
+    const int type = m_form5->downloadType();
+    const SetupImage setup = loadSetupImage(m_folder, type);
+    if (!setup.error.isEmpty()) {
+        showMessage(setup.error, QString());
+        return;
+    }
+    const ExchangeResult result = downloadSetup(m_link, *this, settings(), setup.image);
+    if (result.stage == ExchangeResult::Stage::PortError) {
+        return;
+    }
+    const ControllerParameters defaults = defaultParameters(type);
+    m_form5->showParameters(defaults);
+    Settings s = settingsAfterSave(settings(), defaults);
+    s.TYPE = type;
+    setSettings(s);
+}
+
 void TTwpMain::m_EditBmpClick() {
     const Settings s = settings();
     const QString error = editPagePicture(currentPageFile(), m_folder, QSize(s.WIDTH, s.HEIGHT));
@@ -588,6 +661,9 @@ QString TTwpMain::currentPageFile() const {
 
 QImage TTwpMain::renderPreview() {
     const QSize screen(Edit4->value(), Edit5->value());
+    if (!m_sendingPage.isNull()) {
+        return m_sendingPage;
+    }
     const QString file = currentPageFile();
     if (file.isEmpty()) {
         return previewImage(nullptr, screen);
@@ -673,8 +749,9 @@ void TTwpMain::message(const QString& text, const QString& caption) {
     showMessage(text, caption);
 }
 
-void TTwpMain::preparingPage(int page) {
+void TTwpMain::preparingPage(int page, const QImage& image) {
     TabClick(page - 1);
+    m_sendingPage = image;
     DispPlay->repaint();
 }
 

@@ -5,6 +5,7 @@
 #include "app/Settings.h"
 #include "pages/PageList.h"
 #include "pages/Preview.h"
+#include "transfer/Link.h"
 
 #include <QMainWindow>
 
@@ -61,7 +62,7 @@ class TTwpMain : public QMainWindow, public OperatorSurface {
     void setStatus(int panel, const QString& text) override;
     void repaintNow() override;
     void message(const QString& text, const QString& caption = QString()) override;
-    void preparingPage(int page) override;
+    void preparingPage(int page, const QImage& image) override;
     void progress(int value, int maximum) override;
 
   protected:
@@ -83,6 +84,12 @@ class TTwpMain : public QMainWindow, public OperatorSurface {
     void AddMuClick();
     void DelMuClick();
     void TabClick(int tab);
+    void m_SendClick();
+    void m_HelpClick();         // TIME
+    void m_ExitClick();         // MODE
+    void BitBtn2Click();        // READ PARA
+    void saveParameters();      // TForm5 "save parameter"
+    void downloadSetupImage();  // TForm5 "Download"
     void m_EditBmpClick();
     void m_EditTxtClick();
     void ToolButton2Click();  // SETUP
@@ -103,6 +110,8 @@ class TTwpMain : public QMainWindow, public OperatorSurface {
     PictureCache m_pictures;
     MainLayout m_layout;
     bool m_unscaled = false;
+    QImage m_sendingPage;  // the page being prepared for sending, shown as is
+    Link m_link;
     QString m_pendingFieldError;
     bool m_syncing = false;
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QImage>
 #include <QString>
 
 // How a command reports to the operator. The window, the command line and
@@ -14,8 +15,12 @@ class OperatorSurface {
     virtual void repaintNow() {}
     // A modal message, with an optional caption.
     virtual void message(const QString& text, const QString& caption = QString()) = 0;
-    // Page `page` (1-based) is being prepared for sending.
-    virtual void preparingPage(int page) { (void)page; }
+    // Page `page` (1-based) is being prepared for sending; image is what it
+    // will show on the sign.
+    virtual void preparingPage(int page, const QImage& image) {
+        (void)page;
+        (void)image;
+    }
     // Progress of a long job, 0 .. maximum.
     virtual void progress(int value, int maximum) {
         (void)value;

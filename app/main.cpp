@@ -4,11 +4,13 @@
 #include "import/DocumentImportDialog.h"
 #include "import/SpreadsheetImportDialog.h"
 #include "import/TextComposerDialog.h"
+#include "platform/Fonts.h"
 
 #include <QApplication>
 #include <QScreen>
 
 int main(int argc, char* argv[]) {
+    installFontConfig();
     QApplication app(argc, argv);
     // The main window first (its creation step reads ck.ini), then the
     // dialogs in their fixed order.

@@ -1,21 +1,17 @@
 // marquee-cli: the commands of the window without a window, for scripts.
 
-#include "app/ProgramFolder.h"
-#include "app/Settings.h"
-#include "app/SettingsFile.h"
+#include "cli/Commands.h"
+#include "cli/Emulator.h"
+#include "platform/Fonts.h"
 
-#include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QTextStream>
+#include <QGuiApplication>
 
-#include <cstdio>
+#include <unistd.h>
 
 namespace {
-
-// Exit status: 0 done (the controller acknowledged), 1 no or wrong reply,
-// 2 bad usage or bad input (nothing was sent), 3 the port could not be opened.
-enum ExitStatus { kOk = 0, kNoReply = 1, kBadUsage = 2, kPortError = 3 };
 
 const char kUsage[] =
     "usage: marquee-cli [--folder DIR] COMMAND [ARGS]\n"
@@ -23,75 +19,76 @@ const char kUsage[] =
     "Programs LED sign controllers over a serial line, without a window.\n"
     "\n"
     "options:\n"
-    "  --folder DIR   the program folder (ck.ini, pages, port links comN);\n"
-    "                 default: the folder of this executable\n"
-    "  --help         show this text\n"
+    "  --folder DIR         the program folder (ck.ini, pages, port links comN);\n"
+    "                       default: the folder of this executable\n"
+    "  --help               show this text\n"
     "\n"
     "commands:\n"
-    "  settings       print the ten settings as read from DIR/ck.ini\n"
+    "  send LIST.lis        send the list's pages to the controller (SEND)\n"
+    "  build LIST.lis OUT   write to OUT the exact bytes that send would write\n"
+    "  mode LIST.lis        send the play table alone (MODE)\n"
+    "  time                 set the controller clock from this computer's clock (TIME)\n"
+    "  read-para            read the parameter block, print it, store the received\n"
+    "                       NUM, TYPE, WIDTH, HEIGHT, BPS, SCAN in ck.ini (READ PARA)\n"
+    "  save-para [NAME=VALUE..]  send the parameter block; store num, width, high,\n"
+    "                       scan mode, data com and bps in ck.ini. Names and start\n"
+    "                       values: num=1 type=0 width=64 high=16 clock=18432000\n"
+    "                       bps=9600 scan=16 freq=100 light=<maximum> swap8=0\n"
+    "                       datacom=1 oecom=1 autoswitch=0 translate=0 satoff=0\n"
+    "                       sunoff=0 on=8:00:00 off=18:00:00 english=0\n"
+    "  download TYPE        send the setup image DIR/setupTYPE of module type\n"
+    "                       TYPE (0..26) and store its defaults in ck.ini\n"
+    "  settings             print the ten settings as read from DIR/ck.ini\n"
+    "  emulate [OPTIONS]    play the controller on a pseudo-terminal linked as DIR/comN;\n"
+    "                       received pages become page1.png ... and playlist.txt\n"
+    "      --num N --port N                  controller number and port (ck.ini)\n"
+    "      --width N --height N --scan N --type N --color-swap [0|1] --rg-swap [0|1]\n"
+    "                                        the screen, to draw the pages (ck.ini)\n"
+    "      --out DIR                         where the pictures go (default DIR)\n"
+    "      --report-defaults                 report controller number 0xFF (defaults)\n"
+    "      --silent --wrong-reply --delay MS --extra N   misbehave\n"
+    "      --once          stop after the first end of data or clock frame\n"
+    "      --timeout SEC   stop after SEC seconds without traffic\n"
     "\n"
+    "Settings come from DIR/ck.ini as the window reads them at start-up; the\n"
+    "port is \"com\" + COMM: DIR/comN if present, else /dev/ttyS<N-1>.\n"
     "Status texts go to standard output, messages to standard error.\n"
-    "Exit status: 0 done; 1 no reply or a wrong reply; 2 bad usage or bad input\n"
-    "(nothing was sent); 3 the port could not be opened.\n";
-
-QTextStream& out() {
-    static QTextStream stream(stdout);
-    return stream;
-}
-
-QTextStream& err() {
-    static QTextStream stream(stderr);
-    return stream;
-}
+    "Exit status: 0 the controller acknowledged; 1 no reply or a wrong reply;\n"
+    "2 bad usage or bad input (nothing was sent); 3 the port could not be opened.\n";
 
 int usageError(const QString& text) {
-    err() << "marquee-cli: " << text << "\n" << kUsage;
-    err().flush();
-    return kBadUsage;
-}
-
-// Reads ck.ini the way the window does at start-up: a bad value is reported
-// and the values before it stay.
-Settings loadSettings(const QString& folder) {
-    Settings settings;
-    const SettingsReadResult result = readSettingsFile(folder, &settings);
-    if (!result.error.isEmpty()) {
-        err() << result.error << "\n";
-        err().flush();
-    }
-    return settings;
-}
-
-int printSettings(const QString& folder) {
-    const Settings settings = loadSettings(folder);
-    const auto& defs = settingDefs();
-    const auto values = settingValues(settings);
-    for (int i = 0; i < kSettingCount; ++i) {
-        out() << defs[static_cast<size_t>(i)].label << "=" << values[static_cast<size_t>(i)];
-        if (i == 8) {
-            out() << " (" << typeTexts().value(settings.TYPE) << ")";
-        } else if (i == 9) {
-            out() << " (" << bpsTexts().value(settings.BPS) << ")";
-        }
-        out() << "\n";
-    }
-    out().flush();
-    return kOk;
+    printError(QStringLiteral("marquee-cli: %1").arg(text));
+    printError(QString::fromLatin1(kUsage));
+    return kExitBadInput;
 }
 
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    QCoreApplication app(argc, argv);
-    QStringList args = app.arguments().mid(1);
-    QString folder = executableFolder();
+    // No window is ever shown: work without a display.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    // Qt wants a private runtime folder; make one instead of warning about it.
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+        const QByteArray runtime =
+            QFile::encodeName(QDir::temp().filePath(QStringLiteral("runtime-%1").arg(::getuid())));
+        QDir().mkpath(QString::fromLocal8Bit(runtime));
+        QFile::setPermissions(QString::fromLocal8Bit(runtime), QFileDevice::ReadOwner |
+                                                                   QFileDevice::WriteOwner |
+                                                                   QFileDevice::ExeOwner);
+        qputenv("XDG_RUNTIME_DIR", runtime);
+    }
+    installFontConfig();
+    QGuiApplication app(argc, argv);
+    QStringList args = QCoreApplication::arguments().mid(1);
+    QString folder = QCoreApplication::applicationDirPath();
 
     while (!args.isEmpty() && args.first().startsWith(QLatin1String("--"))) {
         const QString option = args.takeFirst();
         if (option == QLatin1String("--help")) {
-            out() << kUsage;
-            out().flush();
-            return kOk;
+            std::fputs(kUsage, stdout);
+            return kExitOk;
         }
         if (option == QLatin1String("--folder")) {
             if (args.isEmpty()) {
@@ -109,10 +106,44 @@ int main(int argc, char* argv[]) {
     if (args.isEmpty()) {
         return usageError(QStringLiteral("no command given"));
     }
-    QDir::setCurrent(folder);
     const QString command = args.takeFirst();
+    // Paths are taken relative to where the command was given, before the
+    // program folder becomes the current folder.
+    const QDir callerFolder = QDir::current();
+    auto absolute = [&](const QString& path) { return callerFolder.absoluteFilePath(path); };
+    QDir::setCurrent(folder);
+
     if (command == QLatin1String("settings") && args.isEmpty()) {
-        return printSettings(folder);
+        return runSettings(folder);
+    }
+    if (command == QLatin1String("emulate")) {
+        for (int i = 0; i + 1 < args.size(); ++i) {
+            if (args[i] == QLatin1String("--out")) {
+                args[i + 1] = absolute(args[i + 1]);
+            }
+        }
+        return runEmulator(folder, args);
+    }
+    if (command == QLatin1String("time") && args.isEmpty()) {
+        return runTime(folder);
+    }
+    if (command == QLatin1String("mode") && args.size() == 1) {
+        return runMode(folder, absolute(args[0]));
+    }
+    if (command == QLatin1String("read-para") && args.isEmpty()) {
+        return runReadPara(folder);
+    }
+    if (command == QLatin1String("save-para")) {
+        return runSavePara(folder, args);
+    }
+    if (command == QLatin1String("download") && args.size() == 1) {
+        return runDownload(folder, args[0]);
+    }
+    if (command == QLatin1String("send") && args.size() == 1) {
+        return runSend(folder, absolute(args[0]));
+    }
+    if (command == QLatin1String("build") && args.size() == 2) {
+        return runBuild(folder, absolute(args[0]), absolute(args[1]));
     }
     return usageError(QStringLiteral("unknown command or arguments: %1").arg(command));
 }

@@ -1,7 +1,318 @@
 #include "controller/ParameterDialog.h"
 
+#include "app/Settings.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+namespace {
+
+// The last 8 characters typed in the dialog, kept for the whole run.
+QString& keyWindow() {
+    static QString window(8, QChar(0));
+    return window;
+}
+
+QSpinBox* spin(const char* name, int minimum, int maximum, int value) {
+    auto* box = new QSpinBox;
+    box->setObjectName(QString::fromLatin1(name));
+    box->setRange(minimum, maximum);
+    box->setValue(value);
+    return box;
+}
+
+QCheckBox* check(const char* name, const QString& text, bool on) {
+    auto* box = new QCheckBox(text);
+    box->setObjectName(QString::fromLatin1(name));
+    box->setChecked(on);
+    return box;
+}
+
+QComboBox* list(const char* name, const QStringList& items, int index) {
+    auto* box = new QComboBox;
+    box->setObjectName(QString::fromLatin1(name));
+    box->addItems(items);
+    box->setCurrentIndex(index);
+    return box;
+}
+
+QLabel* label(const char* text) {
+    return new QLabel(QString::fromUtf8(text));
+}
+
+// "hour : minute" in one row.
+QWidget* timeRow(QSpinBox* hour, QSpinBox* minute) {
+    auto* row = new QWidget;
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(hour);
+    layout->addWidget(new QLabel(QStringLiteral(":")));
+    layout->addWidget(minute);
+    layout->addStretch(1);
+    return row;
+}
+
+}  // namespace
+
+void TForm5::feedAccessKey(QChar key) {
+    QString& window = keyWindow();
+    window = window.mid(1) + key;
+}
+
+bool TForm5::accessGranted() {
+    const QString& window = keyWindow();
+    return window == QLatin1String("47316092") || window.endsWith(QLatin1String("527")) ||
+           window.endsWith(QLatin1String("604"));
+}
+
 TForm5::TForm5(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("TForm5"));
     setWindowTitle(QStringLiteral("High class constitution"));
     setModal(true);
+
+    const ControllerParameters defaults;
+    Edit3 = spin("Edit3", 1, 254, defaults.num);
+    Edit4 = spin("Edit4", 16, 1024, defaults.width);
+    Edit5 = spin("Edit5", 2, 255, defaults.height);
+    ComboBox2 = list("ComboBox2", clockTexts(), clockTexts().indexOf(QStringLiteral("18432000")));
+    ComboBox3 = list("ComboBox3", parameterBpsTexts(), 0);
+    // Changed only by "read parameter" and by the reset after a download.
+    ComboBox2->setEnabled(false);
+    ComboBox3->setEnabled(false);
+    Edit7 = spin("Edit7", 1, 16, defaults.scanMode);
+    Edit1 = spin("Edit1", 60, 500, defaults.scanFrequency);
+    SpinEdit1 = spin("SpinEdit1", 0, 65535, defaults.light);
+    Label10 = new QLabel;
+    Label10->setObjectName(QStringLiteral("Label10"));
+    CheckBox8 = check("CheckBox8", QStringLiteral("8 bit swap"), false);
+    CheckBox2 = check("CheckBox2", QStringLiteral("data com"), true);
+    CheckBox1 = check("CheckBox1", QStringLiteral("oe com"), true);
+    ComboBox4 = list("ComboBox4", translateTexts(), 0);
+    CheckBox3 = check("CheckBox3", QStringLiteral("Auto switch"), false);
+    CheckBox5 = check("CheckBox5", QStringLiteral("Saturday shut down"), false);
+    CheckBox6 = check("CheckBox6", QStringLiteral("Sunday shut down"), false);
+    CheckBox4 = check("CheckBox4", QStringLiteral("自动关机"), false);
+    CheckBox4->hide();
+    SpinEdit2 = spin("SpinEdit2", 0, 23, defaults.onHour);
+    SpinEdit3 = spin("SpinEdit3", 0, 59, defaults.onMinute);
+    SpinEdit4 = spin("SpinEdit4", 0, 59, defaults.onSecond);
+    SpinEdit5 = spin("SpinEdit5", 0, 23, defaults.offHour);
+    SpinEdit6 = spin("SpinEdit6", 0, 59, defaults.offMinute);
+    SpinEdit7 = spin("SpinEdit7", 0, 59, defaults.offSecond);
+    SpinEdit4->hide();
+    SpinEdit7->hide();
+    CheckBox7 = check("CheckBox7", QStringLiteral("English format"), false);
+    ComboBox1 = list("ComboBox1", typeTexts(), 0);
+    Button1 = new QPushButton(QStringLiteral("save parameter"));
+    Button1->setObjectName(QStringLiteral("Button1"));
+    Button4 = new QPushButton(QStringLiteral("read parameter"));
+    Button4->setObjectName(QStringLiteral("Button4"));
+    Button3 = new QPushButton(QStringLiteral("Download"));
+    Button3->setObjectName(QStringLiteral("Button3"));
+
+    GroupBox1 = new QGroupBox(QStringLiteral("Parameter"));
+    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+    auto* grid = new QGridLayout(GroupBox1);
+    int row = 0;
+    auto add = [&](const char* text, QWidget* left, const char* text2, QWidget* right) {
+        grid->addWidget(label(text), row, 0);
+        grid->addWidget(left, row, 1);
+        if (right) {
+            grid->addWidget(label(text2), row, 2);
+            grid->addWidget(right, row, 3);
+        }
+        ++row;
+    };
+    add("num", Edit3, "clock", ComboBox2);
+    add("width", Edit4, "bps", ComboBox3);
+    add("high", Edit5, "Translate", ComboBox4);
+    add("scan mode", Edit7, "Scan frequency", Edit1);
+    auto* lightRow = new QWidget;
+    auto* lightLayout = new QHBoxLayout(lightRow);
+    lightLayout->setContentsMargins(0, 0, 0, 0);
+    lightLayout->addWidget(SpinEdit1);
+    lightLayout->addWidget(Label10);
+    add("light", lightRow, "", nullptr);
+    grid->addWidget(CheckBox8, row, 0, 1, 2);
+    grid->addWidget(CheckBox3, row++, 2, 1, 2);
+    grid->addWidget(CheckBox2, row, 0, 1, 2);
+    grid->addWidget(CheckBox5, row++, 2, 1, 2);
+    grid->addWidget(CheckBox1, row, 0, 1, 2);
+    grid->addWidget(CheckBox6, row++, 2, 1, 2);
+    add("on", timeRow(SpinEdit2, SpinEdit3), "off", timeRow(SpinEdit5, SpinEdit6));
+    grid->addWidget(CheckBox7, row, 0, 1, 2);
+    grid->addWidget(CheckBox4, row++, 2, 1, 2);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(Button1);
+    buttons->addWidget(Button4);
+    grid->addLayout(buttons, row++, 0, 1, 4);
+
+    GroupBox2 = new QGroupBox(QStringLiteral("Download setup"));
+    GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
+    auto* download = new QHBoxLayout(GroupBox2);
+    download->addWidget(label("Type:"));
+    download->addWidget(ComboBox1, 1);
+    download->addWidget(Button3);
+
+    auto* column = new QVBoxLayout(this);
+    column->addWidget(GroupBox1);
+    column->addWidget(GroupBox2);
+
+    connect(ComboBox2, &QComboBox::currentIndexChanged, this, &TForm5::recomputeLight);
+    connect(Edit7, &QSpinBox::textChanged, this, &TForm5::recomputeLight);
+    connect(Edit1, &QSpinBox::textChanged, this, &TForm5::recomputeLight);
+    connect(ComboBox1, &QComboBox::activated, this, &TForm5::typeChanged);
+    connect(Button1, &QPushButton::clicked, this, &TForm5::saveRequested);
+    connect(Button4, &QPushButton::clicked, this, &TForm5::readRequested);
+    connect(Button3, &QPushButton::clicked, this, &TForm5::downloadRequested);
+    recomputeLight();
+    updateLock();
+}
+
+ControllerParameters TForm5::parameters() const {
+    ControllerParameters p;
+    p.num = Edit3->value();
+    p.type = ComboBox1->currentIndex();
+    p.width = Edit4->value();
+    p.height = Edit5->value();
+    p.clock = ComboBox2->currentText().toLongLong();
+    p.bps = ComboBox3->currentText().toLongLong();
+    p.scanMode = Edit7->value();
+    p.scanFrequency = Edit1->value();
+    p.bitSwap8 = CheckBox8->isChecked();
+    p.light = SpinEdit1->value();
+    p.dataCom = CheckBox2->isChecked();
+    p.oeCom = CheckBox1->isChecked();
+    p.autoSwitch = CheckBox3->isChecked();
+    p.translate = ComboBox4->currentIndex();
+    p.saturdayOff = CheckBox5->isChecked();
+    p.sundayOff = CheckBox6->isChecked();
+    p.onHour = SpinEdit2->value();
+    p.onMinute = SpinEdit3->value();
+    p.onSecond = SpinEdit4->value();
+    p.offHour = SpinEdit5->value();
+    p.offMinute = SpinEdit6->value();
+    p.offSecond = SpinEdit7->value();
+    p.english = CheckBox7->isChecked();
+    return p;
+}
+
+void TForm5::showParameters(const ControllerParameters& p) {
+    Edit3->setValue(p.num);
+    if (p.type >= 0 && p.type < ComboBox1->count()) {
+        ComboBox1->setCurrentIndex(p.type);
+    }
+    Edit4->setValue(p.width);
+    Edit5->setValue(p.height);
+    // A rate that is not in a list keeps the list's choice.
+    const int clock = clockTexts().indexOf(QString::number(p.clock));
+    if (clock >= 0) {
+        ComboBox2->setCurrentIndex(clock);
+    }
+    const int bps = parameterBpsTexts().indexOf(QString::number(p.bps));
+    if (bps >= 0) {
+        ComboBox3->setCurrentIndex(bps);
+    }
+    Edit7->setValue(p.scanMode);
+    Edit1->setValue(p.scanFrequency);
+    CheckBox8->setChecked(p.bitSwap8);
+    SpinEdit1->setValue(p.light);
+    CheckBox2->setChecked(p.dataCom);
+    CheckBox1->setChecked(p.oeCom);
+    CheckBox3->setChecked(p.autoSwitch);
+    if (p.translate >= 0 && p.translate < ComboBox4->count()) {
+        ComboBox4->setCurrentIndex(p.translate);
+    }
+    CheckBox5->setChecked(p.saturdayOff);
+    CheckBox6->setChecked(p.sundayOff);
+    SpinEdit2->setValue(p.onHour);
+    SpinEdit3->setValue(p.onMinute);
+    SpinEdit4->setValue(p.onSecond);
+    SpinEdit5->setValue(p.offHour);
+    SpinEdit6->setValue(p.offMinute);
+    SpinEdit7->setValue(p.offSecond);
+    CheckBox7->setChecked(p.english);
+}
+
+void TForm5::clearGeometry() {
+    Edit3->setValue(0);
+    Edit4->setValue(0);
+    Edit5->setValue(0);
+}
+
+int TForm5::downloadType() const {
+    return ComboBox1->currentIndex();
+}
+
+bool TForm5::unlocked() const {
+    return GroupBox1->isEnabled();
+}
+
+void TForm5::recomputeLight() {
+    const int maximum =
+        lightMaximum(ComboBox2->currentText().toLongLong(), Edit7->value(), Edit1->value());
+    Label10->setText(QStringLiteral("(max%1)").arg(maximum));
+    SpinEdit1->setValue(maximum);
+}
+
+void TForm5::typeChanged(int type) {
+    if (type == 0) {
+        Edit7->setValue(16);
+    } else if (type >= 1 && type <= 4) {
+        Edit7->setValue(4);
+    } else if (type == 5 || type == 6) {
+        Edit7->setValue(1);
+    }
+}
+
+void TForm5::updateLock() {
+    const bool open = accessGranted() || GroupBox1->isEnabled();
+    GroupBox1->setEnabled(open);
+    GroupBox2->setEnabled(open);
+}
+
+void TForm5::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (QScreen* screen = this->screen()) {
+        const QRect area = screen->geometry();
+        move((area.width() - width()) / 2, (area.height() - height()) / 2);
+    }
+    recomputeLight();
+    // Every key typed in the dialog feeds the access code first.
+    qApp->installEventFilter(this);
+}
+
+void TForm5::hideEvent(QHideEvent* event) {
+    qApp->removeEventFilter(this);
+    QDialog::hideEvent(event);
+}
+
+bool TForm5::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        // A key travels up to the parents of the control it was typed in;
+        // count it once, where it was typed.
+        auto* widget = qobject_cast<QWidget*>(watched);
+        QWidget* typedIn = QApplication::focusWidget() ? QApplication::focusWidget() : this;
+        if (widget && widget == typedIn && (widget == this || isAncestorOf(widget))) {
+            const QString text = static_cast<QKeyEvent*>(event)->text();
+            for (QChar c : text) {
+                feedAccessKey(c);
+            }
+            if (!text.isEmpty()) {
+                updateLock();
+            }
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }

@@ -7,10 +7,11 @@ PACKAGES=(
     g++ cmake ninja-build ccache pkg-config
     qt6-base-dev libgl-dev
     libjpeg62-turbo-dev
-    libgtest-dev libgmock-dev
+    libgtest-dev libgmock-dev libbenchmark-dev
     clang-format
     xvfb xauth
     imagemagick
+    xfonts-wqy fonts-arphic-uming fontconfig
 )
 
 missing=()

@@ -1,16 +1,44 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds and starts Marquee.
+# The main job: installs what is needed, builds Marquee, starts the built-in
+# controller emulator on a pseudo-terminal, sends a demo play list to it and
+# shows what the sign received. With a controller attached, link its port
+# as build/demo/com1 (ln -s /dev/ttyUSB0 build/demo/com1) and pass --real.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
 scripts/build.sh normal
 
-if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
-    exec build/marquee
+demo=build/demo
+mkdir -p "$demo"
+cli="build/marquee-cli --folder $demo"
+
+# A 96 x 32 dual-colour sign on com1 at 9600 bit/s.
+printf '1\r\n96\r\n32\r\n1\r\n16\r\n0\r\n0\r\n0\r\n0\r\n0\r\n' > "$demo/ck.ini"
+
+# Demo pictures: a colour sweep, a framed badge and a photo-sized gradient
+# that the sender squeezes to the sign.
+convert -size 96x32 gradient:red-yellow -fill green -draw "rectangle 40,4 56,27" \
+    BMP3:"$demo/sweep.bmp"
+convert -size 96x32 xc:black -fill red -draw "roundrectangle 2,2 93,29 6,6" \
+    -fill black -draw "roundrectangle 6,6 89,25 4,4" -fill yellow -draw "circle 48,16 48,9" \
+    BMP3:"$demo/badge.bmp"
+convert -size 1920x640 gradient:green-black -quality 90 "$demo/photo.jpg"
+printf '%s\r\n' sweep.bmp 1 0 0 5 2 badge.bmp 9 0 0 5 1 photo.jpg 40 0 0 3 0 > "$demo/demo.lis"
+
+if [ "${1:-}" != "--real" ]; then
+    rm -f "$demo"/page*.png
+    $cli emulate --once --timeout 60 --out "$demo" &
+    emulator=$!
+    trap 'kill $emulator 2>/dev/null || true' EXIT
+    for _ in $(seq 50); do [ -e "$demo/com1" ] && break; sleep 0.1; done
 fi
-# No display here: start the window offscreen for a few seconds to show it
-# comes up, and say how to run it for real.
-echo "no display: starting marquee offscreen for 3 seconds (run it under a desktop to use it)"
-QT_QPA_PLATFORM=offscreen timeout 3 build/marquee || [ $? -eq 124 ]
-build/marquee-cli --folder build settings
+
+$cli send "$demo/demo.lis"
+
+if [ "${1:-}" != "--real" ]; then
+    wait "$emulator" || true
+    trap - EXIT
+    echo "what the sign shows: $(ls "$demo"/page*.png | tr '\n' ' ')"
+fi
+echo "the window: build/marquee (a desktop session is needed)"

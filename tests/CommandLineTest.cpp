@@ -3,24 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QProcess>
 #include <QTemporaryDir>
 
 namespace {
-
-struct CliRun {
-    int exitCode;
-    QString out;
-    QString err;
-};
-
-CliRun runCli(const QStringList& args) {
-    QProcess process;
-    process.start(QStringLiteral(MARQUEE_CLI_PATH), args);
-    process.waitForFinished(30000);
-    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
-}
 
 TEST(CommandLine, UsageAndExitStatus) {
     QTemporaryDir dir;

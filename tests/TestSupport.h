@@ -20,3 +20,26 @@ inline bool writeBytes(const QString& path, const QByteArray& bytes) {
     }
     return file.write(bytes) == bytes.size();
 }
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QStringList>
+
+// One run of the real marquee-cli.
+struct CliRun {
+    int exitCode;
+    QString out;
+    QString err;
+    qint64 ms;
+    QStringList outLines() const { return out.split('\n', Qt::SkipEmptyParts); }
+};
+
+inline CliRun runCli(const QStringList& args) {
+    QProcess process;
+    QElapsedTimer timer;
+    timer.start();
+    process.start(QStringLiteral(MARQUEE_CLI_PATH), args);
+    process.waitForFinished(60000);
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError()), timer.elapsed()};
+}

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "platform/Fonts.h"
+
 #include <QApplication>
 
 int main(int argc, char** argv) {
@@ -7,6 +9,7 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
+    installFontConfig();
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "transfer/Frames.h"
+#include "transfer/Link.h"
+
+#include <QString>
+
+// How each operator command is acknowledged: the reply form, the bytes
+// awaited, the time limit, and the messages for status panel 2.
+enum class ReplyForm { StatusByte, Framed };
+
+enum class ControllerCommand { Send, Mode, Time, ReadPara, SavePara, Download };
+
+struct ReplySpec {
+    Command code;  // the code a good reply carries back
+    ReplyForm form;
+    int count;  // bytes awaited
+    int timeoutMs;
+    const char* success;
+    const char* noReply;
+    const char* differs;  // nullptr: a differing reply shows nothing
+};
+
+const ReplySpec& replySpec(ControllerCommand command);
+
+enum class ReplyOutcome { NoReply, Matches, Differs };
+
+// Waits for the command's reply on the open link and checks it: a status
+// byte must equal the code; a framed reply must start 0xAA 0x55, any byte,
+// then the code.
+ReplyOutcome checkReply(Link& link, const ReplySpec& spec);
+
+// The status panel 2 text for an outcome (empty where nothing is shown).
+QString replyMessage(const ReplySpec& spec, ReplyOutcome outcome);

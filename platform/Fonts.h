@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QFont>
+#include <QString>
+
+// The system asks for its fonts by the names they had where it was made:
+// "宋体" for the clock glyphs and "細明體" for texts. A fontconfig file maps
+// them to Debian's CJK bitmap fonts (WenQuanYi Bitmap Song, with a real
+// 16-pixel strike, and AR PL UMing TW). Call before the application object
+// is made; it writes the file to the temporary folder and points
+// FONTCONFIG_FILE at it (the system's own fonts.conf is included).
+void installFontConfig();
+
+// The fontconfig file's text.
+QString fontConfigText();
+
+// A font of the given face and pixel size drawn without anti-aliasing, so
+// every pixel is either the text colour or not.
+QFont crispFont(const QString& family, int pixelSize);

@@ -1,0 +1,307 @@
+#include "platform/SerialDevice.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+QString systemError(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+bool setError(QString* error, const QString& text) {
+    if (error) {
+        *error = text;
+    }
+    return false;
+}
+
+speed_t speedFor(int baud) {
+    switch (baud) {
+        case 9600:
+            return B9600;
+        case 19200:
+            return B19200;
+        case 38400:
+            return B38400;
+        case 57600:
+            return B57600;
+        case 115200:
+            return B115200;
+        default:
+            return B0;
+    }
+}
+
+// Milliseconds left of limitMs, rounded up so that poll() never wakes early.
+int remainingMs(const QElapsedTimer& clock, int limitMs) {
+    const qint64 leftNs = qint64(limitMs) * 1000000 - clock.nsecsElapsed();
+    if (leftNs <= 0) {
+        return 0;
+    }
+    return static_cast<int>((leftNs + 999999) / 1000000);
+}
+
+void sleepMs(int ms) {
+    timespec pause{ms / 1000, (ms % 1000) * 1000000L};
+    while (nanosleep(&pause, &pause) != 0 && errno == EINTR) {
+    }
+}
+
+}  // namespace
+
+QString serialPortPath(const QString& folder, int comm) {
+    const QString link = QDir(folder).filePath(QStringLiteral("com%1").arg(comm));
+    const QFileInfo entry(link);
+    // A dangling link still names the port: opening it then reports the
+    // missing device instead of silently falling back to another port.
+    if (entry.exists() || entry.isSymLink()) {
+        return link;
+    }
+    return QStringLiteral("/dev/ttyS%1").arg(comm - 1);
+}
+
+SerialDevice::~SerialDevice() {
+    close();
+}
+
+bool SerialDevice::open(const QString& path, QString* error) {
+    close();
+    const QByteArray name = QFile::encodeName(path);
+    struct stat info {};
+    if (::stat(name.constData(), &info) != 0) {
+        const int code = errno;
+        const QFileInfo entry(path);
+        if (entry.isSymLink()) {
+            return setError(error, QStringLiteral("%1 links to %2, which does not exist")
+                                       .arg(path, entry.symLinkTarget()));
+        }
+        return setError(error, QStringLiteral("cannot open %1: %2").arg(path, systemError(code)));
+    }
+    if (S_ISDIR(info.st_mode)) {
+        return setError(error, QStringLiteral("%1 is a folder, not a serial port").arg(path));
+    }
+    if (!S_ISCHR(info.st_mode)) {
+        return setError(error, QStringLiteral("%1 is not a serial port").arg(path));
+    }
+    const int fd = ::open(name.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        const int code = errno;
+        if (code == EBUSY) {
+            return setError(error, QStringLiteral("%1 is in use by another program").arg(path));
+        }
+        return setError(error, QStringLiteral("cannot open %1: %2").arg(path, systemError(code)));
+    }
+    if (!isatty(fd)) {
+        ::close(fd);
+        return setError(error, QStringLiteral("%1 is not a serial port").arg(path));
+    }
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int code = errno;
+        ::close(fd);
+        if (code == EWOULDBLOCK) {
+            return setError(error, QStringLiteral("%1 is in use by another program").arg(path));
+        }
+        return setError(error, QStringLiteral("cannot lock %1: %2").arg(path, systemError(code)));
+    }
+    if (ioctl(fd, TIOCEXCL) != 0) {
+        const int code = errno;
+        ::close(fd);
+        return setError(error, QStringLiteral("cannot take %1 for this program alone: %2")
+                                   .arg(path, systemError(code)));
+    }
+    fd_ = fd;
+    path_ = path;
+    return true;
+}
+
+bool SerialDevice::configure(int baud, QString* error) {
+    if (fd_ < 0) {
+        return setError(error, QStringLiteral("the port is not open"));
+    }
+    const speed_t speed = speedFor(baud);
+    if (speed == B0) {
+        return setError(error, QStringLiteral("unsupported rate %1 baud").arg(baud));
+    }
+    termios line{};
+    if (tcgetattr(fd_, &line) != 0) {
+        return setError(error, QStringLiteral("cannot read the line settings of %1: %2")
+                                   .arg(path_, systemError(errno)));
+    }
+    cfmakeraw(&line);  // 8 data bits, no parity, no echo, no translation
+    line.c_cflag &= ~CSTOPB;
+    line.c_cflag |= CLOCAL | CREAD;
+    line.c_cc[VMIN] = 1;
+    line.c_cc[VTIME] = 0;
+    cfsetispeed(&line, speed);
+    cfsetospeed(&line, speed);
+    if (tcsetattr(fd_, TCSANOW, &line) != 0) {
+        return setError(error, QStringLiteral("cannot set the line settings of %1: %2")
+                                   .arg(path_, systemError(errno)));
+    }
+    termios readBack{};
+    if (tcgetattr(fd_, &readBack) != 0 || cfgetospeed(&readBack) != speed ||
+        cfgetispeed(&readBack) != speed) {
+        return setError(error, QStringLiteral("%1 refuses %2 baud").arg(path_).arg(baud));
+    }
+    tcflush(fd_, TCIFLUSH);
+    tcflush(fd_, TCOFLUSH);
+    return true;
+}
+
+int SerialDevice::bytesWaiting() const {
+    int count = 0;
+    if (fd_ < 0 || ioctl(fd_, FIONREAD, &count) != 0) {
+        return 0;
+    }
+    return count;
+}
+
+bool SerialDevice::writeAll(const QByteArray& data, QString* error) {
+    if (fd_ < 0) {
+        return setError(error, QStringLiteral("the port is not open"));
+    }
+    const char* next = data.constData();
+    qint64 left = data.size();
+    QElapsedTimer sinceProgress;
+    sinceProgress.start();
+    while (left > 0) {
+        const ssize_t written = ::write(fd_, next, static_cast<size_t>(left));
+        if (written > 0) {
+            next += written;
+            left -= written;
+            sinceProgress.restart();
+            continue;
+        }
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written < 0 && (errno == EIO || errno == EPIPE)) {
+            return setError(error, QStringLiteral("the other end of %1 hung up").arg(path_));
+        }
+        if (written < 0 && errno != EAGAIN) {
+            return setError(
+                error, QStringLiteral("writing to %1 failed: %2").arg(path_, systemError(errno)));
+        }
+        // The output queue is full: sleep until it has room.
+        const int waitMs = remainingMs(sinceProgress, stallTimeoutMs_);
+        if (waitMs == 0) {
+            return setError(error, QStringLiteral("%1 took no data for %2 s")
+                                       .arg(path_)
+                                       .arg(stallTimeoutMs_ / 1000.0));
+        }
+        pollfd entry{fd_, POLLOUT, 0};
+        const int ready = poll(&entry, 1, waitMs);
+        if (ready > 0 && (entry.revents & (POLLHUP | POLLERR | POLLNVAL))) {
+            return setError(error, QStringLiteral("the other end of %1 hung up").arg(path_));
+        }
+    }
+    return waitUntilSent(error);
+}
+
+// A synchronous write returns once the bytes are on the line, so the reply
+// time-out starts after the controller has had the whole transmission. The
+// driver's queue can hold seconds of data at 9600 baud: wait for it to empty.
+bool SerialDevice::waitUntilSent(QString* error) {
+    QElapsedTimer sinceProgress;
+    sinceProgress.start();
+    int lastQueued = -1;
+    for (;;) {
+        int queued = 0;
+        if (ioctl(fd_, TIOCOUTQ, &queued) != 0 || queued <= 0) {
+            return true;
+        }
+        if (lastQueued < 0 || queued < lastQueued) {
+            sinceProgress.restart();
+        }
+        lastQueued = queued;
+        if (remainingMs(sinceProgress, stallTimeoutMs_) == 0) {
+            return setError(error, QStringLiteral("%1 sent no data for %2 s")
+                                       .arg(path_)
+                                       .arg(stallTimeoutMs_ / 1000.0));
+        }
+        pollfd entry{fd_, 0, 0};
+        if (poll(&entry, 1, 0) > 0 && (entry.revents & (POLLHUP | POLLERR | POLLNVAL))) {
+            return setError(error, QStringLiteral("the other end of %1 hung up").arg(path_));
+        }
+        sleepMs(10);
+    }
+}
+
+SerialDevice::Wait SerialDevice::waitReply(int timeoutMs, int count, QByteArray* reply) {
+    QElapsedTimer clock;
+    clock.start();
+    QByteArray received;
+    received.reserve(count);
+    Wait outcome = Wait::TimedOut;
+    for (;;) {
+        // Take what is queued first, so that a reply completed in the pass
+        // that notices the time-out still counts.
+        bool hungUp = fd_ < 0;
+        while (!hungUp && received.size() < count) {
+            char buffer[256];
+            const size_t want =
+                std::min(sizeof buffer, static_cast<size_t>(count - received.size()));
+            const ssize_t got = ::read(fd_, buffer, want);
+            if (got > 0) {
+                received.append(buffer, static_cast<int>(got));
+            } else if (got < 0 && errno == EINTR) {
+                continue;
+            } else if (got < 0 && errno == EAGAIN) {
+                break;
+            } else {
+                hungUp = true;  // end of file or EIO: the other end is gone
+            }
+        }
+        if (received.size() >= count) {
+            outcome = Wait::Received;
+            break;
+        }
+        if (hungUp) {
+            outcome = Wait::HungUp;
+            break;
+        }
+        const int waitMs = remainingMs(clock, timeoutMs);
+        if (waitMs == 0) {
+            break;
+        }
+        pollfd entry{fd_, POLLIN, 0};
+        const int ready = poll(&entry, 1, waitMs);
+        if (ready > 0 && !(entry.revents & POLLIN) &&
+            (entry.revents & (POLLHUP | POLLERR | POLLNVAL))) {
+            outcome = Wait::HungUp;
+            break;
+        }
+    }
+    if (reply) {
+        *reply = received;
+    }
+    return outcome;
+}
+
+void SerialDevice::close() {
+    if (fd_ < 0) {
+        return;
+    }
+    // The exclusive mark belongs to the terminal, not to this descriptor:
+    // drop it so that the next command of a user without root can open the
+    // port while another process still holds it open (a pseudo-terminal).
+    ioctl(fd_, TIOCNXCL);
+    ::close(fd_);
+    fd_ = -1;
+    path_.clear();
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// The path of port "com" + N: an entry named comN in the program folder
+// (normally a symlink to a device, as Wine maps COM ports), otherwise
+// /dev/ttyS<N-1>.
+QString serialPortPath(const QString& folder, int comm);
+
+// One open serial port, through POSIX termios. Non-blocking underneath; every
+// wait sleeps in poll() and is bounded in time. Closes itself in the destructor.
+class SerialDevice {
+  public:
+    SerialDevice() = default;
+    ~SerialDevice();
+    SerialDevice(const SerialDevice&) = delete;
+    SerialDevice& operator=(const SerialDevice&) = delete;
+
+    // Opens an existing terminal device for reading and writing, exclusively:
+    // TIOCEXCL keeps other users out, and an flock also keeps out a second
+    // opener running as root (which passes TIOCEXCL).
+    bool open(const QString& path, QString* error);
+
+    // Raw 8N1 at baud (9600, 19200, 38400, 57600 or 115200), no byte
+    // translated, then purges the input queue and then the output queue.
+    bool configure(int baud, QString* error);
+
+    // Bytes in the input queue (0 when closed).
+    int bytesWaiting() const;
+
+    // Hands all of data to the device and waits until the device has sent
+    // it. Fails when the other end hangs up, or when no byte at all is taken
+    // for the stall time-out (10 s unless set otherwise).
+    bool writeAll(const QByteArray& data, QString* error);
+    void setStallTimeout(int ms) { stallTimeoutMs_ = ms; }
+
+    enum class Wait { Received, TimedOut, HungUp };
+    // Reads exactly count bytes into *reply within timeoutMs, never more:
+    // further bytes stay queued. Sleeps while nothing arrives. Bytes that
+    // complete the reply in the pass that notices the time-out still count.
+    Wait waitReply(int timeoutMs, int count, QByteArray* reply);
+
+    void close();
+    bool isOpen() const { return fd_ >= 0; }
+    // The file descriptor, for reading back the line settings.
+    int handle() const { return fd_; }
+
+  private:
+    bool waitUntilSent(QString* error);
+
+    int fd_ = -1;
+    QString path_;
+    int stallTimeoutMs_ = 10000;
+};

@@ -1,0 +1,23 @@
+#include "transfer/Frames.h"
+
+void appendFrameHeader(QByteArray& tx, uint8_t controller, Command command) {
+    tx += static_cast<char>(controller);
+    tx += "\x55\xAA\x55\xAA";
+    tx += static_cast<char>(command);
+}
+
+void appendLittleEndian16(QByteArray& tx, int value) {
+    tx += static_cast<char>(value & 0xFF);
+    tx += static_cast<char>((value >> 8) & 0xFF);
+}
+
+void appendWriteBlockHeader(QByteArray& tx, uint8_t controller, int bank, int address, int length) {
+    appendFrameHeader(tx, controller, Command::WriteBlock);
+    tx += static_cast<char>(bank & 0xFF);
+    appendLittleEndian16(tx, address);
+    appendLittleEndian16(tx, length);
+}
+
+void appendEndFrame(QByteArray& tx, uint8_t controller) {
+    appendFrameHeader(tx, controller, Command::EndOfData);
+}

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+// One page drawn at the screen's size, ready to be packed.
+struct PreparedPage {
+    QImage image;   // screen-sized, RGB32; null when error is set
+    QString error;  // the picture could not be loaded
+};
+
+// Prepares a page: a page without a file is black; otherwise its picture is
+// stretched to exactly the screen's size (aspect not kept, no smoothing, so
+// hard pixel edges stay hard) and, with ADJUST, passed through AdjustGamma.
+// fileName is resolved against the program folder.
+PreparedPage preparePage(const QString& fileName, const QString& folder, QSize screen, bool adjust);

@@ -1,0 +1,182 @@
+#include "transfer/SendDriver.h"
+
+#include "controller/Exchange.h"
+#include "transfer/Frames.h"
+#include "transfer/GlyphTable.h"
+#include "transfer/Packing.h"
+#include "transfer/PagePreparation.h"
+
+#include <QThread>
+
+#include <deque>
+#include <future>
+
+namespace {
+
+constexpr char kCommError[] = "comm error ";
+
+// Pictures are decoded a few pages ahead on the other cores; the pages are
+// still packed, shown and sent strictly in order.
+class PagePipeline {
+  public:
+    PagePipeline(const PageList& pages, int count, QString folder, QSize screen, bool adjust)
+        : m_pages(pages),
+          m_count(count),
+          m_folder(std::move(folder)),
+          m_screen(screen),
+          m_adjust(adjust),
+          m_ahead(std::max(2, QThread::idealThreadCount() + 1)) {}
+
+    PreparedPage take(int page) {
+        while (m_next <= m_count && m_next < page + m_ahead) {
+            const QString file = m_pages.item(m_next).FileName;
+            m_pending.push_back(
+                std::async(std::launch::async, preparePage, file, m_folder, m_screen, m_adjust));
+            ++m_next;
+        }
+        PreparedPage prepared = m_pending.front().get();
+        m_pending.pop_front();
+        return prepared;
+    }
+
+  private:
+    const PageList& m_pages;
+    int m_count;
+    QString m_folder;
+    QSize m_screen;
+    bool m_adjust;
+    int m_ahead;
+    int m_next = 1;
+    std::deque<std::future<PreparedPage>> m_pending;
+};
+
+}  // namespace
+
+QString capacityText(const MemoryMap& map) {
+    return QStringLiteral("MAX %1 PAGES").arg(map.capacity());
+}
+
+QString checkSendable(const Settings& settings, const MemoryMap& map) {
+    if (settings.BPS < 0 || settings.BPS >= kBpsCount) {
+        return QStringLiteral("No link speed is chosen: choose one of %1 under BPS.")
+            .arg(bpsTexts().join(QStringLiteral(", ")));
+    }
+    if (!map.fits()) {
+        return QStringLiteral(
+                   "The screen of %1 x %2 pixels is too large for the controller "
+                   "memory with this module type and scan setting: no page fits.")
+            .arg(settings.WIDTH)
+            .arg(settings.HEIGHT);
+    }
+    return {};
+}
+
+TransferBuild buildTransfer(const Settings& settings, const PageList& pages, const QString& folder,
+                            OperatorSurface* surface) {
+    TransferBuild build;
+    const TypeFamily family = typeFamily(settings.TYPE);
+    build.map = memoryMap(family, settings.WIDTH, settings.HEIGHT, settings.SCAN);
+    build.error =
+        family.depth == Depth::NotSent
+            ? QStringLiteral("Module type %1 cannot be sent.").arg(typeTexts().value(settings.TYPE))
+            : checkSendable(settings, build.map);
+    if (!build.error.isEmpty()) {
+        return build;
+    }
+    const MemoryMap& map = build.map;
+    const auto num = static_cast<uint8_t>(settings.NUM);
+    const QSize screen(settings.WIDTH, settings.HEIGHT);
+    const ColourTest test{settings.RG_SWAP, settings.COLOR_SWAP};
+    const int count = map.pagesSent(pages.PageCount());
+    build.pagesSent = count;
+
+    QByteArray& tx = build.bytes;
+    tx.reserve(static_cast<qsizetype>(count) * (map.P + kWriteBlockHeaderBytes) + 1024);
+    QStringList unreadable;
+    PagePipeline pipeline(pages, count, folder, screen, settings.ADJUST);
+    for (int i = 1; i <= count; ++i) {
+        appendWriteBlockHeader(tx, num, map.pageBank(i), map.pageAddress(i), map.P);
+        const PreparedPage page = pipeline.take(i);
+        if (!page.error.isEmpty()) {
+            unreadable << QStringLiteral("page %1: %2").arg(i).arg(page.error);
+            tx.append(map.P, '\0');  // keeps the layout; the transfer is refused anyway
+        } else {
+            if (surface) {
+                surface->preparingPage(i, page.image);
+            }
+            if (family.depth == Depth::DualColour) {
+                packDualColour(page.image, settings.WIDTH, settings.HEIGHT, test, tx);
+            } else {
+                packMonochrome(page.image, settings.WIDTH, settings.HEIGHT, test, tx);
+            }
+        }
+        if (surface) {
+            surface->progress(i, pages.PageCount());
+        }
+    }
+    if (surface) {
+        surface->progress(pages.PageCount(), pages.PageCount());
+    }
+    if (!unreadable.isEmpty()) {
+        build.error = QStringLiteral("Nothing was sent: these pages have no usable picture.\n") +
+                      unreadable.join(QLatin1Char('\n'));
+        return build;
+    }
+
+    appendWriteBlockHeader(tx, num, kTableBank, kGlyphAddress, kGlyphBytes);
+    tx += glyphTable();
+
+    appendWriteBlockHeader(tx, num, kTableBank, map.A, 2 + 3 * count);
+    appendLittleEndian16(tx, count);
+    for (int i = 1; i <= count; ++i) {
+        const PlayItem& item = pages.item(i);
+        tx += static_cast<char>(item.InMode);
+        tx += static_cast<char>(item.DispSpeed);
+        tx += static_cast<char>(item.DispTime);
+    }
+    appendEndFrame(tx, num);
+    return build;
+}
+
+SendResult sendPages(Link& link, OperatorSurface& surface, const Settings& settings,
+                     const PageList& pages, const QString& folder) {
+    SendResult result;
+    const TypeFamily family = typeFamily(settings.TYPE);
+    if (family.depth == Depth::NotSent) {
+        return result;  // this module type is not sent: nothing happens
+    }
+    const MemoryMap map = memoryMap(family, settings.WIDTH, settings.HEIGHT, settings.SCAN);
+    result.detail = checkSendable(settings, map);
+    if (!result.detail.isEmpty()) {
+        result.status = SendStatus::BadInput;
+        surface.message(result.detail);
+        return result;
+    }
+    ExchangeSteps steps;
+    steps.command = ControllerCommand::Send;
+    steps.commError = QString::fromLatin1(kCommError);
+    steps.build = [&](QByteArray& tx, QString* reason) {
+        surface.setStatus(0, capacityText(map));
+        surface.repaintNow();
+        TransferBuild build = buildTransfer(settings, pages, folder, &surface);
+        *reason = build.error;
+        tx = std::move(build.bytes);
+        return build.error.isEmpty();
+    };
+    const ExchangeResult exchanged = exchange(link, surface, settings, steps);
+    result.detail = exchanged.reason;
+    switch (exchanged.stage) {
+        case ExchangeResult::Stage::PortError:
+            result.status = SendStatus::PortError;
+            break;
+        case ExchangeResult::Stage::Refused:
+            result.status = SendStatus::BadInput;
+            break;
+        case ExchangeResult::Stage::Done:
+            result.status = exchanged.reply == ReplyOutcome::Matches   ? SendStatus::Acknowledged
+                            : exchanged.reply == ReplyOutcome::NoReply ? SendStatus::NoReply
+                                                                       : SendStatus::WrongReply;
+            break;
+    }
+    return result;
+}
