@@ -13,17 +13,21 @@ demo=build/demo
 mkdir -p "$demo"
 cli="build/marquee-cli --folder $demo"
 
-# A 96 x 32 dual-colour sign on com1 at 9600 bit/s.
-printf '1\r\n96\r\n32\r\n1\r\n16\r\n0\r\n0\r\n0\r\n0\r\n0\r\n' > "$demo/ck.ini"
+# A 96 x 32 dual-colour sign on com1 at 9600 bit/s, with ADJUST on so the
+# faint noise of a JPEG photo stays dark.
+printf '1\r\n96\r\n32\r\n1\r\n16\r\n0\r\n0\r\n1\r\n0\r\n0\r\n' > "$demo/ck.ini"
 
-# Demo pictures: a colour sweep, a framed badge and a photo-sized gradient
+# Demo pictures: colour bars, a framed badge and a large photo-sized picture
 # that the sender squeezes to the sign.
-convert -size 96x32 gradient:red-yellow -fill green -draw "rectangle 40,4 56,27" \
-    BMP3:"$demo/sweep.bmp"
+convert -size 96x32 xc:black -fill red -draw "rectangle 0,0 31,31" \
+    -fill green -draw "rectangle 32,0 63,31" -fill yellow -draw "rectangle 64,0 95,31" \
+    -fill black -draw "rectangle 4,12 91,19" BMP3:"$demo/sweep.bmp"
 convert -size 96x32 xc:black -fill red -draw "roundrectangle 2,2 93,29 6,6" \
     -fill black -draw "roundrectangle 6,6 89,25 4,4" -fill yellow -draw "circle 48,16 48,9" \
     BMP3:"$demo/badge.bmp"
-convert -size 1920x640 gradient:green-black -quality 90 "$demo/photo.jpg"
+convert -size 1920x640 xc:black -fill green -draw "circle 960,320 960,40" \
+    -fill red -draw "rectangle 100,100 500,540" -fill yellow -draw "rectangle 1420,100 1820,540" \
+    -quality 90 "$demo/photo.jpg"
 printf '%s\r\n' sweep.bmp 1 0 0 5 2 badge.bmp 9 0 0 5 1 photo.jpg 40 0 0 3 0 > "$demo/demo.lis"
 
 if [ "${1:-}" != "--real" ]; then
