@@ -277,9 +277,10 @@ void TForm5::typeChanged(int type) {
 }
 
 void TForm5::updateLock() {
-    const bool open = accessGranted() || GroupBox1->isEnabled();
-    GroupBox1->setEnabled(open);
-    GroupBox2->setEnabled(open);
+    // Once open, the groups stay open for the whole run.
+    m_unlocked = m_unlocked || accessGranted();
+    GroupBox1->setEnabled(m_unlocked);
+    GroupBox2->setEnabled(m_unlocked);
 }
 
 void TForm5::showEvent(QShowEvent* event) {
@@ -299,19 +300,19 @@ void TForm5::hideEvent(QHideEvent* event) {
 }
 
 bool TForm5::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress) {
-        // A key travels up to the parents of the control it was typed in;
-        // count it once, where it was typed.
+    // A key press travels up from the control it was typed in to its
+    // parents as one event: count it once, at the first sight.
+    if (event->type() == QEvent::KeyRelease) {
+        m_lastKey = nullptr;
+    } else if (event->type() == QEvent::KeyPress && event != m_lastKey) {
         auto* widget = qobject_cast<QWidget*>(watched);
-        QWidget* typedIn = QApplication::focusWidget() ? QApplication::focusWidget() : this;
-        if (widget && widget == typedIn && (widget == this || isAncestorOf(widget))) {
+        if (widget && (widget == this || isAncestorOf(widget))) {
+            m_lastKey = event;
             const QString text = static_cast<QKeyEvent*>(event)->text();
             for (QChar c : text) {
                 feedAccessKey(c);
             }
-            if (!text.isEmpty()) {
-                updateLock();
-            }
+            updateLock();
         }
     }
     return QDialog::eventFilter(watched, event);

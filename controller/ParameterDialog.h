@@ -51,34 +51,36 @@ class TForm5 : public QDialog {
     void typeChanged(int type);
     void updateLock();
 
-    QGroupBox* GroupBox1;  // "Parameter"
-    QGroupBox* GroupBox2;  // "Download setup"
-    QSpinBox* Edit3;       // num
-    QSpinBox* Edit4;       // width
-    QSpinBox* Edit5;       // high
-    QComboBox* ComboBox2;  // clock
-    QComboBox* ComboBox3;  // bps
-    QSpinBox* Edit7;       // scan mode
-    QSpinBox* Edit1;       // scan frequency
-    QSpinBox* SpinEdit1;   // light
-    QLabel* Label10;       // "(max" N ")"
-    QCheckBox* CheckBox8;  // 8 bit swap
-    QCheckBox* CheckBox2;  // data com
-    QCheckBox* CheckBox1;  // oe com
-    QComboBox* ComboBox4;  // Translate
-    QCheckBox* CheckBox3;  // Auto switch
-    QCheckBox* CheckBox5;  // Saturday shut down
-    QCheckBox* CheckBox6;  // Sunday shut down
-    QCheckBox* CheckBox4;  // 自动关机, hidden, never sent
-    QSpinBox* SpinEdit2;   // on hour
-    QSpinBox* SpinEdit3;   // on minute
-    QSpinBox* SpinEdit4;   // on second (hidden)
-    QSpinBox* SpinEdit5;   // off hour
-    QSpinBox* SpinEdit6;   // off minute
-    QSpinBox* SpinEdit7;   // off second (hidden)
-    QCheckBox* CheckBox7;  // English format
-    QComboBox* ComboBox1;  // Type:
-    QPushButton* Button1;  // save parameter
-    QPushButton* Button4;  // read parameter
-    QPushButton* Button3;  // Download
+    bool m_unlocked = false;
+    const QEvent* m_lastKey = nullptr;  // the key press already counted
+    QGroupBox* GroupBox1;               // "Parameter"
+    QGroupBox* GroupBox2;               // "Download setup"
+    QSpinBox* Edit3;                    // num
+    QSpinBox* Edit4;                    // width
+    QSpinBox* Edit5;                    // high
+    QComboBox* ComboBox2;               // clock
+    QComboBox* ComboBox3;               // bps
+    QSpinBox* Edit7;                    // scan mode
+    QSpinBox* Edit1;                    // scan frequency
+    QSpinBox* SpinEdit1;                // light
+    QLabel* Label10;                    // "(max" N ")"
+    QCheckBox* CheckBox8;               // 8 bit swap
+    QCheckBox* CheckBox2;               // data com
+    QCheckBox* CheckBox1;               // oe com
+    QComboBox* ComboBox4;               // Translate
+    QCheckBox* CheckBox3;               // Auto switch
+    QCheckBox* CheckBox5;               // Saturday shut down
+    QCheckBox* CheckBox6;               // Sunday shut down
+    QCheckBox* CheckBox4;               // 自动关机, hidden, never sent
+    QSpinBox* SpinEdit2;                // on hour
+    QSpinBox* SpinEdit3;                // on minute
+    QSpinBox* SpinEdit4;                // on second (hidden)
+    QSpinBox* SpinEdit5;                // off hour
+    QSpinBox* SpinEdit6;                // off minute
+    QSpinBox* SpinEdit7;                // off second (hidden)
+    QCheckBox* CheckBox7;               // English format
+    QComboBox* ComboBox1;               // Type:
+    QPushButton* Button1;               // save parameter
+    QPushButton* Button4;               // read parameter
+    QPushButton* Button3;               // Download
 };

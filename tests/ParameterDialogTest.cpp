@@ -1,0 +1,176 @@
+#include "app/MainWindow.h"
+#include "controller/ParameterDialog.h"
+#include "tests/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+#include <QTimer>
+
+namespace {
+
+template <typename T>
+T* control(QWidget& parent, const char* name) {
+    T* widget = parent.findChild<T*>(QString::fromLatin1(name));
+    EXPECT_NE(widget, nullptr) << name;
+    return widget;
+}
+
+// The access code window is kept for the whole run: push the last code out.
+void forgetTypedKeys() {
+    for (int i = 0; i < 8; ++i) {
+        TForm5::feedAccessKey(QLatin1Char('.'));
+    }
+}
+
+TEST(ParameterDialog, StartValuesLightAndLock) {
+    forgetTypedKeys();
+    TForm5 dialog;
+    EXPECT_EQ(dialog.windowTitle(), "High class constitution");
+    EXPECT_EQ(dialog.parameters(), ControllerParameters{});
+    EXPECT_EQ(control<QLabel>(dialog, "Label10")->text(), "(max1390)");
+    EXPECT_FALSE(control<QComboBox>(dialog, "ComboBox2")->isEnabled());  // clock
+    EXPECT_FALSE(control<QComboBox>(dialog, "ComboBox3")->isEnabled());  // bps
+    EXPECT_FALSE(control<QCheckBox>(dialog, "CheckBox4")->isVisibleTo(&dialog));
+    EXPECT_FALSE(control<QGroupBox>(dialog, "GroupBox1")->isEnabled());
+    EXPECT_FALSE(control<QGroupBox>(dialog, "GroupBox2")->isEnabled());
+
+    // The clock list changed by program code recomputes the light.
+    control<QComboBox>(dialog, "ComboBox2")->setCurrentIndex(0);  // 7372800
+    EXPECT_EQ(control<QLabel>(dialog, "Label10")->text(), "(max526)");
+    EXPECT_EQ(dialog.parameters().light, 526);
+
+    // Received values: light comes last and is kept.
+    ControllerParameters received;
+    received.scanMode = 4;
+    received.light = 1000;
+    received.clock = 22118400;
+    dialog.showParameters(received);
+    EXPECT_EQ(dialog.parameters().light, 1000);
+    EXPECT_EQ(dialog.parameters().clock, 22118400);
+}
+
+TEST(ParameterDialog, AccessCodeAndTypeRule) {
+    struct Case {
+        const char* typed;
+        bool unlocks;
+    };
+    const Case cases[] = {
+        {"12345", false},     {"99527", true},     {"604", true},         {"47316092", true},
+        {"4731609x2", false}, {"473160925", true}, {"abc47316092", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed);
+        forgetTypedKeys();
+        TForm5 dialog;
+        dialog.show();
+        QSpinBox* num = control<QSpinBox>(dialog, "Edit3");
+        num->setFocus();
+        QApplication::setActiveWindow(&dialog);
+        QTest::keyClicks(QApplication::focusWidget() ? QApplication::focusWidget() : &dialog,
+                         QString::fromLatin1(c.typed));
+        EXPECT_EQ(dialog.unlocked(), c.unlocks);
+        EXPECT_EQ(control<QGroupBox>(dialog, "GroupBox2")->isEnabled(), c.unlocks);
+        dialog.hide();
+    }
+
+    TForm5 dialog;
+    QComboBox* type = control<QComboBox>(dialog, "ComboBox1");
+    QSpinBox* scan = control<QSpinBox>(dialog, "Edit7");
+    const std::pair<int, int> rules[] = {{3, 4},   {6, 1}, {0, 16}, {9, 16},
+                                         {26, 16}, {2, 4}, {13, 4}};
+    for (const auto& [index, expected] : rules) {
+        type->setCurrentIndex(index);
+        emit type->activated(index);
+        EXPECT_EQ(scan->value(), expected) << "T" << index;
+    }
+}
+
+TEST(ParameterDialog, ShownCentred) {
+    TForm5 dialog;
+    dialog.show();
+    QCoreApplication::processEvents();
+    const QRect screen = dialog.screen()->geometry();
+    EXPECT_EQ(dialog.x(), (screen.width() - dialog.width()) / 2);
+    EXPECT_EQ(dialog.y(), (screen.height() - dialog.height()) / 2);
+}
+
+struct Emulated {
+    QTemporaryDir dir;
+    QProcess emulator;
+    QString path(const char* name) const { return QDir(dir.path()).filePath(name); }
+    bool start(const QStringList& options) {
+        emulator.start(
+            QStringLiteral(MARQUEE_CLI_PATH),
+            QStringList{"--folder", dir.path(), "emulate", "--port", "1", "--timeout", "30"} +
+                options);
+        for (int i = 0; i < 1000 && !QFileInfo::exists(path("com1")); ++i) {
+            QThread::msleep(10);
+        }
+        return QFileInfo::exists(path("com1"));
+    }
+    ~Emulated() {
+        emulator.terminate();
+        emulator.waitForFinished(5000);
+    }
+};
+
+TEST(ParameterDialog, ReadAndSaveThroughTheWindow) {
+    Emulated sign;
+    ASSERT_TRUE(sign.start(
+        {"--num", "5", "--width", "96", "--height", "32", "--scan", "8", "--type", "3"}));
+    QStringList messages;
+    TTwpMain window(sign.dir.path(),
+                    [&](const QString& text, const QString&) { messages << text; });
+    TForm5 dialog(&window);
+    window.attachDialogs(nullptr, nullptr, nullptr, &dialog);
+    auto status = [&] { return window.findChild<QLabel*>("StatusPanel2")->text(); };
+
+    // "read parameter" runs READ PARA: both the window and the dialog show it.
+    emit dialog.readRequested();
+    EXPECT_EQ(status(), "read para success!");
+    EXPECT_EQ(window.settings().NUM, 5);
+    EXPECT_EQ(window.settings().WIDTH, 96);
+    EXPECT_EQ(window.settings().HEIGHT, 32);
+    EXPECT_EQ(window.settings().SCAN, 8);
+    EXPECT_EQ(window.settings().TYPE, 3);
+    EXPECT_EQ(dialog.parameters().num, 5);
+    EXPECT_EQ(dialog.parameters().type, 3);
+    EXPECT_EQ(dialog.parameters().light, lightMaximum(18432000, 8, 100));
+
+    // "save parameter" sends the dialog's values and copies them to the window.
+    ControllerParameters changed = dialog.parameters();
+    changed.num = 12;
+    changed.width = 128;
+    changed.dataCom = false;
+    dialog.showParameters(changed);
+    emit dialog.saveRequested();
+    EXPECT_EQ(status(), "save para success!");
+    EXPECT_EQ(window.settings().NUM, 12);
+    EXPECT_EQ(window.settings().WIDTH, 128);
+    EXPECT_FALSE(window.settings().COLOR_SWAP);
+    EXPECT_TRUE(messages.isEmpty());
+
+    // Without a port: "comm error", and the window keeps its values.
+    Settings noPort = window.settings();
+    noPort.COMM = 250;
+    window.setSettings(noPort);
+    changed.num = 40;
+    dialog.showParameters(changed);
+    emit dialog.saveRequested();
+    EXPECT_EQ(messages, QStringList{"comm error"});
+    EXPECT_EQ(window.settings().NUM, 12);
+}
+
+}  // namespace
