@@ -26,6 +26,12 @@ SettingsReadResult readSettingsFile(const QString& folder, Settings* settings) {
         result.error = reason;
         return result;
     }
+    return parseSettings(data, settings);
+}
+
+SettingsReadResult parseSettings(const QByteArray& data, Settings* settings) {
+    SettingsReadResult result;
+    result.found = true;
     TextReader reader(data);
     for (int i = 0; i < kSettingCount; ++i) {
         const TextReader::Number number = reader.readNumber();

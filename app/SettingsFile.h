@@ -16,6 +16,9 @@ struct SettingsReadResult {
     int errorLine = 0;   // line of the bad value
 };
 
+// Applies the values of ck.ini's text to *settings, as readSettingsFile does.
+SettingsReadResult parseSettings(const QByteArray& data, Settings* settings);
+
 // Reads folder/ck.ini into *settings. A missing file keeps *settings as it is;
 // a value that is not a number stops reading there and keeps what was read
 // before it; missing values keep their current setting; values out of range

@@ -222,11 +222,16 @@ SetupImage loadSetupImage(const QString& folder, int type) {
         setup.error = QStringLiteral("%1: %2").arg(info.fileName(), file.errorString());
         return setup;
     }
-    setup.image = QByteArray(kSetupImageBytes, '\xFF');
-    for (qsizetype i = 0; 2 * i + 1 < pairs.size(); ++i) {
-        setup.image[i] = pairs[2 * i + 1];
-    }
+    setup.image = setupImageFromPairs(pairs);
     return setup;
+}
+
+QByteArray setupImageFromPairs(const QByteArray& pairs) {
+    QByteArray image(kSetupImageBytes, '\xFF');
+    for (qsizetype i = 0; i < kSetupImageBytes && 2 * i + 1 < pairs.size(); ++i) {
+        image[i] = pairs[2 * i + 1];
+    }
+    return image;
 }
 
 QByteArray downloadFrame(const QByteArray& image) {

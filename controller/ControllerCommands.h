@@ -70,6 +70,9 @@ struct SetupImage {
 // everywhere, then the second byte of each pair of the file in turn.
 SetupImage loadSetupImage(const QString& folder, int type);
 
+// The image made from a setup file's bytes (at most 32768, an even count).
+QByteArray setupImageFromPairs(const QByteArray& pairs);
+
 // The download frame, 16405 bytes: write block (bank 0, address 0x8000,
 // length 16388), the image, "dow", the check byte (0xFF minus the low 8 bits
 // of the sum of image and tag), then the frame header with command 0x03.

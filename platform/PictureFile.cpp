@@ -29,7 +29,12 @@ constexpr long kMaxJpegWorkBytes = 1024L * 1024 * 1024;
 constexpr int kQtAllocationLimitMb = static_cast<int>(kMaxPictureBytes / (1024 * 1024));
 
 bool tooLarge(qint64 width, qint64 height) {
-    return width * height * 4 > kMaxPictureBytes;
+    // Divided, not multiplied: a header may claim sizes whose product
+    // overflows even 64 bits.
+    if (width <= 0 || height <= 0) {
+        return false;
+    }
+    return width > kMaxPictureBytes / 4 / height;
 }
 
 QString tooLargeMessage(qint64 width, qint64 height) {
@@ -317,6 +322,8 @@ PictureLoad decodeJpeg(const QByteArray& data, QSize targetSize) {
     }
     return {image, QString()};
 }
+
+PictureLoad decodeBmp(const QByteArray& data) { return decodeWithQt(data, "bmp"); }
 
 PictureLoad loadPicture(const QString& path, QSize targetSize) {
     const QFileInfo info(path);

@@ -26,6 +26,9 @@ PictureLoad loadPicture(const QString& path, QSize targetSize = QSize());
 // Corrupt or cut-short data is an error, not a partly grey picture.
 PictureLoad decodeJpeg(const QByteArray& data, QSize targetSize = QSize());
 
+// Decodes a Windows BMP held in memory, as loadPicture does for a BMP file.
+PictureLoad decodeBmp(const QByteArray& data);
+
 // Writes image as a 24-bit Windows BMP, replacing the file in one step.
 // Returns false with a reason in *error.
 bool saveBmp(const QImage& image, const QString& path, QString* error);

@@ -22,4 +22,9 @@ for kind in asan normal; do
     dir=build; [ "$kind" = asan ] && dir=build-asan
     echo "== tests ($kind)"
     ctest --test-dir "$dir" --output-on-failure -j2 --timeout 600
+    if [ "$kind" = asan ]; then
+        # A short run of every fuzz target, so none of them rots.
+        echo "== fuzz (3 s a target)"
+        scripts/fuzz.sh 3
+    fi
 done

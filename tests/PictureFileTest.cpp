@@ -310,6 +310,8 @@ TEST(PictureFile, BadFilesGiveAnErrorNamingTheFile) {
         // Qt's reader gives no size for the first, so it is read from the header.
         {"huge.bmp", bmpHeader(60000, 60000), true, {}, "picture too large: 60000 x 60000 pixels"},
         {"wide.bmp", bmpHeader(20000, -16000), true, {}, "picture too large: 20000 x 16000 pixels"},
+        // Sizes whose product overflows 64 bits (found by fuzzing).
+        {"overflow.bmp", bmpHeader(0x7FFFFFFF, 0x7FFFFFFF), true, {}, "picture too large"},
         {"huge.jpg",
          withFrameSize(baselineBytes, 60000, 60000),
          true,

@@ -1,0 +1,86 @@
+// libFuzzer entry points, one per target; FUZZ_TARGET selects which this
+// file builds. Each feeds arbitrary bytes to one of the parsers that take
+// input from outside: files, replies, frames on the line.
+
+#include "app/SettingsFile.h"
+#include "cli/EmulatorParser.h"
+#include "controller/ControllerCommands.h"
+#include "pages/PlayListFile.h"
+#include "platform/Fonts.h"
+#include "platform/PictureFile.h"
+
+#include <QGuiApplication>
+
+#include <cstddef>
+#include <cstdint>
+
+namespace {
+
+QByteArray bytesOf(const uint8_t* data, size_t size) {
+    return QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+    // Text drawing needs fonts and a platform; nothing is shown.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    installFontConfig();
+    static QGuiApplication app(*argc, *argv);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const QByteArray input = bytesOf(data, size);
+#if defined(FUZZ_SETTINGS)
+    Settings settings;
+    parseSettings(input, &settings);
+    const auto values = settingValues(settings);
+    for (int i = 0; i < kSettingCount; ++i) {
+        const SettingDef& def = settingDefs()[static_cast<size_t>(i)];
+        if (values[static_cast<size_t>(i)] < def.minimum ||
+            values[static_cast<size_t>(i)] > def.maximum) {
+            __builtin_trap();  // a value out of its range got through
+        }
+    }
+#elif defined(FUZZ_PLAYLIST)
+    const PlayListParse parse = parsePlayList(input);
+    if (parse.pages.size() > static_cast<size_t>(PageList::kMaxPages)) {
+        __builtin_trap();
+    }
+    PageList pages;
+    pages.loadPages(parse.pages);
+    const QByteArray saved = formatPlayList(pages.items(), pages.PageCount());
+    // What was loaded saves and loads back to the same pages.
+    if (!parse.pages.empty() && parsePlayList(saved).pages.size() != parse.pages.size()) {
+        __builtin_trap();
+    }
+#elif defined(FUZZ_BMP)
+    decodeBmp(input);
+#elif defined(FUZZ_JPEG)
+    decodeJpeg(input, QSize(64, 16));
+#elif defined(FUZZ_SETUP)
+    if (setupImageFromPairs(input).size() != kSetupImageBytes) {
+        __builtin_trap();
+    }
+#elif defined(FUZZ_FRAMES)
+    FrameParser parser;
+    ControllerMemory memory;
+    // Fed in two pieces, as bytes arrive from a line.
+    const size_t half = size / 2;
+    parser.feed(reinterpret_cast<const char*>(data), half);
+    parser.feed(reinterpret_cast<const char*>(data) + half, size - half);
+    for (const ReceivedFrame& frame : parser.takeFrames()) {
+        memory.write(frame.bank, frame.address, frame.data);
+    }
+#elif defined(FUZZ_READ_PARA)
+    const ReadParaResult result = interpretParameterReply(input, Settings{});
+    if (result.settings.WIDTH < 8 || result.settings.WIDTH > 2048 || result.settings.TYPE < 0 ||
+        result.settings.TYPE > 26 || result.settings.SCAN < 1 || result.settings.SCAN > 16) {
+        __builtin_trap();
+    }
+#else
+#error "FUZZ_TARGET not set"
+#endif
+    return 0;
+}
