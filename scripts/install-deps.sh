@@ -8,10 +8,12 @@ PACKAGES=(
     qt6-base-dev libgl-dev
     libjpeg62-turbo-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    clang-format
+    clang-format clang libclang-rt-14-dev
     xvfb xauth
     imagemagick
     xfonts-wqy fonts-arphic-uming fontconfig
+    libreoffice-writer-nogui libreoffice-calc-nogui libreoffice-draw-nogui python3-uno
+    libpoppler-cpp-dev
 )
 
 missing=()
