@@ -327,7 +327,11 @@ PictureLoad decodeBmp(const QByteArray& data) { return decodeWithQt(data, "bmp")
 
 PictureLoad loadPicture(const QString& path, QSize targetSize) {
     const QFileInfo info(path);
-    const QString name = info.fileName();
+    // A name is shown whole unless it is absurdly long (a damaged list).
+    QString name = info.fileName();
+    if (name.size() > 120) {
+        name = name.left(60) + QStringLiteral("…") + name.right(40);
+    }
     auto failed = [&name](const QString& reason) {
         return PictureLoad{QImage(), QStringLiteral("cannot load %1: %2").arg(name, reason)};
     };

@@ -8,7 +8,7 @@ PACKAGES=(
     qt6-base-dev libgl-dev
     libjpeg62-turbo-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    clang-format clang libclang-rt-14-dev
+    clang-format clang libclang-rt-14-dev time
     xvfb xauth
     imagemagick
     xfonts-wqy fonts-arphic-uming fontconfig
