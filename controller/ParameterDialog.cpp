@@ -260,8 +260,19 @@ bool TForm5::unlocked() const {
 }
 
 void TForm5::recomputeLight() {
-    const int maximum =
-        lightMaximum(ComboBox2->currentText().toLongLong(), Edit7->value(), Edit1->value());
+    // While a field holds no number (the operator is typing), or the
+    // product is not positive, there is no maximum: light keeps its value.
+    bool clockOk = false;
+    bool scanOk = false;
+    bool frequencyOk = false;
+    const qint64 clock = ComboBox2->currentText().toLongLong(&clockOk);
+    const int scan = Edit7->text().toInt(&scanOk);
+    const int frequency = Edit1->text().toInt(&frequencyOk);
+    if (!clockOk || !scanOk || !frequencyOk || static_cast<qint64>(scan) * frequency <= 0) {
+        Label10->setText(QStringLiteral("(max-)"));
+        return;
+    }
+    const int maximum = lightMaximum(clock, scan, frequency);
     Label10->setText(QStringLiteral("(max%1)").arg(maximum));
     SpinEdit1->setValue(maximum);
 }

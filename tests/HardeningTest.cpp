@@ -106,6 +106,17 @@ TEST(Hardening, PortFaultsEndWithTheCommandsMessage) {
         port.writeAll(hex("1337") + kParameterReply, 1000, &error);
         port.waitUntilRead(2000);
     };
+    const Behaviour headerOnly = [](PseudoTerminal& port, const std::atomic<bool>& stop) {
+        readCommand(port, stop);
+        QString error;
+        port.writeAll(kParameterReply.left(4), 1000, &error);
+        port.waitUntilRead(6000);
+    };
+    const Behaviour silent = [](PseudoTerminal& port, const std::atomic<bool>& stop) {
+        while (!stop) {
+            port.read(100);
+        }
+    };
     const Behaviour flood = [](PseudoTerminal& port, const std::atomic<bool>& stop) {
         QString error;
         const QByteArray noise(256, '\xEE');
@@ -145,6 +156,20 @@ TEST(Hardening, PortFaultsEndWithTheCommandsMessage) {
                             "on=8:00:00 off=18:00:00 english=0"},
          4000},
         {"noise before a framed reply", noiseFirst, 1, {"read-para"}, 1, sent, 4000},
+        {"READ PARA answered with the header alone waits out 5000 ms",
+         headerOnly,
+         1,
+         {"read-para"},
+         1,
+         sent + QStringList{"error para or can not sendback!"},
+         6500},
+        {"save parameter, no reply",
+         silent,
+         1,
+         {"save-para"},
+         1,
+         sent + QStringList{"error save para or can not sendback!"},
+         6500},
         {"an endless stream during the wait: SEND",
          flood,
          1,
@@ -170,9 +195,15 @@ TEST(Hardening, PortFaultsEndWithTheCommandsMessage) {
         EXPECT_EQ(run.exitCode, c.exitCode) << run.err.toStdString();
         EXPECT_EQ(run.outLines(), c.out);
         EXPECT_LT(run.ms, c.maxMs);
+        if (c.maxMs > 6000) {
+            EXPECT_GE(run.ms, 4950);  // the whole 5000 ms were waited
+        }
         Settings settings;
         readSettingsFile(folder.dir.path(), &settings);
-        EXPECT_EQ(settings.WIDTH, c.exitCode == 0 && c.command[0] == "read-para" ? 64 : 96);
+        // READ PARA stores what it received, save parameter what it sent.
+        const bool stored =
+            (c.exitCode == 0 && c.command[0] == "read-para") || c.command[0] == "save-para";
+        EXPECT_EQ(settings.WIDTH, stored ? 64 : 96);
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -171,6 +172,50 @@ TEST(ParameterDialog, ReadAndSaveThroughTheWindow) {
     emit dialog.saveRequested();
     EXPECT_EQ(messages, QStringList{"comm error"});
     EXPECT_EQ(window.settings().NUM, 12);
+}
+
+TEST(ParameterDialog, ClockModeAndDownloadThroughTheWindow) {
+    struct Case {
+        const char* name;
+        QStringList emulator;
+        std::function<void(TTwpMain&, TForm5&)> command;
+        const char* status;
+    };
+    auto time = [](TTwpMain& w, TForm5&) { w.findChild<QAction*>("m_Help")->trigger(); };
+    auto mode = [](TTwpMain& w, TForm5&) { w.findChild<QAction*>("m_Exit")->trigger(); };
+    auto download = [](TTwpMain&, TForm5& d) {
+        d.findChild<QComboBox*>("ComboBox1")->setCurrentIndex(7);
+        emit d.downloadRequested();
+    };
+    const Case cases[] = {
+        {"TIME", {}, time, "time success!"},
+        {"TIME, silent", {"--silent"}, time, "set time error or can not sendback!"},
+        {"MODE", {}, mode, "mode success!"},
+        {"MODE, wrong byte", {"--wrong-reply"}, mode, "error mode or can not sendback!"},
+        {"Download", {}, download, "download success!"},
+        {"Download, wrong reply", {"--wrong-reply"}, download, "download......"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Emulated sign;
+        writeBytes(sign.path("setup7"), QByteArray::fromHex("00AA00BB"));
+        ASSERT_TRUE(sign.start(c.emulator));
+        QStringList messages;
+        TTwpMain window(sign.dir.path(),
+                        [&](const QString& text, const QString&) { messages << text; });
+        TForm5 dialog(&window);
+        window.attachDialogs(nullptr, nullptr, nullptr, &dialog);
+        c.command(window, dialog);
+        EXPECT_EQ(window.findChild<QLabel*>("StatusPanel2")->text(), c.status);
+        EXPECT_TRUE(messages.isEmpty()) << messages.join(' ').toStdString();
+        if (QByteArray(c.name).startsWith("Download")) {
+            // The dialog and the window take the defaults of T7, whatever the reply.
+            EXPECT_EQ(dialog.parameters().scanMode, 4);
+            EXPECT_EQ(dialog.parameters().light, 5710);
+            EXPECT_EQ(window.settings().TYPE, 7);
+            EXPECT_EQ(window.settings().SCAN, 4);
+        }
+    }
 }
 
 }  // namespace
