@@ -66,15 +66,7 @@ QByteArray modeFrames(const Settings& settings, const PageList& pages, QString* 
             *refusal = checkSendable(settings, map);
             return {};
         }
-        const int count = map.pagesSent(pages.PageCount());
-        appendWriteBlockHeader(tx, num, kTableBank, map.A, 3 * count + 2);
-        appendLittleEndian16(tx, count);
-        for (int i = 1; i <= count; ++i) {
-            const PlayItem& item = pages.item(i);
-            tx += static_cast<char>(item.InMode);
-            tx += static_cast<char>(item.DispSpeed);
-            tx += static_cast<char>(item.DispTime);
-        }
+        appendPlayTableFrame(tx, num, map, pages, map.pagesSent(pages.PageCount()));
     }
     appendEndFrame(tx, num);
     return tx;

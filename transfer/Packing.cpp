@@ -18,6 +18,11 @@ inline Channels channelBits(QRgb pixel, ColourTest test) {
     return {first > 0, second > 0};
 }
 
+QImage asRgb32(const QImage& image) {
+    return image.format() == QImage::Format_RGB32 ? image
+                                                  : image.convertToFormat(QImage::Format_RGB32);
+}
+
 }  // namespace
 
 void AdjustGamma(QImage& canvas, int width, int height) {
@@ -35,9 +40,7 @@ void AdjustGamma(QImage& canvas, int width, int height) {
 }
 
 void packDualColour(const QImage& source, int width, int height, ColourTest test, QByteArray& out) {
-    const QImage canvas = source.format() == QImage::Format_RGB32
-                              ? source
-                              : source.convertToFormat(QImage::Format_RGB32);
+    const QImage canvas = asRgb32(source);
     const int groups = 2 * (width / 8);
     const qsizetype start = out.size();
     out.resize(start + static_cast<qsizetype>(groups) * height);
@@ -57,9 +60,7 @@ void packDualColour(const QImage& source, int width, int height, ColourTest test
 }
 
 void packMonochrome(const QImage& source, int width, int height, ColourTest test, QByteArray& out) {
-    const QImage canvas = source.format() == QImage::Format_RGB32
-                              ? source
-                              : source.convertToFormat(QImage::Format_RGB32);
+    const QImage canvas = asRgb32(source);
     const int groups = width / 8;
     const qsizetype start = out.size();
     out.resize(start + static_cast<qsizetype>(groups) * height);

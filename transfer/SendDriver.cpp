@@ -126,7 +126,14 @@ TransferBuild buildTransfer(const Settings& settings, const PageList& pages, con
     appendWriteBlockHeader(tx, num, kTableBank, kGlyphAddress, kGlyphBytes);
     tx += glyphTable();
 
-    appendWriteBlockHeader(tx, num, kTableBank, map.A, 2 + 3 * count);
+    appendPlayTableFrame(tx, num, map, pages, count);
+    appendEndFrame(tx, num);
+    return build;
+}
+
+void appendPlayTableFrame(QByteArray& tx, uint8_t controller, const MemoryMap& map,
+                          const PageList& pages, int count) {
+    appendWriteBlockHeader(tx, controller, kTableBank, map.A, 2 + 3 * count);
     appendLittleEndian16(tx, count);
     for (int i = 1; i <= count; ++i) {
         const PlayItem& item = pages.item(i);
@@ -134,8 +141,6 @@ TransferBuild buildTransfer(const Settings& settings, const PageList& pages, con
         tx += static_cast<char>(item.DispSpeed);
         tx += static_cast<char>(item.DispTime);
     }
-    appendEndFrame(tx, num);
-    return build;
 }
 
 SendResult sendPages(Link& link, OperatorSurface& surface, const Settings& settings,

@@ -37,6 +37,11 @@ QString capacityText(const MemoryMap& map);
 TransferBuild buildTransfer(const Settings& settings, const PageList& pages, const QString& folder,
                             OperatorSurface* surface);
 
+// The play table frame: a write block to bank 7 at A holding N (16-bit)
+// and then InMode, DispSpeed, DispTime of pages 1..N (speed before time).
+void appendPlayTableFrame(QByteArray& tx, uint8_t controller, const MemoryMap& map,
+                          const PageList& pages, int count);
+
 enum class SendStatus { Acknowledged, NoReply, WrongReply, PortError, BadInput, NotSent };
 
 struct SendResult {
