@@ -323,7 +323,9 @@ PictureLoad decodeJpeg(const QByteArray& data, QSize targetSize) {
     return {image, QString()};
 }
 
-PictureLoad decodeBmp(const QByteArray& data) { return decodeWithQt(data, "bmp"); }
+PictureLoad decodeBmp(const QByteArray& data) {
+    return decodeWithQt(data, "bmp");
+}
 
 PictureLoad loadPicture(const QString& path, QSize targetSize) {
     const QFileInfo info(path);
