@@ -354,6 +354,23 @@ void TTwpMain::attachDialogs(TForm1* form1, TForm2* form2, TForm3* form3, TForm5
     m_form2 = form2;
     m_form3 = form3;
     m_form5 = form5;
+    // The importers place pages in this list and report through this window.
+    const ImportContext imports{m_folder, &m_pages, this, [this] { return settings(); }};
+    if (m_form1) {
+        m_form1->attach(imports);
+    }
+    if (m_form2) {
+        m_form2->attach(imports);
+    }
+    if (m_form3) {
+        m_form3->attach({m_folder, [this] { return settings(); }, &m_pages,
+                         [this] {
+                             showPageList();
+                             m_unscaled = false;
+                             redrawPreview();
+                         },
+                         [this](const QString& text) { showMessage(text, QString()); }});
+    }
     if (m_form5) {
         connect(m_form5, &TForm5::saveRequested, this, &TTwpMain::saveParameters);
         connect(m_form5, &TForm5::readRequested, this, &TTwpMain::BitBtn2Click);
@@ -546,19 +563,27 @@ void TTwpMain::loadFile(const QString& path) {
         }
         case LoadFileKind::Text:
             if (m_form3) {
-                m_form3->exec();
+                m_form3->Open(path);
             }
             TabClick(m_pages.currentTab());
             break;
         case LoadFileKind::Document:
             if (m_form1) {
+                m_form1->setDocument(path);
                 m_form1->exec();
             }
+            showPageList();
+            m_unscaled = false;
+            redrawPreview();
             break;
         case LoadFileKind::Spreadsheet:
             if (m_form2) {
+                m_form2->setWorkbook(path);
                 m_form2->exec();
             }
+            showPageList();
+            m_unscaled = false;
+            redrawPreview();
             break;
         case LoadFileKind::Other:
             break;

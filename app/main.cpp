@@ -17,7 +17,7 @@ int main(int argc, char* argv[]) {
     TTwpMain window(executableFolder());
     TForm1 form1(&window);
     TForm2 form2(&window);
-    TForm3 form3(&window);
+    TForm3 form3(window.settings().HEIGHT, &window);
     TForm5 form5(&window);
     window.attachDialogs(&form1, &form2, &form3, &form5);
     // Fill the screen even where no window manager maximises windows.

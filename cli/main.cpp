@@ -1,7 +1,9 @@
 // marquee-cli: the commands of the window without a window, for scripts.
 
 #include "cli/Commands.h"
+#include "cli/ComposeCommand.h"
 #include "cli/Emulator.h"
+#include "cli/ImportCommands.h"
 #include "platform/Fonts.h"
 
 #include <QDir>
@@ -39,6 +41,30 @@ const char kUsage[] =
     "  download TYPE        send the setup image DIR/setupTYPE of module type\n"
     "                       TYPE (0..26) and store its defaults in ck.ini\n"
     "  settings             print the ten settings as read from DIR/ck.ini\n"
+    "  compose TEXT.txt [OPTIONS]  render a text into DIR/BASE1.bmp ... at WIDTH x\n"
+    "                       HEIGHT, as TXT EDIT does; prints the names written\n"
+    "      --layout one|many                 ONE LINE or MANY LINE (one)\n"
+    "      --continue 0|1                    ONE LINE: one strip cut into screens (1)\n"
+    "      --lines N --center 0|1            MANY LINE: LINE/PAGE 1..100 (HEIGHT div 16),\n"
+    "                                        CENTER (0)\n"
+    "      --wordwrap 0|1                    wrap lines at WIDTH (1)\n"
+    "      --font FACE --size PX             the font (細明體, 16 pixels)\n"
+    "      --bold 0|1 --italic 0|1           its style (0, 0)\n"
+    "      --color NAME|#RRGGBB              text colour (yellow)\n"
+    "      --shadow NAME --background NAME   black red green blue yellow purple\n"
+    "                                        gray white (black, black)\n"
+    "      --name BASE                       FILENAME (LCTXT)\n"
+    "      --list OUT.lis                    place the pages in OUT.lis (loaded first\n"
+    "                                        when it exists) and save it; new pages\n"
+    "                                        take the default parameters\n"
+    "  import-doc FILE.doc [--name BASE] [--list LIST.lis]\n"
+    "                       one picture per document page through LibreOffice:\n"
+    "                       DIR/BASE1.bmp ... (BASE LC); with --list they are placed\n"
+    "                       in the list from its last page on and the list is saved\n"
+    "  import-xls FILE.xls [--name BASE] [--list LIST.lis]\n"
+    "                       cells A1:T20 of the first sheet through LibreOffice as\n"
+    "                       DIR/BASE1.bmp (BASE LCXLS); with --list it becomes the\n"
+    "                       last page's picture and the list is saved\n"
     "  emulate [OPTIONS]    play the controller on a pseudo-terminal linked as DIR/comN;\n"
     "                       received pages become page1.png ... and playlist.txt\n"
     "      --num N --port N                  controller number and port (ck.ini)\n"
@@ -54,7 +80,9 @@ const char kUsage[] =
     "port is \"com\" + COMM: DIR/comN if present, else /dev/ttyS<N-1>.\n"
     "Status texts go to standard output, messages to standard error.\n"
     "Exit status: 0 the controller acknowledged; 1 no reply or a wrong reply;\n"
-    "2 bad usage or bad input (nothing was sent); 3 the port could not be opened.\n";
+    "2 bad usage or bad input (nothing was sent); 3 the port could not be opened.\n"
+    "Imports: 0 done; 1 done, some pages written black; 2 bad usage or a file that\n"
+    "cannot be read or opened; 4 LibreOffice missing or not startable.\n";
 
 int usageError(const QString& text) {
     printError(QStringLiteral("marquee-cli: %1").arg(text));
@@ -142,8 +170,33 @@ int main(int argc, char* argv[]) {
     if (command == QLatin1String("send") && args.size() == 1) {
         return runSend(folder, absolute(args[0]));
     }
+    if (command == QLatin1String("compose")) {
+        // Every option takes a value; TEXT and the --list file are paths.
+        for (int i = 0; i < args.size(); ++i) {
+            if (!args[i].startsWith(QLatin1String("--"))) {
+                args[i] = absolute(args[i]);
+            } else if (++i < args.size() && args[i - 1] == QLatin1String("--list")) {
+                args[i] = absolute(args[i]);
+            }
+        }
+        return runCompose(folder, args);
+    }
     if (command == QLatin1String("build") && args.size() == 2) {
         return runBuild(folder, absolute(args[0]), absolute(args[1]));
+    }
+    if (command == QLatin1String("import-doc") || command == QLatin1String("import-xls")) {
+        for (int i = 0; i < args.size(); ++i) {
+            if (args[i] == QLatin1String("--name") || args[i] == QLatin1String("--list")) {
+                if (args[i] == QLatin1String("--list") && i + 1 < args.size()) {
+                    args[i + 1] = absolute(args[i + 1]);
+                }
+                ++i;
+            } else if (!args[i].startsWith(QLatin1String("--"))) {
+                args[i] = absolute(args[i]);
+            }
+        }
+        return command == QLatin1String("import-doc") ? runImportDocument(folder, args)
+                                                      : runImportSpreadsheet(folder, args);
     }
     return usageError(QStringLiteral("unknown command or arguments: %1").arg(command));
 }

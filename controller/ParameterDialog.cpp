@@ -109,6 +109,9 @@ TForm5::TForm5(QWidget* parent) : QDialog(parent) {
     SpinEdit5 = spin("SpinEdit5", 0, 23, defaults.offHour);
     SpinEdit6 = spin("SpinEdit6", 0, 59, defaults.offMinute);
     SpinEdit7 = spin("SpinEdit7", 0, 59, defaults.offSecond);
+    // Hidden and in no layout: owned by the dialog all the same.
+    SpinEdit4->setParent(this);
+    SpinEdit7->setParent(this);
     SpinEdit4->hide();
     SpinEdit7->hide();
     CheckBox7 = check("CheckBox7", QStringLiteral("English format"), false);

@@ -1,7 +1,328 @@
 #include "import/TextComposerDialog.h"
 
-TForm3::TForm3(QWidget* parent) : QDialog(parent) {
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFontDialog>
+#include <QFontInfo>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QSpinBox>
+#include <QStyle>
+#include <QTextEdit>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int kGroupWidth = 240;
+constexpr int kMargin = 12;
+constexpr int kMemoMinimumHeight = 320;
+
+// Dialog width = memo text width (WIDTH) + ONE LINE group + 40.
+constexpr int kExtraWidth = 40;
+
+QLabel* label(const char* text, QWidget* parent) {
+    return new QLabel(QString::fromLatin1(text), parent);
+}
+
+}  // namespace
+
+TForm3::TForm3(int height, QWidget* parent)
+    : QDialog(parent), m_font(defaultTextFont()), m_colour(defaultTextColour()) {
     setObjectName(QStringLiteral("TForm3"));
     setWindowTitle(QStringLiteral("TXT EDIT"));
     setModal(true);
+
+    Memo1 = new QTextEdit(this);
+    Memo1->setObjectName(QStringLiteral("Memo1"));
+    Memo1->setAcceptRichText(false);
+    // Two-pixel borders around a text area of exactly the wrap width.
+    Memo1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    Memo1->setLineWidth(2);
+    Memo1->document()->setDocumentMargin(0);
+    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Memo1->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    Memo1->setMinimumHeight(kMemoMinimumHeight);
+    Memo1->setFont(m_font);
+
+    auto* column = new QVBoxLayout;
+    column->setSpacing(kMargin);
+    column->addWidget(createOneLineGroup());
+    column->addWidget(createManyLineGroup());
+    column->addWidget(createFontGroup());
+    column->addStretch(1);
+
+    // Return in a FILENAME field runs no CHANGE by itself.
+    for (QPushButton* button : {Button1, Button2, Button4}) {
+        button->setAutoDefault(false);
+    }
+
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(kMargin, kMargin, kMargin, kMargin);
+    layout->setSpacing(kMargin);
+    layout->addWidget(Memo1, 0, Qt::AlignTop);
+    layout->addLayout(column);
+
+    // Create: LINE/PAGE from the HEIGHT just read and the default font.
+    Edit4->setValue(defaultLinesPerPage(height, m_font));
+    applyWordWrap(CheckBox3->isChecked());
+}
+
+QGroupBox* TForm3::createOneLineGroup() {
+    GroupBox1 = new QGroupBox(QStringLiteral("ONE LINE"), this);
+    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+    GroupBox1->setFixedWidth(kGroupWidth);
+    Edit1 = new QLineEdit(QString::fromLatin1(kDefaultTextBase), GroupBox1);
+    Edit1->setObjectName(QStringLiteral("Edit1"));
+    CheckBox1 = new QCheckBox(QStringLiteral("CONTINUE"), GroupBox1);
+    CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
+    CheckBox1->setChecked(true);
+    Button2 = new QPushButton(QStringLiteral("CHANGE"), GroupBox1);
+    Button2->setObjectName(QStringLiteral("Button2"));
+    connect(Button2, &QPushButton::clicked, this, &TForm3::Button2Click);
+
+    auto* grid = new QGridLayout(GroupBox1);
+    grid->addWidget(label("FILENAME", GroupBox1), 0, 0);
+    grid->addWidget(Edit1, 0, 1);
+    grid->addWidget(CheckBox1, 1, 0, 1, 2);
+    grid->addWidget(Button2, 2, 0, 1, 2);
+    return GroupBox1;
+}
+
+QGroupBox* TForm3::createManyLineGroup() {
+    GroupBox2 = new QGroupBox(QStringLiteral("MANY LINE"), this);
+    GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
+    GroupBox2->setFixedWidth(kGroupWidth);
+    Edit3 = new QLineEdit(QString::fromLatin1(kDefaultTextBase), GroupBox2);
+    Edit3->setObjectName(QStringLiteral("Edit3"));
+    Edit4 = new QSpinBox(GroupBox2);
+    Edit4->setObjectName(QStringLiteral("Edit4"));
+    Edit4->setRange(kMinLinesPerPage, kMaxLinesPerPage);
+    CheckBox2 = new QCheckBox(QStringLiteral("CENTER"), GroupBox2);
+    CheckBox2->setObjectName(QStringLiteral("CheckBox2"));
+    CheckBox3 = new QCheckBox(QStringLiteral("WORDWRAP"), GroupBox2);
+    CheckBox3->setObjectName(QStringLiteral("CheckBox3"));
+    CheckBox3->setChecked(true);
+    connect(CheckBox3, &QCheckBox::clicked, this, &TForm3::CheckBox3Click);
+    Button4 = new QPushButton(QStringLiteral("CHANGE"), GroupBox2);
+    Button4->setObjectName(QStringLiteral("Button4"));
+    connect(Button4, &QPushButton::clicked, this, &TForm3::Button4Click);
+
+    auto* grid = new QGridLayout(GroupBox2);
+    grid->addWidget(label("FILENAME", GroupBox2), 0, 0);
+    grid->addWidget(Edit3, 0, 1);
+    grid->addWidget(label("LINE/PAGE", GroupBox2), 1, 0);
+    grid->addWidget(Edit4, 1, 1);
+    grid->addWidget(CheckBox2, 2, 0, 1, 2);
+    grid->addWidget(CheckBox3, 3, 0, 1, 2);
+    grid->addWidget(Button4, 4, 0, 1, 2);
+    return GroupBox2;
+}
+
+QGroupBox* TForm3::createFontGroup() {
+    GroupBox3 = new QGroupBox(QStringLiteral("FONT SETUP"), this);
+    GroupBox3->setObjectName(QStringLiteral("GroupBox3"));
+    GroupBox3->setFixedWidth(kGroupWidth);
+    Button1 = new QPushButton(QStringLiteral("FONT"), GroupBox3);
+    Button1->setObjectName(QStringLiteral("Button1"));
+    connect(Button1, &QPushButton::clicked, this, &TForm3::Button1Click);
+    ComboBox1 = new QComboBox(GroupBox3);
+    ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
+    ComboBox1->addItems(colourNames());
+    ComboBox2 = new QComboBox(GroupBox3);
+    ComboBox2->setObjectName(QStringLiteral("ComboBox2"));
+    ComboBox2->addItems(colourNames());
+
+    auto* grid = new QGridLayout(GroupBox3);
+    grid->addWidget(Button1, 0, 0, 1, 2);
+    grid->addWidget(label("SHADOW", GroupBox3), 1, 0);
+    grid->addWidget(ComboBox1, 1, 1);
+    grid->addWidget(label("BACK GROUND", GroupBox3), 2, 0);
+    grid->addWidget(ComboBox2, 2, 1);
+    return GroupBox3;
+}
+
+void TForm3::attach(ComposerContext context) {
+    m_context = std::move(context);
+}
+
+QSize TForm3::signScreen() const {
+    if (!m_context.settings) {
+        const Settings defaults;
+        return {defaults.WIDTH, defaults.HEIGHT};
+    }
+    const Settings s = m_context.settings();
+    return {s.WIDTH, s.HEIGHT};
+}
+
+void TForm3::message(const QString& text) {
+    if (m_context.message) {
+        m_context.message(text);
+    } else {
+        QMessageBox::warning(this, windowTitle(), text);
+    }
+}
+
+void TForm3::applyWordWrap(bool on) {
+    Memo1->setLineWrapMode(on ? QTextEdit::FixedPixelWidth : QTextEdit::NoWrap);
+    Memo1->setLineWrapColumnOrWidth(memoWrapWidth(signScreen().width()));
+}
+
+bool TForm3::prepare(const QString& path) {
+    const int width = signScreen().width();
+    // 1. The memo: WIDTH + 4 with its scroll bar beside; on a screen too
+    //    narrow for that it scrolls sideways but still wraps at WIDTH.
+    const int scrollBar = Memo1->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, Memo1);
+    int memoWidth = width + 4 + scrollBar;
+    QScreen* display = parentWidget() ? parentWidget()->screen() : screen();
+    if (display) {
+        const int room = display->availableGeometry().width() - kGroupWidth - kExtraWidth;
+        memoWidth = std::max(std::min(memoWidth, room), 4 + scrollBar + 1);
+    }
+    Memo1->setFixedWidth(memoWidth);
+    // 2. The text.
+    const TextFileLoad load = readTextFile(path);
+    if (!load.error.isEmpty()) {
+        message(load.error);
+        return false;
+    }
+    Memo1->setPlainText(normalizeLineBreaks(load.text));
+    // 3. Dialog width: the memo's text width + the ONE LINE group + 40.
+    layout()->activate();
+    resize(std::max(memoWidth - 4 + GroupBox1->width() + kExtraWidth, minimumSizeHint().width()),
+           sizeHint().height());
+    // 4. Centred on the screen.
+    if (display) {
+        move(display->availableGeometry().center() - rect().center());
+    }
+    // 5. Re-wrap at the new width.
+    applyWordWrap(CheckBox3->isChecked());
+    return true;
+}
+
+bool TForm3::Open(const QString& path) {
+    if (!prepare(path)) {
+        return false;
+    }
+    exec();
+    applyWordWrap(CheckBox3->isChecked());
+    return true;
+}
+
+void TForm3::setTextFont(const QFont& font, const QColor& colour) {
+    m_font = composerFont(font);
+    m_colour = colour;
+    Memo1->setFont(m_font);
+    applyWordWrap(CheckBox3->isChecked());
+}
+
+ComposeOptions TForm3::options(TextLayout layout) const {
+    ComposeOptions options;
+    options.layout = layout;
+    options.continuous = CheckBox1->isChecked();
+    options.linesPerPage = Edit4->value();
+    options.center = CheckBox2->isChecked();
+    options.wordWrap = CheckBox3->isChecked();
+    options.base = layout == TextLayout::OneLine ? Edit1->text() : Edit3->text();
+    options.style.font = m_font;
+    options.style.text = m_colour;
+    options.style.shadow = colourAt(ComboBox1->currentIndex());
+    options.style.background = colourAt(ComboBox2->currentIndex());
+    return options;
+}
+
+void TForm3::change(TextLayout layout) {
+    // The memo's text as it holds it (blocks end in paragraph separators).
+    const QString text = Memo1->document()->toRawText();
+    if (text.isEmpty()) {
+        return;
+    }
+    if (!m_context.folder.isEmpty()) {
+        QDir::setCurrent(m_context.folder);
+    }
+    const ComposeOptions chosen = options(layout);
+    const int room = m_context.pages ? generatedPageRoom(*m_context.pages) : PageList::kMaxPages;
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    const ComposeResult result =
+        composeTextPages(text, signScreen(), chosen, m_context.folder, room);
+    QGuiApplication::restoreOverrideCursor();
+    if (!result.error.isEmpty()) {
+        message(result.error);
+        return;
+    }
+    if (result.pages == 0) {
+        return;
+    }
+    accept();
+    if (m_context.pages) {
+        const PlaceResult placed =
+            m_context.pages->placeGeneratedPages(chosen.base, result.pages, CaptionStyle::Number);
+        if (m_context.pagesChanged) {
+            m_context.pagesChanged();
+        }
+        if (!placed.message.isEmpty()) {
+            message(placed.message);
+        }
+    }
+}
+
+void TForm3::Button2Click() {
+    change(TextLayout::OneLine);
+}
+
+void TForm3::Button4Click() {
+    change(TextLayout::ManyLine);
+}
+
+void TForm3::CheckBox3Click() {
+    applyWordWrap(CheckBox3->isChecked());
+}
+
+void TForm3::Button1Click() {
+    // The chooser works in points; the font it returns is turned back into
+    // pixels by setTextFont.
+    // It lists installed families, so it is shown the face that draws (the
+    // default "細明體" is a name our fontconfig file maps to a Ming font).
+    const QFontInfo info(m_font);
+    QFont shown = m_font;
+    shown.setFamily(info.family());
+    shown.setPointSizeF(info.pointSizeF());
+    QFontDialog dialog(shown, this);
+    dialog.setOption(QFontDialog::DontUseNativeDialog);
+    dialog.setWindowTitle(QStringLiteral("FONT"));
+    // The font's colour, chosen with the font, beside its effects.
+    auto* colour = new QComboBox(&dialog);
+    colour->setObjectName(QStringLiteral("FontColour"));
+    colour->addItems(colourNames());
+    int current = colourIndex(QStringLiteral("yellow"));
+    for (int i = 0; i < colour->count(); ++i) {
+        if (colourAt(i) == m_colour) {
+            current = i;
+        }
+    }
+    colour->setCurrentIndex(current);
+    QLayout* target = dialog.layout();
+    for (QGroupBox* group : dialog.findChildren<QGroupBox*>()) {
+        if (group->layout() && !group->findChildren<QCheckBox*>().isEmpty()) {
+            target = group->layout();
+            break;
+        }
+    }
+    if (target) {
+        target->addWidget(new QLabel(QStringLiteral("Color"), &dialog));
+        target->addWidget(colour);
+    }
+    if (dialog.exec() != QDialog::Accepted) {
+        return;
+    }
+    setTextFont(dialog.selectedFont(), colourAt(colour->currentIndex()));
 }

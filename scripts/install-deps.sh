@@ -11,7 +11,7 @@ PACKAGES=(
     clang-format clang libclang-rt-14-dev time
     xvfb xauth
     imagemagick
-    xfonts-wqy fonts-arphic-uming fontconfig
+    xfonts-wqy fonts-arphic-uming fonts-dejavu-core fontconfig
     libreoffice-writer-nogui libreoffice-calc-nogui libreoffice-draw-nogui python3-uno
     libpoppler-cpp-dev
 )

@@ -1,3 +1,4 @@
+#include "tests/TestSupport.h"
 #include "transfer/GlyphTable.h"
 #include "transfer/MemoryMap.h"
 
@@ -7,26 +8,6 @@
 #include <QFileInfo>
 
 namespace {
-
-QString goldenPath(const char* name) {
-    return QFileInfo(QStringLiteral(__FILE__))
-        .dir()
-        .filePath(QStringLiteral("golden/%1").arg(name));
-}
-
-// Compares a picture with its golden file; on a mismatch writes
-// failed_<name> beside the test binary so the difference can be seen.
-void expectMatchesGolden(const QImage& picture, const char* name) {
-    const QImage golden(goldenPath(name));
-    const bool same = !golden.isNull() && golden.convertToFormat(QImage::Format_RGB32) ==
-                                              picture.convertToFormat(QImage::Format_RGB32);
-    if (!same) {
-        const QString dump = QStringLiteral("failed_%1").arg(QString::fromLatin1(name));
-        picture.save(dump);
-        ADD_FAILURE() << name << " differs from its golden picture; wrote "
-                      << QFileInfo(dump).absoluteFilePath().toStdString();
-    }
-}
 
 TEST(GlyphTable, CellsInOrderAndTheGoldenPicture) {
     ASSERT_EQ(glyphCharacters().size(), 35);

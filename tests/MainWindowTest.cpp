@@ -61,7 +61,7 @@ struct Program {
         : window(folder, recorded.fn()),
           form1(&window),
           form2(&window),
-          form3(&window),
+          form3(window.settings().HEIGHT, &window),
           form5(&window) {
         window.attachDialogs(&form1, &form2, &form3, &form5);
         window.resize(1000, 700);

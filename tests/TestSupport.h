@@ -21,6 +21,33 @@ inline bool writeBytes(const QString& path, const QByteArray& bytes) {
     return file.write(bytes) == bytes.size();
 }
 
+#include <QDir>
+#include <QFileInfo>
+#include <QImage>
+
+#include <gtest/gtest.h>
+
+// A file in tests/golden/.
+inline QString goldenPath(const char* name) {
+    return QFileInfo(QStringLiteral(__FILE__))
+        .dir()
+        .filePath(QStringLiteral("golden/%1").arg(QString::fromLatin1(name)));
+}
+
+// Compares a picture with its golden file; on a mismatch writes
+// failed_<name> beside the test binary so the difference can be seen.
+inline void expectMatchesGolden(const QImage& picture, const char* name) {
+    const QImage golden(goldenPath(name));
+    const bool same = !golden.isNull() && golden.convertToFormat(QImage::Format_RGB32) ==
+                                              picture.convertToFormat(QImage::Format_RGB32);
+    if (!same) {
+        const QString dump = QStringLiteral("failed_%1").arg(QString::fromLatin1(name));
+        picture.save(dump);
+        ADD_FAILURE() << name << " differs from its golden picture; wrote "
+                      << QFileInfo(dump).absoluteFilePath().toStdString();
+    }
+}
+
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QStringList>

@@ -1,0 +1,134 @@
+#include "import/DocumentImport.h"
+
+#include "import/WorkingCopy.h"
+#include "platform/PictureFile.h"
+
+#include <QDir>
+#include <QPainter>
+
+namespace {
+
+// Shows the step in progress while the import runs and clears it after.
+class StepShown {
+  public:
+    explicit StepShown(OperatorSurface& surface) : m_surface(surface) {}
+    ~StepShown() {
+        m_surface.setStatus(1, QString());
+        m_surface.progress(0, 0);
+    }
+    void show(const QString& text) {
+        m_surface.setStatus(1, text);
+        m_surface.repaintNow();
+    }
+
+  private:
+    OperatorSurface& m_surface;
+};
+
+QString pageListText(const QList<int>& pages) {
+    QStringList numbers;
+    for (int page : pages) {
+        numbers << QString::number(page);
+    }
+    return numbers.join(QStringLiteral(", "));
+}
+
+}  // namespace
+
+QString officeMissingMessage() {
+    return QString::fromUtf8("系统内存不足或未安装Office,请取消监控软件对office文档的保护！！");
+}
+
+QImage documentScreen(const QImage& picture, QSize screen) {
+    QImage page(screen, QImage::Format_RGB32);
+    page.fill(Qt::black);
+    if (!picture.isNull()) {
+        QPainter painter(&page);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.drawImage(QPoint(0, 0), picture);
+    }
+    return page;
+}
+
+DocumentImportResult importDocument(const QString& document, const ImportSetup& setup,
+                                    PageList* pages, OperatorSurface& surface) {
+    DocumentImportResult result;
+    StepShown step(surface);
+    const QString shownName = QDir::toNativeSeparators(document);
+
+    // The working copy, in a folder of this import's own.
+    step.show(QStringLiteral("Copying the document..."));
+    const WorkingFolder work(setup.workParent);
+    if (!work.isValid()) {
+        result.reason = work.errorString();
+        surface.message(QStringLiteral("No working folder can be made: %1").arg(result.reason));
+        return result;
+    }
+    const QString copy =
+        work.copyIn(document, QString::fromLatin1(kDocumentCopyName), &result.reason);
+    if (copy.isEmpty()) {
+        surface.message(
+            QStringLiteral("The document %1 cannot be read: %2").arg(shownName, result.reason));
+        return result;
+    }
+
+    // Start the office unseen, open the copy, count its pages.
+    step.show(QStringLiteral("Opening in LibreOffice..."));
+    OfficeOptions office = setup.office;
+    if (!office.whileWaiting) {
+        office.whileWaiting = [&surface] { surface.repaintNow(); };
+    }
+    OfficeDocument pagesOf;
+    result.failure = pagesOf.open(copy, work.path(), office);
+    result.reason = pagesOf.reason();
+    if (result.failure == OfficeFailure::NotStartable) {
+        surface.message(officeMissingMessage());
+        return result;
+    }
+    if (result.failure != OfficeFailure::None) {
+        surface.message(QStringLiteral("The document %1 cannot be opened.").arg(shownName));
+        return result;
+    }
+
+    // One screen per page, black where the picture does not reach.
+    result.pageCount = pagesOf.pageCount();
+    const QStringList names = generatedPageNames(setup.base, result.pageCount);
+    for (int i = 1; i <= result.pageCount; ++i) {
+        step.show(QStringLiteral("Page %1 of %2").arg(i).arg(result.pageCount));
+        surface.progress(i - 1, result.pageCount);
+        QString why;
+        const QImage picture = pagesOf.pagePicture(i - 1, &why);
+        if (picture.isNull()) {
+            result.blackPages << i;
+        }
+        const QString name = names[i - 1];
+        QString error;
+        if (!saveBmp(documentScreen(picture, setup.screen), QDir(setup.folder).filePath(name),
+                     &error)) {
+            result.reason = error;
+            surface.message(error);
+            return result;
+        }
+        result.written << name;
+    }
+
+    // Into the list: the first page replaces the last one's picture.
+    if (result.pageCount > 0) {
+        const PlaceResult placed =
+            pages->placeGeneratedPages(setup.base, result.pageCount, CaptionStyle::Act);
+        if (!placed.message.isEmpty()) {
+            surface.message(placed.message);
+        }
+    }
+    result.done = true;
+    if (!result.blackPages.isEmpty()) {
+        surface.message(
+            QStringLiteral("%1 %2 of %3 could not be taken as a picture and %4 written black.")
+                .arg(result.blackPages.size() == 1 ? QStringLiteral("Page")
+                                                   : QStringLiteral("Pages"),
+                     pageListText(result.blackPages), shownName,
+                     result.blackPages.size() == 1 ? QStringLiteral("was")
+                                                   : QStringLiteral("were")));
+    }
+    return result;
+}
