@@ -5,6 +5,7 @@
 #include "app/SettingsFile.h"
 #include "cli/EmulatorParser.h"
 #include "controller/ControllerCommands.h"
+#include "import/TextComposer.h"
 #include "pages/PlayListFile.h"
 #include "platform/Fonts.h"
 #include "platform/PictureFile.h"
@@ -78,6 +79,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (result.settings.WIDTH < 8 || result.settings.WIDTH > 2048 || result.settings.TYPE < 0 ||
         result.settings.TYPE > 26 || result.settings.SCAN < 1 || result.settings.SCAN > 16) {
         __builtin_trap();
+    }
+#elif defined(FUZZ_TEXT)
+    // The first byte picks the layout; the rest is the text file.
+    ComposeOptions options;
+    const uint8_t mode = size > 0 ? data[0] : 0;
+    options.layout = (mode & 1) ? TextLayout::ManyLine : TextLayout::OneLine;
+    options.continuous = (mode & 2) != 0;
+    options.center = (mode & 4) != 0;
+    options.wordWrap = (mode & 8) != 0;
+    options.linesPerPage = 1 + (mode >> 4);
+    const TextComposition composition(decodeText(input.mid(1)), QSize(64, 16), options);
+    if (composition.error().isEmpty() && composition.pageCount() > PageList::kMaxPages) {
+        __builtin_trap();
+    }
+    if (composition.pageCount() > 0) {
+        const QImage last = composition.page(composition.pageCount());
+        if (last.size() != QSize(64, 16)) {
+            __builtin_trap();
+        }
     }
 #else
 #error "FUZZ_TARGET not set"

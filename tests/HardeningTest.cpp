@@ -14,6 +14,7 @@
 #include <QThread>
 
 #include <jpeglib.h>
+#include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <atomic>
@@ -244,14 +245,25 @@ TEST(Hardening, KilledWhileSavingLeavesAWholeFile) {
 
     int checked = 0;
     for (int round = 0; round < 150; ++round) {
+        int ready[2];
+        ASSERT_EQ(pipe(ready), 0);
         const pid_t child = fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
+            dup2(ready[1], STDOUT_FILENO);
             execl(CRASH_WRITER_PATH, CRASH_WRITER_PATH,
                   QFile::encodeName(folder.dir.path()).constData(), nullptr);
             _exit(127);
         }
-        usleep(2000 + QRandomGenerator::global()->bounded(20000));
+        close(ready[1]);
+        // Once the writer is in its loop, kill it at a random moment.
+        char line[16];
+        pollfd entry{ready[0], POLLIN, 0};
+        if (poll(&entry, 1, 20000) > 0) {
+            [[maybe_unused]] const ssize_t got = read(ready[0], line, sizeof line);
+        }
+        close(ready[0]);
+        usleep(QRandomGenerator::global()->bounded(3000));
         kill(child, SIGKILL);
         int status = 0;
         waitpid(child, &status, 0);

@@ -8,6 +8,8 @@
 #include <QCoreApplication>
 #include <QDir>
 
+#include <cstdio>
+
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     if (argc < 2) {
@@ -29,5 +31,10 @@ int main(int argc, char* argv[]) {
     for (unsigned n = 0;; ++n) {
         writeSettingsFile(folder, n % 2 ? a : b);
         savePlayList(list, n % 2 ? shortList : longList);
+        if (n == 0) {
+            // Tell the test the loop is running, so it kills in mid-write.
+            std::fputs("writing\n", stdout);
+            std::fflush(stdout);
+        }
     }
 }
