@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -248,34 +250,69 @@ TEST(MainWindow, LoadFileSetsThePagePictureAndShowsIt) {
     EXPECT_EQ(window.pages().item(1).FileName, broken);
 }
 
-TEST(MainWindow, PictureOnABlankPageOpensABlackCanvas) {
+TEST(MainWindow, OtherProgramsAreStartedWithTheirFileAndFolder) {
     QTemporaryDir dir;
     QTemporaryDir bin;
+    // Stand-ins first on PATH record their working folder and arguments.
     const QString record = QDir(bin.path()).filePath("record.txt");
-    const QString standIn = QDir(bin.path()).filePath("kolourpaint");
-    ASSERT_TRUE(writeBytes(standIn, QStringLiteral("#!/bin/sh\npwd > '%1.tmp'\necho \"$@\" >> "
-                                                   "'%1.tmp'\nmv '%1.tmp' '%1'\n")
-                                        .arg(record)
-                                        .toUtf8()));
-    QFile::setPermissions(standIn, QFile::permissions(standIn) | QFileDevice::ExeOwner);
+    for (const char* name : {"kolourpaint", "xdg-open", "gedit"}) {
+        const QString standIn = QDir(bin.path()).filePath(QString::fromLatin1(name));
+        ASSERT_TRUE(writeBytes(standIn, QStringLiteral("#!/bin/sh\n(echo %1; pwd; echo \"$@\") > "
+                                                       "'%2.tmp'\nmv '%2.tmp' '%2'\n")
+                                            .arg(QString::fromLatin1(name), record)
+                                            .toUtf8()));
+        QFile::setPermissions(standIn, QFile::permissions(standIn) | QFileDevice::ExeOwner);
+    }
     const QByteArray oldPath = qgetenv("PATH");
     qputenv("PATH", bin.path().toUtf8() + ":" + oldPath);
-
     Program program(dir.path());
-    program.window.findChild<QAction*>("m_EditBmp")->trigger();
+    TTwpMain& window = program.window;
+    const QString folder = QDir(dir.path()).canonicalPath();
+    const QString pictures = QDir(folder).filePath("pictures");
+    QDir().mkpath(pictures);
+    ASSERT_TRUE(QImage(64, 16, QImage::Format_RGB32).save(pictures + "/shop.bmp"));
+    QWidget* preview = control<QWidget>(window, "DispPlay");
+
+    struct Case {
+        const char* name;
+        std::function<void()> act;
+        QString expected;  // empty: nothing is started
+    };
+    const Case cases[] = {
+        {"PICTURE on a blank page", [&] { window.findChild<QAction*>("m_EditBmp")->trigger(); },
+         "kolourpaint\n" + folder + "\nqzrn.bmp\n"},
+        {"double click on a blank page", [&] { QTest::mouseDClick(preview, Qt::LeftButton); },
+         QString()},
+        {"EDIT", [&] { window.findChild<QAction*>("m_EditTxt")->trigger(); },
+         "gedit\n" + folder + "\n\n"},
+        {"PICTURE on a page with a file",
+         [&] {
+             window.loadFile(pictures + "/shop.bmp");
+             window.findChild<QAction*>("m_EditBmp")->trigger();
+         },
+         "kolourpaint\n" + pictures + "\nshop.bmp\n"},
+        {"double click on a page with a file", [&] { QTest::mouseDClick(preview, Qt::LeftButton); },
+         "xdg-open\n" + folder + "\n" + pictures + "/shop.bmp\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(record);
+        c.act();
+        QElapsedTimer timer;
+        timer.start();
+        while (!QFile::exists(record) && timer.elapsed() < (c.expected.isEmpty() ? 500 : 10000)) {
+            QThread::msleep(20);
+        }
+        EXPECT_EQ(QString::fromUtf8(readBytes(record)), c.expected);
+    }
     qputenv("PATH", oldPath);
 
+    // The canvas PICTURE wrote: black, the preview frame's size; PICTURE
+    // never changes the page.
     const QImage canvas(QDir(dir.path()).filePath("qzrn.bmp"));
     EXPECT_EQ(canvas.size(), QSize(66, 18));
     EXPECT_EQ(canvas.pixelColor(33, 9), QColor(Qt::black));
-    EXPECT_TRUE(program.window.pages().item(1).FileName.isEmpty());
-
-    QElapsedTimer timer;
-    timer.start();
-    while (!QFile::exists(record) && timer.elapsed() < 10000) {
-        QThread::msleep(20);
-    }
-    EXPECT_EQ(readBytes(record), QDir(dir.path()).canonicalPath().toUtf8() + "\nqzrn.bmp\n");
+    EXPECT_EQ(window.pages().item(1).FileName, pictures + "/shop.bmp");
 }
 
 TEST(MainWindow, SaveAndLoadListThroughTheWindow) {
