@@ -106,6 +106,11 @@ void chooseScale(JpegJob* job) {
         cinfo->image_width < 2 * job->targetWidth || cinfo->image_height < 2 * job->targetHeight) {
         return;
     }
+    // The picture is only going to be shrunk to a screen of LEDs: the fast
+    // integer transform and plain upsampling lose nothing visible there.
+    cinfo->dct_method = JDCT_IFAST;
+    cinfo->do_fancy_upsampling = FALSE;
+    cinfo->do_block_smoothing = FALSE;
     for (unsigned int denom : {8u, 4u, 2u}) {
         cinfo->scale_num = 1;
         cinfo->scale_denom = denom;
