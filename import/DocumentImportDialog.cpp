@@ -1,91 +1,11 @@
 #include "import/DocumentImportDialog.h"
 
-#include <QApplication>
-#include <QDir>
-#include <QFileInfo>
-#include <QGridLayout>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
+TForm1::TForm1(QWidget* parent)
+    : OfficeImportDialog(QStringLiteral("TForm1"), QStringLiteral("WORD转换"),
+                         QStringLiteral("DocumentName"), QString::fromLatin1(kDocumentBase),
+                         parent) {}
 
-namespace {
-
-// The operator surface while CHANGE runs: the step shows in the dialog too,
-// the cursor is busy, and a message gets the normal cursor back meanwhile.
-class BusySurface : public MirroredSurface {
-  public:
-    BusySurface(OperatorSurface& target, QLabel* step)
-        : MirroredSurface(
-              target, [step](const QString& text) { step->setText(text); },
-              [step] { step->repaint(); }) {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-    }
-    ~BusySurface() override { QApplication::restoreOverrideCursor(); }
-    void message(const QString& text, const QString& caption = QString()) override {
-        QApplication::restoreOverrideCursor();
-        MirroredSurface::message(text, caption);
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-    }
-};
-
-}  // namespace
-
-TForm1::TForm1(QWidget* parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("TForm1"));
-    setWindowTitle(QStringLiteral("WORD转换"));
-    setModal(true);
-
-    auto* grid = new QGridLayout(this);
-    m_file = new QLabel;
-    m_file->setObjectName(QStringLiteral("DocumentName"));
-    m_file->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    grid->addWidget(m_file, 0, 0, 1, 3);
-    grid->addWidget(new QLabel(QStringLiteral("FILENAME")), 1, 0);
-    Edit1 = new QLineEdit(QString::fromLatin1(kDocumentBase));
-    Edit1->setObjectName(QStringLiteral("Edit1"));
-    grid->addWidget(Edit1, 1, 1);
-    Button1 = new QPushButton(QStringLiteral("CHANGE"));
-    Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setDefault(true);
-    grid->addWidget(Button1, 1, 2);
-    m_step = new QLabel;
-    m_step->setObjectName(QStringLiteral("Step"));
-    grid->addWidget(m_step, 2, 0, 1, 3);
-    grid->setColumnStretch(1, 1);
-    setMinimumWidth(360);
-
-    connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
-}
-
-void TForm1::attach(const ImportContext& context) {
-    m_context = context;
-}
-
-void TForm1::setDocument(const QString& path) {
-    m_document = path;
-    m_file->setText(QDir::toNativeSeparators(QFileInfo(path).fileName()));
-    m_file->setToolTip(QDir::toNativeSeparators(path));
-    m_step->clear();
-}
-
-void TForm1::Button1Click() {
-    if (!m_context.pages || !m_context.surface || !m_context.settings) {
-        return;
-    }
-    const Settings settings = m_context.settings();
-    ImportSetup setup;
-    setup.folder = m_context.folder;
-    setup.base = Edit1->text();
-    setup.screen = QSize(settings.WIDTH, settings.HEIGHT);
-
-    Button1->setEnabled(false);
-    QDir::setCurrent(m_context.folder);
-    {
-        BusySurface surface(*m_context.surface, m_step);
-        m_result = importDocument(m_document, setup, m_context.pages, surface);
-    }
-    Button1->setEnabled(true);
-    if (m_result.done) {
-        accept();
-    }
+bool TForm1::runImport(const ImportSetup& setup, PageList* pages, OperatorSurface& surface) {
+    m_result = importDocument(file(), setup, pages, surface);
+    return m_result.done;
 }

@@ -1,38 +1,25 @@
 #pragma once
 
 #include "import/DocumentImport.h"
-#include "import/ImportSetup.h"
-
-#include <QDialog>
-
-class QLabel;
-class QLineEdit;
-class QPushButton;
+#include "import/ImportDialog.h"
 
 // TForm1, "WORD转换", the word-processor document importer. Created once at
 // start-up and shown modally by LOADFILE for a ".doc"; its FILENAME keeps its
-// text for the whole run.
-class TForm1 : public QDialog {
+// text for the whole run. It stays open when the import could not finish.
+class TForm1 : public OfficeImportDialog {
     Q_OBJECT
   public:
     explicit TForm1(QWidget* parent = nullptr);
 
-    // What the import needs from the main window, handed over once.
-    void attach(const ImportContext& context);
     // The document chosen with LOADFILE.
-    void setDocument(const QString& path);
-    QString document() const { return m_document; }
+    void setDocument(const QString& path) { setFile(path); }
+    QString document() const { return file(); }
     // What the last CHANGE did.
     const DocumentImportResult& lastResult() const { return m_result; }
 
-  private:
-    void Button1Click();  // CHANGE
+  protected:
+    bool runImport(const ImportSetup& setup, PageList* pages, OperatorSurface& surface) override;
 
-    ImportContext m_context;
-    QString m_document;
+  private:
     DocumentImportResult m_result;
-    QLineEdit* Edit1;      // FILENAME
-    QPushButton* Button1;  // CHANGE
-    QLabel* m_file;
-    QLabel* m_step;
 };

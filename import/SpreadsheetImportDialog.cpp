@@ -1,90 +1,11 @@
 #include "import/SpreadsheetImportDialog.h"
 
-#include <QApplication>
-#include <QDir>
-#include <QFileInfo>
-#include <QGridLayout>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
+TForm2::TForm2(QWidget* parent)
+    : OfficeImportDialog(QStringLiteral("TForm2"), QStringLiteral("EXCEL转换"),
+                         QStringLiteral("WorkbookName"), QString::fromLatin1(kSpreadsheetBase),
+                         parent) {}
 
-namespace {
-
-// The operator surface while CHANGE runs: the step shows in the dialog too,
-// the cursor is busy, and a message gets the normal cursor back meanwhile.
-class BusySurface : public MirroredSurface {
-  public:
-    BusySurface(OperatorSurface& target, QLabel* step)
-        : MirroredSurface(
-              target, [step](const QString& text) { step->setText(text); },
-              [step] { step->repaint(); }) {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-    }
-    ~BusySurface() override { QApplication::restoreOverrideCursor(); }
-    void message(const QString& text, const QString& caption = QString()) override {
-        QApplication::restoreOverrideCursor();
-        MirroredSurface::message(text, caption);
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-    }
-};
-
-}  // namespace
-
-TForm2::TForm2(QWidget* parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("TForm2"));
-    setWindowTitle(QStringLiteral("EXCEL转换"));
-    setModal(true);
-
-    auto* grid = new QGridLayout(this);
-    m_file = new QLabel;
-    m_file->setObjectName(QStringLiteral("WorkbookName"));
-    m_file->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    grid->addWidget(m_file, 0, 0, 1, 3);
-    grid->addWidget(new QLabel(QStringLiteral("FILENAME")), 1, 0);
-    Edit1 = new QLineEdit(QString::fromLatin1(kSpreadsheetBase));
-    Edit1->setObjectName(QStringLiteral("Edit1"));
-    grid->addWidget(Edit1, 1, 1);
-    Button1 = new QPushButton(QStringLiteral("CHANGE"));
-    Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setDefault(true);
-    grid->addWidget(Button1, 1, 2);
-    m_step = new QLabel;
-    m_step->setObjectName(QStringLiteral("Step"));
-    grid->addWidget(m_step, 2, 0, 1, 3);
-    grid->setColumnStretch(1, 1);
-    setMinimumWidth(360);
-
-    connect(Button1, &QPushButton::clicked, this, &TForm2::Button1Click);
-}
-
-void TForm2::attach(const ImportContext& context) {
-    m_context = context;
-}
-
-void TForm2::setWorkbook(const QString& path) {
-    m_workbook = path;
-    m_file->setText(QDir::toNativeSeparators(QFileInfo(path).fileName()));
-    m_file->setToolTip(QDir::toNativeSeparators(path));
-    m_step->clear();
-}
-
-// The dialog closes after every CHANGE, whatever came of it.
-void TForm2::Button1Click() {
-    if (!m_context.pages || !m_context.surface || !m_context.settings) {
-        return;
-    }
-    const Settings settings = m_context.settings();
-    ImportSetup setup;
-    setup.folder = m_context.folder;
-    setup.base = Edit1->text();
-    setup.screen = QSize(settings.WIDTH, settings.HEIGHT);
-
-    Button1->setEnabled(false);
-    QDir::setCurrent(m_context.folder);
-    {
-        BusySurface surface(*m_context.surface, m_step);
-        m_result = importSpreadsheet(m_workbook, setup, m_context.pages, surface);
-    }
-    Button1->setEnabled(true);
-    accept();
+bool TForm2::runImport(const ImportSetup& setup, PageList* pages, OperatorSurface& surface) {
+    m_result = importSpreadsheet(file(), setup, pages, surface);
+    return true;
 }

@@ -1,20 +1,10 @@
 #include "pages/EffectCatalogue.h"
 #include "pages/PageList.h"
+#include "tests/PageSupport.h"
 
 #include <gtest/gtest.h>
 
 namespace {
-
-PlayItem page(const char* name, int in, int out, int add, int time, int speed) {
-    PlayItem item;
-    item.FileName = QString::fromUtf8(name);
-    item.InMode = static_cast<uint8_t>(in);
-    item.OutMode = static_cast<uint8_t>(out);
-    item.AddMode = static_cast<uint8_t>(add);
-    item.DispTime = static_cast<uint8_t>(time);
-    item.DispSpeed = static_cast<uint8_t>(speed);
-    return item;
-}
 
 // A list of the given pages as LOADLIST would leave it, with page `tab` + 1 selected.
 PageList listOf(const std::vector<PlayItem>& pages, int tab) {

@@ -1,4 +1,5 @@
 #include "pages/PlayListFile.h"
+#include "tests/PageSupport.h"
 #include "tests/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -7,17 +8,6 @@
 #include <QTemporaryDir>
 
 namespace {
-
-PlayItem page(const QString& name, int in, int out, int add, int time, int speed) {
-    PlayItem item;
-    item.FileName = name;
-    item.InMode = static_cast<uint8_t>(in);
-    item.OutMode = static_cast<uint8_t>(out);
-    item.AddMode = static_cast<uint8_t>(add);
-    item.DispTime = static_cast<uint8_t>(time);
-    item.DispSpeed = static_cast<uint8_t>(speed);
-    return item;
-}
 
 QByteArray lines(std::initializer_list<const char*> texts) {
     QByteArray bytes;

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "import/ImportSetup.h"
+
+#include <QDialog>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// What the two office importers' dialogs share: the chosen file, FILENAME
+// (`Edit1`), CHANGE (`Button1`) and a line that shows the step in progress.
+// CHANGE runs the import with a busy cursor; the dialog then closes when the
+// import says so.
+class OfficeImportDialog : public QDialog {
+    Q_OBJECT
+  public:
+    // What the import needs from the main window, handed over once.
+    void attach(const ImportContext& context);
+
+  protected:
+    OfficeImportDialog(const QString& name, const QString& caption, const QString& fileLabel,
+                       const QString& defaultBase, QWidget* parent);
+    // The file chosen with LOADFILE.
+    void setFile(const QString& path);
+    const QString& file() const { return m_path; }
+    // Runs the import; returns whether the dialog closes.
+    virtual bool runImport(const ImportSetup& setup, PageList* pages, OperatorSurface& surface) = 0;
+
+  private:
+    void Button1Click();  // CHANGE
+
+    ImportContext m_context;
+    QString m_path;
+    QLineEdit* Edit1;      // FILENAME
+    QPushButton* Button1;  // CHANGE
+    QLabel* m_file;
+    QLabel* m_step;
+};
