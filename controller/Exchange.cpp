@@ -25,9 +25,9 @@ ExchangeResult exchange(Link& link, OperatorSurface& surface, const Settings& se
     if (steps.afterSend) {
         steps.afterSend();
     }
-    const ReplySpec& spec = replySpec(steps.command);
-    result.reply = checkReply(link, spec);
-    const QString text = replyMessage(spec, result.reply);
+    const ReplyRule& rule = replyRule(steps.command);
+    result.reply = checkReply(link, rule);
+    const QString text = replyMessage(rule, result.reply);
     if (!text.isEmpty() || result.reply != ReplyOutcome::Differs) {
         surface.setStatus(2, text);
     }

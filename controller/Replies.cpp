@@ -1,7 +1,7 @@
 #include "controller/Replies.h"
 
-const ReplySpec& replySpec(ControllerCommand command) {
-    static const ReplySpec specs[] = {
+const ReplyRule& replyRule(ControllerCommand command) {
+    static const ReplyRule specs[] = {
         {Command::EndOfData, ReplyForm::StatusByte, 1, 2000, "rec success!",
          "error rec or can not sendback!", "error rec or can not sendback!"},
         {Command::EndOfData, ReplyForm::StatusByte, 1, 2000, "mode success!",
@@ -18,27 +18,27 @@ const ReplySpec& replySpec(ControllerCommand command) {
     return specs[static_cast<int>(command)];
 }
 
-ReplyOutcome checkReply(Link& link, const ReplySpec& spec) {
-    if (!link.WaitReply(spec.timeoutMs, spec.count)) {
+ReplyOutcome checkReply(Link& link, const ReplyRule& rule) {
+    if (!link.WaitReply(rule.timeoutMs, rule.count)) {
         return ReplyOutcome::NoReply;
     }
     const QByteArray& rx = link.RxBuffer;
-    const auto code = static_cast<char>(spec.code);
-    if (spec.form == ReplyForm::StatusByte) {
+    const auto code = static_cast<char>(rule.code);
+    if (rule.form == ReplyForm::StatusByte) {
         return rx.size() >= 1 && rx[0] == code ? ReplyOutcome::Matches : ReplyOutcome::Differs;
     }
     const bool matches = rx.size() >= 4 && rx[0] == '\xAA' && rx[1] == '\x55' && rx[3] == code;
     return matches ? ReplyOutcome::Matches : ReplyOutcome::Differs;
 }
 
-QString replyMessage(const ReplySpec& spec, ReplyOutcome outcome) {
+QString replyMessage(const ReplyRule& rule, ReplyOutcome outcome) {
     switch (outcome) {
         case ReplyOutcome::Matches:
-            return QString::fromLatin1(spec.success);
+            return QString::fromLatin1(rule.success);
         case ReplyOutcome::NoReply:
-            return QString::fromLatin1(spec.noReply);
+            return QString::fromLatin1(rule.noReply);
         case ReplyOutcome::Differs:
-            return spec.differs ? QString::fromLatin1(spec.differs) : QString();
+            return rule.differs ? QString::fromLatin1(rule.differs) : QString();
     }
     return {};
 }

@@ -11,7 +11,7 @@ enum class ReplyForm { StatusByte, Framed };
 
 enum class ControllerCommand { Send, Mode, Time, ReadPara, SavePara, Download };
 
-struct ReplySpec {
+struct ReplyRule {
     Command code;  // the code a good reply carries back
     ReplyForm form;
     int count;  // bytes awaited
@@ -21,14 +21,14 @@ struct ReplySpec {
     const char* differs;  // nullptr: a differing reply shows nothing
 };
 
-const ReplySpec& replySpec(ControllerCommand command);
+const ReplyRule& replyRule(ControllerCommand command);
 
 enum class ReplyOutcome { NoReply, Matches, Differs };
 
 // Waits for the command's reply on the open link and checks it: a status
 // byte must equal the code; a framed reply must start 0xAA 0x55, any byte,
 // then the code.
-ReplyOutcome checkReply(Link& link, const ReplySpec& spec);
+ReplyOutcome checkReply(Link& link, const ReplyRule& rule);
 
 // The status panel 2 text for an outcome (empty where nothing is shown).
-QString replyMessage(const ReplySpec& spec, ReplyOutcome outcome);
+QString replyMessage(const ReplyRule& rule, ReplyOutcome outcome);
