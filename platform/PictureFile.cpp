@@ -262,6 +262,48 @@ QSize bmpHeaderSize(const QByteArray& data) {
     return QSize(int(width), int(height));
 }
 
+// Whether an uncompressed BMP holds all the pixel rows its header claims.
+// Qt's reader fills missing rows in silently, so a file cut short (or a tiny
+// file claiming a huge picture) would load as a mostly blank picture.
+bool bmpCutShort(const QByteArray& data) {
+    if (data.size() < 30 || !data.startsWith("BM")) {
+        return false;
+    }
+    const auto* bytes = reinterpret_cast<const unsigned char*>(data.constData());
+    auto le16 = [bytes](int at) { return qint64(bytes[at]) | qint64(bytes[at + 1]) << 8; };
+    auto le32 = [bytes](int at) {
+        return qint64(std::uint32_t(bytes[at]) | std::uint32_t(bytes[at + 1]) << 8 |
+                      std::uint32_t(bytes[at + 2]) << 16 | std::uint32_t(bytes[at + 3]) << 24);
+    };
+    const qint64 offset = le32(10);
+    const qint64 infoSize = le32(14);
+    qint64 width = 0;
+    qint64 height = 0;
+    qint64 bits = 0;
+    qint64 compression = 0;
+    if (infoSize == 12) {
+        width = le16(18);
+        height = le16(20);
+        bits = le16(24);
+    } else if (infoSize >= 40 && data.size() >= 34) {
+        width = qint64(std::int32_t(le32(18)));
+        height = qAbs(qint64(std::int32_t(le32(22))));
+        bits = le16(28);
+        compression = le32(30);
+    } else {
+        return false;
+    }
+    // Run-length and embedded JPEG/PNG data have no fixed size.
+    if (compression != 0 && compression != 3 && compression != 6) {
+        return false;
+    }
+    if (width <= 0 || height <= 0 || bits <= 0 || bits > 64) {
+        return false;
+    }
+    const qint64 rowBytes = (width * bits + 31) / 32 * 4;
+    return offset + rowBytes * height > data.size() + rowBytes;  // allow a short last row
+}
+
 PictureLoad decodeWithQt(const QByteArray& data, const QByteArray& format) {
     // The limit is process wide; raise it where it is lower than ours.
     if (QImageReader::allocationLimit() < kQtAllocationLimitMb) {
@@ -277,6 +319,10 @@ PictureLoad decodeWithQt(const QByteArray& data, const QByteArray& format) {
     }
     if (size.isValid() && tooLarge(size.width(), size.height())) {
         return {QImage(), tooLargeMessage(size.width(), size.height())};
+    }
+    if (format.toLower() == "bmp" && bmpCutShort(data)) {
+        return {QImage(), QStringLiteral("the file is cut short: it holds fewer pixel rows than "
+                                         "its header says")};
     }
     const QImage image = reader.read();
     if (image.isNull()) {

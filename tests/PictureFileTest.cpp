@@ -285,6 +285,11 @@ TEST(PictureFile, BadFilesGiveAnErrorNamingTheFile) {
         byte = static_cast<char>(random.bounded(256));
     }
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("folder.jpg")));
+    QImage whole(40, 30, QImage::Format_RGB32);
+    whole.fill(Qt::red);
+    QString saved;
+    ASSERT_TRUE(saveBmp(whole, dir.filePath(QStringLiteral("whole.bmp")), &saved));
+    const QByteArray wholeBmp = readBytes(dir.filePath(QStringLiteral("whole.bmp")));
 
     struct Case {
         const char* name;
@@ -312,6 +317,10 @@ TEST(PictureFile, BadFilesGiveAnErrorNamingTheFile) {
         {"wide.bmp", bmpHeader(20000, -16000), true, {}, "picture too large: 20000 x 16000 pixels"},
         // Sizes whose product overflows 64 bits (found by fuzzing).
         {"overflow.bmp", bmpHeader(0x7FFFFFFF, 0x7FFFFFFF), true, {}, "picture too large"},
+        // Rows missing: Qt would fill them in silently (a tiny file could
+        // claim a picture of hundreds of megabytes).
+        {"cut.bmp", wholeBmp.left(wholeBmp.size() / 2), true, {}, "cut short"},
+        {"claims-more.bmp", bmpHeader(16000, 4000), true, {}, "cut short"},
         {"huge.jpg",
          withFrameSize(baselineBytes, 60000, 60000),
          true,
