@@ -300,8 +300,10 @@ bool bmpCutShort(const QByteArray& data) {
     if (width <= 0 || height <= 0 || bits <= 0 || bits > 64) {
         return false;
     }
+    // Divided, not multiplied: header sizes may overflow any product.
     const qint64 rowBytes = (width * bits + 31) / 32 * 4;
-    return offset + rowBytes * height > data.size() + rowBytes;  // allow a short last row
+    const qint64 available = data.size() - offset + rowBytes;  // allow a short last row
+    return available <= 0 || height > available / rowBytes;
 }
 
 PictureLoad decodeWithQt(const QByteArray& data, const QByteArray& format) {
