@@ -424,10 +424,12 @@ RangePicture takeRangePicture(const QString& workingCopy, const QString& workFol
         }
         if (!serverEnded && server.waitFor(0)) {
             serverEnded = true;
-            serverGone.setRemainingTime(2000);
+            serverGone.setRemainingTime(5000);
         }
-        // The office ended before the script reached it: it never will.
-        if (serverEnded && serverGone.hasExpired()) {
+        // The office ended before the script reached it: it never will. Once
+        // the script is connected it is left to finish (the overall limit
+        // still holds): on a busy machine the export takes its time.
+        if (serverEnded && serverGone.hasExpired() && !script.output().contains("started")) {
             break;
         }
         if (options.whileWaiting) {
