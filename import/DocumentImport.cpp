@@ -9,22 +9,6 @@
 namespace {
 
 // Shows the step in progress while the import runs and clears it after.
-class StepShown {
-  public:
-    explicit StepShown(OperatorSurface& surface) : m_surface(surface) {}
-    ~StepShown() {
-        m_surface.setStatus(1, QString());
-        m_surface.progress(0, 0);
-    }
-    void show(const QString& text) {
-        m_surface.setStatus(1, text);
-        m_surface.repaintNow();
-    }
-
-  private:
-    OperatorSurface& m_surface;
-};
-
 QString pageListText(const QList<int>& pages) {
     QStringList numbers;
     for (int page : pages) {
@@ -59,25 +43,15 @@ DocumentImportResult importDocument(const QString& document, const ImportSetup& 
     // The working copy, in a folder of this import's own.
     step.show(QStringLiteral("Copying the document..."));
     const WorkingFolder work(setup.workParent);
-    if (!work.isValid()) {
-        result.reason = work.errorString();
-        surface.message(QStringLiteral("No working folder can be made: %1").arg(result.reason));
-        return result;
-    }
-    const QString copy =
-        work.copyIn(document, QString::fromLatin1(kDocumentCopyName), &result.reason);
+    const QString copy = copyToWorkingFolder(work, document, QString::fromLatin1(kDocumentCopyName),
+                                             QStringLiteral("document"), surface, &result.reason);
     if (copy.isEmpty()) {
-        surface.message(
-            QStringLiteral("The document %1 cannot be read: %2").arg(shownName, result.reason));
         return result;
     }
 
     // Start the office unseen, open the copy, count its pages.
     step.show(QStringLiteral("Opening in LibreOffice..."));
-    OfficeOptions office = setup.office;
-    if (!office.whileWaiting) {
-        office.whileWaiting = [&surface] { surface.repaintNow(); };
-    }
+    const OfficeOptions office = importOfficeOptions(setup, surface);
     OfficeDocument pagesOf;
     result.failure = pagesOf.open(copy, work.path(), office);
     result.reason = pagesOf.reason();

@@ -23,40 +23,24 @@ SpreadsheetImportResult importSpreadsheet(const QString& workbook, const ImportS
                                           PageList* pages, OperatorSurface& surface) {
     SpreadsheetImportResult result;
     const QString shownName = QDir::toNativeSeparators(workbook);
-    struct Cleared {
-        OperatorSurface& surface;
-        ~Cleared() { surface.setStatus(1, QString()); }
-    } cleared{surface};
-    auto show = [&surface](const QString& text) {
-        surface.setStatus(1, text);
-        surface.repaintNow();
-    };
+    StepShown step(surface);
 
     if (!QFileInfo(workbook).isFile()) {
         result.reason = QStringLiteral("it does not exist");
         surface.message(QStringLiteral("The spreadsheet %1 does not exist.").arg(shownName));
         return result;
     }
-    show(QStringLiteral("Copying the workbook..."));
+    step.show(QStringLiteral("Copying the workbook..."));
     const WorkingFolder work(setup.workParent);
-    if (!work.isValid()) {
-        result.reason = work.errorString();
-        surface.message(QStringLiteral("No working folder can be made: %1").arg(result.reason));
-        return result;
-    }
     const QString copy =
-        work.copyIn(workbook, QString::fromLatin1(kSpreadsheetCopyName), &result.reason);
+        copyToWorkingFolder(work, workbook, QString::fromLatin1(kSpreadsheetCopyName),
+                            QStringLiteral("spreadsheet"), surface, &result.reason);
     if (copy.isEmpty()) {
-        surface.message(
-            QStringLiteral("The spreadsheet %1 cannot be read: %2").arg(shownName, result.reason));
         return result;
     }
 
-    show(QStringLiteral("Opening in LibreOffice..."));
-    OfficeOptions office = setup.office;
-    if (!office.whileWaiting) {
-        office.whileWaiting = [&surface] { surface.repaintNow(); };
-    }
+    step.show(QStringLiteral("Opening in LibreOffice..."));
+    const OfficeOptions office = importOfficeOptions(setup, surface);
     const RangePicture range = takeRangePicture(copy, work.path(), office);
     result.failure = range.failure;
     result.reason = range.reason;

@@ -35,3 +35,27 @@ QString WorkingFolder::copyIn(const QString& source, const QString& name, QStrin
     QFile::setPermissions(copy, QFileDevice::ReadOwner);
     return copy;
 }
+
+QString copyToWorkingFolder(const WorkingFolder& work, const QString& source,
+                            const QString& copyName, const QString& what, OperatorSurface& surface,
+                            QString* why) {
+    if (!work.isValid()) {
+        *why = work.errorString();
+        surface.message(QStringLiteral("No working folder can be made: %1").arg(*why));
+        return QString();
+    }
+    const QString copy = work.copyIn(source, copyName, why);
+    if (copy.isEmpty()) {
+        surface.message(QStringLiteral("The %1 %2 cannot be read: %3")
+                            .arg(what, QDir::toNativeSeparators(source), *why));
+    }
+    return copy;
+}
+
+OfficeOptions importOfficeOptions(const ImportSetup& setup, OperatorSurface& surface) {
+    OfficeOptions office = setup.office;
+    if (!office.whileWaiting) {
+        office.whileWaiting = [&surface] { surface.repaintNow(); };
+    }
+    return office;
+}
