@@ -5,6 +5,7 @@
 #include "import/SpreadsheetImportDialog.h"
 #include "import/TextComposerDialog.h"
 #include "platform/PictureFile.h"
+#include "tests/ProgramSupport.h"
 #include "tests/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -57,27 +58,6 @@ void clickTab(QWidget& window, int index) {
     QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(index).center());
 }
 
-// The window as a person starts it: the five windows in their order.
-struct Program {
-    explicit Program(const QString& folder)
-        : window(folder, recorded.fn()),
-          form1(&window),
-          form2(&window),
-          form3(window.settings().HEIGHT, &window),
-          form5(&window) {
-        window.attachDialogs(&form1, &form2, &form3, &form5);
-        window.resize(1000, 700);
-        window.show();
-        QCoreApplication::processEvents();
-    }
-    Recorded recorded;
-    TTwpMain window;
-    TForm1 form1;
-    TForm2 form2;
-    TForm3 form3;
-    TForm5 form5;
-};
-
 QImage solid(QSize size, QColor colour) {
     QImage image(size, QImage::Format_RGB32);
     image.fill(colour);
@@ -116,7 +96,7 @@ TEST(MainWindow, FirstStartHasTheDefaultsAndCloseWritesCkIni) {
         control<QSpinBox>(window, "Edit4")->setValue(128);
         control<QComboBox>(window, "ComboBox1")->setCurrentIndex(26);
         window.close();
-        EXPECT_TRUE(program.recorded.messages.isEmpty());
+        EXPECT_TRUE(program.messages.isEmpty());
     }
     EXPECT_EQ(readBytes(QDir(dir.path()).filePath("ck.ini")),
               "1\r\n128\r\n16\r\n1\r\n16\r\n0\r\n1\r\n0\r\n26\r\n0\r\n");
@@ -240,7 +220,7 @@ TEST(MainWindow, LoadFileSetsThePagePictureAndShowsIt) {
     ASSERT_TRUE(writeBytes(broken, "BM this is not a picture"));
     window.loadFile(broken);
     EXPECT_EQ(window.pages().item(1).FileName, broken);
-    EXPECT_EQ(program.recorded.messages.size(), 1);
+    EXPECT_EQ(program.messages.size(), 1);
     shown = window.previewShown();
     EXPECT_EQ(shown.pixelColor(0, 0).red(), 220);
     EXPECT_EQ(shown.pixelColor(30, 2), QColor(Qt::black));

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "app/MainWindow.h"
+#include "controller/ParameterDialog.h"
+#include "import/DocumentImportDialog.h"
+#include "import/SpreadsheetImportDialog.h"
+#include "import/TextComposerDialog.h"
+
+#include <QCoreApplication>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTimer>
+
+// The window as a person starts it: the main window, then the four dialogs
+// in their order. Messages are recorded instead of shown.
+struct Program {
+    explicit Program(const QString& folder)
+        : window(folder, [this](const QString& text, const QString&) { messages << text; }),
+          form1(&window),
+          form2(&window),
+          form3(window.settings().HEIGHT, &window),
+          form5(&window) {
+        window.attachDialogs(&form1, &form2, &form3, &form5);
+        window.resize(1000, 700);
+        window.show();
+        QCoreApplication::processEvents();
+    }
+    // LOADFILE of path; CHANGE is pressed in the dialog that opens.
+    template <typename Dialog>
+    void loadAndChange(Dialog& dialog, const QString& path) {
+        QTimer::singleShot(0, &dialog, [&dialog] {
+            dialog.template findChild<QPushButton*>(QStringLiteral("Button1"))->click();
+            if (dialog.isVisible()) {
+                dialog.reject();
+            }
+        });
+        window.loadFile(path);
+    }
+    void addPages(int n) {
+        for (int i = 0; i < n; ++i) {
+            window.findChild<QPushButton*>(QStringLiteral("AddMu"))->click();
+        }
+    }
+    QStringList tabs() {
+        QTabBar* bar = window.findChild<QTabBar*>(QStringLiteral("Tab"));
+        QStringList texts;
+        for (int i = 0; i < bar->count(); ++i) {
+            texts << bar->tabText(i);
+        }
+        return texts;
+    }
+    QStringList messages;
+    TTwpMain window;
+    TForm1 form1;
+    TForm2 form2;
+    TForm3 form3;
+    TForm5 form5;
+};
