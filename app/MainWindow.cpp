@@ -364,11 +364,7 @@ void TTwpMain::attachDialogs(TForm1* form1, TForm2* form2, TForm3* form3, TForm5
     }
     if (m_form3) {
         m_form3->attach({m_folder, [this] { return settings(); }, &m_pages,
-                         [this] {
-                             showPageList();
-                             m_unscaled = false;
-                             redrawPreview();
-                         },
+                         [this] { showPagesAndPreview(); },
                          [this](const QString& text) { showMessage(text, QString()); }});
     }
     if (m_form5) {
@@ -456,6 +452,12 @@ void TTwpMain::showPageList() {
     m_syncing = false;
 }
 
+void TTwpMain::showPagesAndPreview() {
+    showPageList();
+    m_unscaled = false;
+    redrawPreview();
+}
+
 void TTwpMain::fieldEdited(bool time, const QString& text) {
     if (m_syncing) {
         return;
@@ -466,9 +468,7 @@ void TTwpMain::fieldEdited(bool time, const QString& text) {
 
 void TTwpMain::AddMuClick() {
     const QString error = m_pages.addPage();
-    showPageList();
-    m_unscaled = false;
-    redrawPreview();
+    showPagesAndPreview();
     if (!error.isEmpty()) {
         showMessage(error, QString());
     }
@@ -476,9 +476,7 @@ void TTwpMain::AddMuClick() {
 
 void TTwpMain::DelMuClick() {
     m_pages.deletePage();
-    showPageList();
-    m_unscaled = false;
-    redrawPreview();
+    showPagesAndPreview();
 }
 
 void TTwpMain::TabClick(int tab) {
@@ -486,9 +484,7 @@ void TTwpMain::TabClick(int tab) {
         return;
     }
     m_pages.selectTab(tab);
-    showPageList();
-    m_unscaled = false;
-    redrawPreview();
+    showPagesAndPreview();
 }
 
 void TTwpMain::ToolButton1Click() {
@@ -518,9 +514,7 @@ void TTwpMain::BitBtn1Click() {
 
 void TTwpMain::loadListFrom(const QString& path) {
     const LoadListOutcome outcome = loadPlayList(path, &m_pages);
-    showPageList();
-    m_unscaled = false;
-    redrawPreview();
+    showPagesAndPreview();
     if (!outcome.messages.isEmpty()) {
         showMessage(outcome.messages.join(QLatin1Char('\n')), QString());
     }
@@ -572,18 +566,14 @@ void TTwpMain::loadFile(const QString& path) {
                 m_form1->setDocument(path);
                 m_form1->exec();
             }
-            showPageList();
-            m_unscaled = false;
-            redrawPreview();
+            showPagesAndPreview();
             break;
         case LoadFileKind::Spreadsheet:
             if (m_form2) {
                 m_form2->setWorkbook(path);
                 m_form2->exec();
             }
-            showPageList();
-            m_unscaled = false;
-            redrawPreview();
+            showPagesAndPreview();
             break;
         case LoadFileKind::Other:
             break;

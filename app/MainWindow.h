@@ -99,6 +99,8 @@ class TTwpMain : public QMainWindow, public OperatorSurface {
 
     // Mirrors the page list's tabs, fields and DELETE state.
     void showPageList();
+    // The page list after a change, with the current page drawn scaled.
+    void showPagesAndPreview();
     void relayout();
     void redrawPreview();
     QString currentPageFile() const;
