@@ -27,6 +27,13 @@ inline bool writeBytes(const QString& path, const QByteArray& bytes) {
 
 #include <gtest/gtest.h>
 
+// A file in tests/data/.
+inline QString dataPath(const char* name) {
+    return QFileInfo(QStringLiteral(__FILE__))
+        .dir()
+        .filePath(QStringLiteral("data/%1").arg(QString::fromLatin1(name)));
+}
+
 // A file in tests/golden/.
 inline QString goldenPath(const char* name) {
     return QFileInfo(QStringLiteral(__FILE__))
