@@ -1,18 +1,18 @@
 #include "app/MainWindow.h"
 
-#include "app/ProgramFolder.h"
-#include "app/SettingsFile.h"
+#include "core/ProgramFolder.h"
+#include "core/SettingsFile.h"
 #include "controller/ControllerCommands.h"
-#include "controller/ParameterDialog.h"
-#include "import/DocumentImportDialog.h"
+#include "app/ParameterDialog.h"
+#include "app/DocumentImportDialog.h"
 #include "import/PictureImport.h"
-#include "import/SpreadsheetImportDialog.h"
-#include "import/TextComposerDialog.h"
+#include "app/SpreadsheetImportDialog.h"
+#include "app/TextComposerDialog.h"
 #include "pages/EffectCatalogue.h"
 #include "pages/PlayListFile.h"
-#include "pages/PreviewWindow.h"
+#include "app/PreviewSurface.h"
 #include "platform/DesktopShell.h"
-#include "transfer/SendDriver.h"
+#include "controller/SendDriver.h"
 
 #include <QAction>
 #include <QApplication>

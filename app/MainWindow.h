@@ -1,11 +1,11 @@
 #pragma once
 
 #include "app/Layout.h"
-#include "app/OperatorSurface.h"
-#include "app/Settings.h"
+#include "core/OperatorSurface.h"
+#include "core/Settings.h"
 #include "pages/PageList.h"
 #include "pages/Preview.h"
-#include "transfer/Link.h"
+#include "controller/Link.h"
 
 #include <QMainWindow>
 

@@ -1,9 +1,9 @@
 #include "app/MainWindow.h"
-#include "app/ProgramFolder.h"
-#include "controller/ParameterDialog.h"
-#include "import/DocumentImportDialog.h"
-#include "import/SpreadsheetImportDialog.h"
-#include "import/TextComposerDialog.h"
+#include "core/ProgramFolder.h"
+#include "app/ParameterDialog.h"
+#include "app/DocumentImportDialog.h"
+#include "app/SpreadsheetImportDialog.h"
+#include "app/TextComposerDialog.h"
 #include "platform/Fonts.h"
 
 #include <QApplication>

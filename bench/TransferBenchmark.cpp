@@ -5,7 +5,7 @@
 #include "pages/PageList.h"
 #include "platform/Fonts.h"
 #include "transfer/GlyphTable.h"
-#include "transfer/SendDriver.h"
+#include "controller/SendDriver.h"
 
 #include <benchmark/benchmark.h>
 

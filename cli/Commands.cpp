@@ -1,11 +1,11 @@
 #include "cli/Commands.h"
 
-#include "app/Settings.h"
-#include "app/SettingsFile.h"
+#include "core/Settings.h"
+#include "core/SettingsFile.h"
 #include "controller/ControllerCommands.h"
 #include "pages/PlayListFile.h"
 #include "platform/AtomicFile.h"
-#include "transfer/SendDriver.h"
+#include "controller/SendDriver.h"
 
 #include <QTime>
 

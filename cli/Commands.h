@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/OperatorSurface.h"
+#include "core/OperatorSurface.h"
 
 #include <QString>
 #include <QStringList>

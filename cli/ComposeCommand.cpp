@@ -1,7 +1,7 @@
 #include "cli/ComposeCommand.h"
 
-#include "app/Settings.h"
-#include "app/SettingsFile.h"
+#include "core/Settings.h"
+#include "core/SettingsFile.h"
 #include "cli/Commands.h"
 #include "import/TextComposer.h"
 #include "pages/PageList.h"

@@ -1,6 +1,6 @@
 #include "cli/ImportCommands.h"
 
-#include "app/SettingsFile.h"
+#include "core/SettingsFile.h"
 #include "cli/Commands.h"
 #include "import/DocumentImport.h"
 #include "import/SpreadsheetImport.h"

@@ -2,7 +2,7 @@
 
 #include "cli/Commands.h"
 #include "cli/ComposeCommand.h"
-#include "cli/Emulator.h"
+#include "emulator/Emulator.h"
 #include "cli/ImportCommands.h"
 #include "platform/Fonts.h"
 

@@ -2,7 +2,7 @@
 
 #include "transfer/Frames.h"
 #include "transfer/MemoryMap.h"
-#include "transfer/SendDriver.h"
+#include "controller/SendDriver.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "app/OperatorSurface.h"
-#include "app/Settings.h"
+#include "core/OperatorSurface.h"
+#include "core/Settings.h"
 #include "controller/Exchange.h"
-#include "controller/ParameterBlock.h"
+#include "transfer/ParameterBlock.h"
 #include "pages/PageList.h"
-#include "transfer/Link.h"
+#include "controller/Link.h"
 
 #include <QByteArray>
 #include <QDateTime>

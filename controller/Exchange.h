@@ -1,9 +1,9 @@
 #pragma once
 
-#include "app/OperatorSurface.h"
-#include "app/Settings.h"
+#include "core/OperatorSurface.h"
+#include "core/Settings.h"
 #include "controller/Replies.h"
-#include "transfer/Link.h"
+#include "controller/Link.h"
 
 #include <QByteArray>
 #include <QString>

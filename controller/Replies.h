@@ -1,7 +1,7 @@
 #pragma once
 
 #include "transfer/Frames.h"
-#include "transfer/Link.h"
+#include "controller/Link.h"
 
 #include <QString>
 

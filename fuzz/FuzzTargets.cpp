@@ -2,8 +2,8 @@
 // file builds. Each feeds arbitrary bytes to one of the parsers that take
 // input from outside: files, replies, frames on the line.
 
-#include "app/SettingsFile.h"
-#include "cli/EmulatorParser.h"
+#include "core/SettingsFile.h"
+#include "transfer/FrameParser.h"
 #include "controller/ControllerCommands.h"
 #include "import/TextComposer.h"
 #include "pages/PlayListFile.h"

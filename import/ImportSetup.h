@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/OperatorSurface.h"
-#include "app/Settings.h"
+#include "core/OperatorSurface.h"
+#include "core/Settings.h"
 #include "pages/PageList.h"
 #include "platform/OfficeSuite.h"
 

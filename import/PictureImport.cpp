@@ -1,6 +1,6 @@
 #include "import/PictureImport.h"
 
-#include "app/ProgramFolder.h"
+#include "core/ProgramFolder.h"
 #include "pages/Preview.h"
 #include "platform/DesktopShell.h"
 #include "platform/PictureFile.h"

@@ -1,6 +1,6 @@
 #include "pages/PlayListFile.h"
 
-#include "app/TextReader.h"
+#include "core/TextReader.h"
 #include "platform/AtomicFile.h"
 
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 // The controller commands end to end: the real marquee-cli against the
 // emulator on a pseudo-terminal.
 
-#include "app/SettingsFile.h"
+#include "core/SettingsFile.h"
 #include "tests/TestSupport.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 #include "controller/ControllerCommands.h"
-#include "controller/ParameterBlock.h"
+#include "transfer/ParameterBlock.h"
 #include "tests/TestSupport.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
-#include "cli/Emulator.h"
-#include "cli/EmulatorParser.h"
+#include "emulator/Emulator.h"
+#include "transfer/FrameParser.h"
 #include "platform/SerialDevice.h"
 #include "tests/TestSupport.h"
 #include "transfer/Frames.h"

@@ -1,7 +1,7 @@
 // What a user can feed the program — a misbehaving port, a crash while
 // saving, absurd files — never crashes it, hangs it, or loses a file.
 
-#include "app/SettingsFile.h"
+#include "core/SettingsFile.h"
 #include "pages/PlayListFile.h"
 #include "platform/PseudoTerminal.h"
 #include "tests/TestSupport.h"

@@ -2,13 +2,13 @@
 // tests write themselves and have LibreOffice convert to ".doc" and ".xls".
 
 #include "app/MainWindow.h"
-#include "app/SettingsFile.h"
-#include "controller/ParameterDialog.h"
+#include "core/SettingsFile.h"
+#include "app/ParameterDialog.h"
 #include "import/DocumentImport.h"
-#include "import/DocumentImportDialog.h"
+#include "app/DocumentImportDialog.h"
 #include "import/SpreadsheetImport.h"
-#include "import/SpreadsheetImportDialog.h"
-#include "import/TextComposerDialog.h"
+#include "app/SpreadsheetImportDialog.h"
+#include "app/TextComposerDialog.h"
 #include "pages/PlayListFile.h"
 #include "platform/OfficeSuite.h"
 #include "tests/ProgramSupport.h"

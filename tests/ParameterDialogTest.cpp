@@ -1,5 +1,5 @@
 #include "app/MainWindow.h"
-#include "controller/ParameterDialog.h"
+#include "app/ParameterDialog.h"
 #include "tests/TestSupport.h"
 
 #include <gtest/gtest.h>

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "app/MainWindow.h"
-#include "controller/ParameterDialog.h"
-#include "import/DocumentImportDialog.h"
-#include "import/SpreadsheetImportDialog.h"
-#include "import/TextComposerDialog.h"
+#include "app/ParameterDialog.h"
+#include "app/DocumentImportDialog.h"
+#include "app/SpreadsheetImportDialog.h"
+#include "app/TextComposerDialog.h"
 
 #include <QCoreApplication>
 #include <QPushButton>

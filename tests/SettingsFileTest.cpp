@@ -1,4 +1,4 @@
-#include "app/SettingsFile.h"
+#include "core/SettingsFile.h"
 #include "tests/TestSupport.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "transfer/PagePreparation.h"
 
-#include "app/ProgramFolder.h"
+#include "core/ProgramFolder.h"
 #include "platform/PictureFile.h"
 #include "transfer/Packing.h"
 

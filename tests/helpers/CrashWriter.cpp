@@ -2,7 +2,7 @@
 // between two versions, until it is killed. The crash-safety test kills it
 // at random moments and checks that each file is always one whole version.
 
-#include "app/SettingsFile.h"
+#include "core/SettingsFile.h"
 #include "pages/PlayListFile.h"
 
 #include <QCoreApplication>

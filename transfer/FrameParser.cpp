@@ -1,4 +1,4 @@
-#include "cli/EmulatorParser.h"
+#include "transfer/FrameParser.h"
 
 #include <algorithm>
 #include <cstring>

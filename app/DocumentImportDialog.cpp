@@ -1,4 +1,4 @@
-#include "import/DocumentImportDialog.h"
+#include "app/DocumentImportDialog.h"
 
 TForm1::TForm1(QWidget* parent)
     : OfficeImportDialog(QStringLiteral("TForm1"), QStringLiteral("WORD转换"),

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "import/ImportDialog.h"
+#include "app/ImportDialog.h"
 #include "import/SpreadsheetImport.h"
 
 // TForm2, "EXCEL转换", the spreadsheet importer. Created once at start-up and

@@ -1,9 +1,9 @@
-#include "cli/Emulator.h"
+#include "emulator/Emulator.h"
 
-#include "controller/ParameterBlock.h"
+#include "transfer/ParameterBlock.h"
 
-#include "app/Settings.h"
-#include "app/SettingsFile.h"
+#include "core/Settings.h"
+#include "core/SettingsFile.h"
 #include "platform/AtomicFile.h"
 #include "transfer/MemoryMap.h"
 

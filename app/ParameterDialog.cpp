@@ -1,6 +1,6 @@
-#include "controller/ParameterDialog.h"
+#include "app/ParameterDialog.h"
 
-#include "app/Settings.h"
+#include "core/Settings.h"
 
 #include <QApplication>
 #include <QCheckBox>

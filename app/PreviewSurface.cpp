@@ -1,4 +1,4 @@
-#include "pages/PreviewWindow.h"
+#include "app/PreviewSurface.h"
 
 #include <QMouseEvent>
 #include <QPainter>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/EmulatorParser.h"
+#include "transfer/FrameParser.h"
 #include "platform/PseudoTerminal.h"
 #include "transfer/ModuleType.h"
 

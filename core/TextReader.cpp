@@ -1,4 +1,4 @@
-#include "app/TextReader.h"
+#include "core/TextReader.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "import/ImportDialog.h"
+#include "app/ImportDialog.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "app/OperatorSurface.h"
-#include "app/Settings.h"
+#include "core/OperatorSurface.h"
+#include "core/Settings.h"
 #include "pages/PageList.h"
-#include "transfer/Link.h"
+#include "controller/Link.h"
 #include "transfer/MemoryMap.h"
 
 #include <QByteArray>

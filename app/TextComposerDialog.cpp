@@ -1,4 +1,4 @@
-#include "import/TextComposerDialog.h"
+#include "app/TextComposerDialog.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,4 +1,4 @@
-#include "controller/ParameterBlock.h"
+#include "transfer/ParameterBlock.h"
 
 #include "transfer/Frames.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "controller/ParameterBlock.h"
+#include "transfer/ParameterBlock.h"
 
 #include <QDialog>
 

@@ -1,4 +1,4 @@
-#include "transfer/SendDriver.h"
+#include "controller/SendDriver.h"
 
 #include "controller/Exchange.h"
 #include "transfer/Frames.h"

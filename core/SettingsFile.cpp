@@ -1,6 +1,6 @@
-#include "app/SettingsFile.h"
+#include "core/SettingsFile.h"
 
-#include "app/TextReader.h"
+#include "core/TextReader.h"
 #include "platform/AtomicFile.h"
 
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "import/SpreadsheetImportDialog.h"
+#include "app/SpreadsheetImportDialog.h"
 
 TForm2::TForm2(QWidget* parent)
     : OfficeImportDialog(QStringLiteral("TForm2"), QStringLiteral("EXCEL转换"),

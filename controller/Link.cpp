@@ -1,4 +1,4 @@
-#include "transfer/Link.h"
+#include "controller/Link.h"
 
 Link::Link(const QString& folder, OperatorSurface& surface)
     : m_folder(folder), m_surface(surface) {}

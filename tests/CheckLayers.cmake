@@ -1,0 +1,57 @@
+# Fails when a source file includes a folder its layer may not see, or
+# when a file outside app/ includes Qt Widgets. Run by CTest:
+#   cmake -DSOURCE_DIR=<checkout> -DWIDGETS_DIR=<qt6/QtWidgets> -P tests/CheckLayers.cmake
+#
+# Each folder may include itself and the folders listed for it; the table is
+# the one in README ("Where things are") and has no cycles.
+set(allowed_platform "")
+set(allowed_core platform)
+set(allowed_pages core platform)
+set(allowed_transfer pages core platform)
+set(allowed_controller transfer pages core platform)
+set(allowed_emulator transfer core platform)
+set(allowed_import pages core platform)
+set(allowed_app controller emulator import transfer pages core platform)
+set(allowed_cli controller emulator import transfer pages core platform)
+set(layers platform core pages transfer controller emulator import app cli)
+
+# The class headers Qt Widgets ships (QComboBox, QFileDialog, ...).
+file(GLOB widget_headers RELATIVE ${WIDGETS_DIR} ${WIDGETS_DIR}/Q*)
+list(FILTER widget_headers EXCLUDE REGEX "[.]")
+if(NOT widget_headers)
+    message(FATAL_ERROR "no Qt Widgets headers in '${WIDGETS_DIR}'")
+endif()
+
+set(problems "")
+set(checked 0)
+foreach(layer ${layers})
+    file(GLOB sources ${SOURCE_DIR}/${layer}/*.cpp ${SOURCE_DIR}/${layer}/*.h)
+    foreach(source ${sources})
+        math(EXPR checked "${checked} + 1")
+        file(STRINGS ${source} includes REGEX "^[ \t]*#[ \t]*include")
+        file(RELATIVE_PATH name ${SOURCE_DIR} ${source})
+        foreach(line ${includes})
+            if(line MATCHES "#[ \t]*include[ \t]*\"([a-z]+)/")
+                set(target ${CMAKE_MATCH_1})
+                list(FIND allowed_${layer} ${target} found)
+                if(NOT target STREQUAL layer AND found EQUAL -1)
+                    string(APPEND problems "\n  ${name}: ${line} (${layer}/ may not include ${target}/)")
+                endif()
+            endif()
+            if(NOT layer STREQUAL "app" AND line MATCHES "<(QtWidgets/)?(Q[A-Za-z]*)>")
+                list(FIND widget_headers ${CMAKE_MATCH_2} widget)
+                if(NOT widget EQUAL -1 OR CMAKE_MATCH_1)
+                    string(APPEND problems "\n  ${name}: ${line} (widgets belong in app/)")
+                endif()
+            endif()
+        endforeach()
+    endforeach()
+endforeach()
+
+if(checked LESS 50)
+    message(FATAL_ERROR "only ${checked} source files found under ${SOURCE_DIR}")
+endif()
+if(problems)
+    message(FATAL_ERROR "includes against the layers:${problems}")
+endif()
+message(STATUS "${checked} source files, every include points down")
