@@ -1,7 +1,7 @@
 #pragma once
 
-#include "import/DocumentImport.h"
 #include "app/ImportDialog.h"
+#include "import/DocumentImport.h"
 
 // TForm1, "WORD转换", the word-processor document importer. Created once at
 // start-up and shown modally by LOADFILE for a ".doc"; its FILENAME keeps its

@@ -1,18 +1,18 @@
 #include "app/MainWindow.h"
 
-#include "core/ProgramFolder.h"
-#include "core/SettingsFile.h"
-#include "controller/ControllerCommands.h"
-#include "app/ParameterDialog.h"
 #include "app/DocumentImportDialog.h"
-#include "import/PictureImport.h"
+#include "app/ParameterDialog.h"
+#include "app/PreviewSurface.h"
 #include "app/SpreadsheetImportDialog.h"
 #include "app/TextComposerDialog.h"
+#include "controller/ControllerCommands.h"
+#include "controller/SendDriver.h"
+#include "core/ProgramFolder.h"
+#include "core/SettingsFile.h"
+#include "import/PictureImport.h"
 #include "pages/EffectCatalogue.h"
 #include "pages/PlayListFile.h"
-#include "app/PreviewSurface.h"
 #include "platform/DesktopShell.h"
-#include "controller/SendDriver.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "app/Layout.h"
+#include "controller/Link.h"
 #include "core/OperatorSurface.h"
 #include "core/Settings.h"
 #include "pages/PageList.h"
 #include "pages/Preview.h"
-#include "controller/Link.h"
 
 #include <QMainWindow>
 

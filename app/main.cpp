@@ -1,9 +1,9 @@
-#include "app/MainWindow.h"
-#include "core/ProgramFolder.h"
-#include "app/ParameterDialog.h"
 #include "app/DocumentImportDialog.h"
+#include "app/MainWindow.h"
+#include "app/ParameterDialog.h"
 #include "app/SpreadsheetImportDialog.h"
 #include "app/TextComposerDialog.h"
+#include "core/ProgramFolder.h"
 #include "platform/Fonts.h"
 
 #include <QApplication>

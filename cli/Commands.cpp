@@ -1,11 +1,11 @@
 #include "cli/Commands.h"
 
+#include "controller/ControllerCommands.h"
+#include "controller/SendDriver.h"
 #include "core/Settings.h"
 #include "core/SettingsFile.h"
-#include "controller/ControllerCommands.h"
 #include "pages/PlayListFile.h"
 #include "platform/AtomicFile.h"
-#include "controller/SendDriver.h"
 
 #include <QTime>
 

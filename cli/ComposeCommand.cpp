@@ -1,8 +1,8 @@
 #include "cli/ComposeCommand.h"
 
+#include "cli/Commands.h"
 #include "core/Settings.h"
 #include "core/SettingsFile.h"
-#include "cli/Commands.h"
 #include "import/TextComposer.h"
 #include "pages/PageList.h"
 #include "pages/PlayListFile.h"

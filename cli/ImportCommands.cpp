@@ -1,7 +1,7 @@
 #include "cli/ImportCommands.h"
 
-#include "core/SettingsFile.h"
 #include "cli/Commands.h"
+#include "core/SettingsFile.h"
 #include "import/DocumentImport.h"
 #include "import/SpreadsheetImport.h"
 #include "pages/PlayListFile.h"

@@ -1,8 +1,8 @@
 #include "controller/ControllerCommands.h"
 
+#include "controller/SendDriver.h"
 #include "transfer/Frames.h"
 #include "transfer/MemoryMap.h"
-#include "controller/SendDriver.h"
 
 #include <QDir>
 #include <QFile>

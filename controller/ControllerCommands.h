@@ -1,11 +1,11 @@
 #pragma once
 
+#include "controller/Exchange.h"
+#include "controller/Link.h"
 #include "core/OperatorSurface.h"
 #include "core/Settings.h"
-#include "controller/Exchange.h"
-#include "transfer/ParameterBlock.h"
 #include "pages/PageList.h"
-#include "controller/Link.h"
+#include "transfer/ParameterBlock.h"
 
 #include <QByteArray>
 #include <QDateTime>

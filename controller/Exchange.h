@@ -1,9 +1,9 @@
 #pragma once
 
+#include "controller/Link.h"
+#include "controller/Replies.h"
 #include "core/OperatorSurface.h"
 #include "core/Settings.h"
-#include "controller/Replies.h"
-#include "controller/Link.h"
 
 #include <QByteArray>
 #include <QString>

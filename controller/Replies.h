@@ -1,7 +1,7 @@
 #pragma once
 
-#include "transfer/Frames.h"
 #include "controller/Link.h"
+#include "transfer/Frames.h"
 
 #include <QString>
 

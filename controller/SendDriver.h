@@ -1,9 +1,9 @@
 #pragma once
 
+#include "controller/Link.h"
 #include "core/OperatorSurface.h"
 #include "core/Settings.h"
 #include "pages/PageList.h"
-#include "controller/Link.h"
 #include "transfer/MemoryMap.h"
 
 #include <QByteArray>

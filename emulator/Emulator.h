@@ -1,7 +1,7 @@
 #pragma once
 
-#include "transfer/FrameParser.h"
 #include "platform/PseudoTerminal.h"
+#include "transfer/FrameParser.h"
 #include "transfer/ModuleType.h"
 
 #include <QImage>

@@ -2,13 +2,13 @@
 // file builds. Each feeds arbitrary bytes to one of the parsers that take
 // input from outside: files, replies, frames on the line.
 
-#include "core/SettingsFile.h"
-#include "transfer/FrameParser.h"
 #include "controller/ControllerCommands.h"
+#include "core/SettingsFile.h"
 #include "import/TextComposer.h"
 #include "pages/PlayListFile.h"
 #include "platform/Fonts.h"
 #include "platform/PictureFile.h"
+#include "transfer/FrameParser.h"
 
 #include <QGuiApplication>
 

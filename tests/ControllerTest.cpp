@@ -1,6 +1,6 @@
 #include "controller/ControllerCommands.h"
-#include "transfer/ParameterBlock.h"
 #include "tests/TestSupport.h"
+#include "transfer/ParameterBlock.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "emulator/Emulator.h"
-#include "transfer/FrameParser.h"
 #include "platform/SerialDevice.h"
 #include "tests/TestSupport.h"
+#include "transfer/FrameParser.h"
 #include "transfer/Frames.h"
 #include "transfer/MemoryMap.h"
 #include "transfer/Packing.h"

@@ -1,14 +1,14 @@
 // Document and spreadsheet import through the real LibreOffice, on files the
 // tests write themselves and have LibreOffice convert to ".doc" and ".xls".
 
-#include "app/MainWindow.h"
-#include "core/SettingsFile.h"
-#include "app/ParameterDialog.h"
-#include "import/DocumentImport.h"
 #include "app/DocumentImportDialog.h"
-#include "import/SpreadsheetImport.h"
+#include "app/MainWindow.h"
+#include "app/ParameterDialog.h"
 #include "app/SpreadsheetImportDialog.h"
 #include "app/TextComposerDialog.h"
+#include "core/SettingsFile.h"
+#include "import/DocumentImport.h"
+#include "import/SpreadsheetImport.h"
 #include "pages/PlayListFile.h"
 #include "platform/OfficeSuite.h"
 #include "tests/ProgramSupport.h"

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "app/DocumentImportDialog.h"
 #include "app/MainWindow.h"
 #include "app/ParameterDialog.h"
-#include "app/DocumentImportDialog.h"
 #include "app/SpreadsheetImportDialog.h"
 #include "app/TextComposerDialog.h"
 

@@ -1,7 +1,7 @@
 #include "app/MainWindow.h"
+#include "app/TextComposerDialog.h"
 #include "core/SettingsFile.h"
 #include "import/TextComposer.h"
-#include "app/TextComposerDialog.h"
 #include "pages/PlayListFile.h"
 #include "platform/Fonts.h"
 #include "platform/PictureFile.h"
