@@ -6,13 +6,13 @@
 #include "app/SpreadsheetImportDialog.h"
 #include "app/TextComposerDialog.h"
 #include "controller/ControllerCommands.h"
-#include "controller/SendDriver.h"
 #include "core/ProgramFolder.h"
 #include "core/SettingsFile.h"
 #include "import/PictureImport.h"
 #include "pages/EffectCatalogue.h"
 #include "pages/PlayListFile.h"
 #include "platform/DesktopShell.h"
+#include "transfer/SetupImage.h"
 
 #include <QAction>
 #include <QApplication>
@@ -637,11 +637,8 @@ void TTwpMain::downloadSetupImage() {
     if (result.stage == ExchangeResult::Stage::PortError) {
         return;
     }
-    const ControllerParameters defaults = defaultParameters(type);
-    m_form5->showParameters(defaults);
-    Settings s = settingsAfterSave(settings(), defaults);
-    s.TYPE = type;
-    setSettings(s);
+    m_form5->showParameters(defaultParameters(type));
+    setSettings(settingsAfterDownload(settings(), type));
 }
 
 void TTwpMain::m_EditBmpClick() {

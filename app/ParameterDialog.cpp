@@ -17,17 +17,13 @@
 
 namespace {
 
-// The last 8 characters typed in the dialog, kept for the whole run.
-QString& keyWindow() {
-    static QString window(8, QChar(0));
-    return window;
-}
-
-QSpinBox* spin(const char* name, int minimum, int maximum, int value) {
+// A spinner with the range of a field of the parameter block.
+QSpinBox* spin(const char* name, qint64 ControllerParameters::*member) {
+    const ParameterField& field = parameterField(member);
     auto* box = new QSpinBox;
     box->setObjectName(QString::fromLatin1(name));
-    box->setRange(minimum, maximum);
-    box->setValue(value);
+    box->setRange(static_cast<int>(field.minimum), static_cast<int>(field.maximum));
+    box->setValue(static_cast<int>(ControllerParameters().*member));
     return box;
 }
 
@@ -64,34 +60,23 @@ QWidget* timeRow(QSpinBox* hour, QSpinBox* minute) {
 
 }  // namespace
 
-void TForm5::feedAccessKey(QChar key) {
-    QString& window = keyWindow();
-    window = window.mid(1) + key;
-}
-
-bool TForm5::accessGranted() {
-    const QString& window = keyWindow();
-    return window == QLatin1String("47316092") || window.endsWith(QLatin1String("527")) ||
-           window.endsWith(QLatin1String("604"));
-}
-
 TForm5::TForm5(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("TForm5"));
     setWindowTitle(QStringLiteral("High class constitution"));
     setModal(true);
 
-    const ControllerParameters defaults;
-    Edit3 = spin("Edit3", 1, 254, defaults.num);
-    Edit4 = spin("Edit4", 16, 1024, defaults.width);
-    Edit5 = spin("Edit5", 2, 255, defaults.height);
+    using P = ControllerParameters;
+    Edit3 = spin("Edit3", &P::num);
+    Edit4 = spin("Edit4", &P::width);
+    Edit5 = spin("Edit5", &P::height);
     ComboBox2 = list("ComboBox2", clockTexts(), clockTexts().indexOf(QStringLiteral("18432000")));
     ComboBox3 = list("ComboBox3", parameterBpsTexts(), 0);
     // Changed only by "read parameter" and by the reset after a download.
     ComboBox2->setEnabled(false);
     ComboBox3->setEnabled(false);
-    Edit7 = spin("Edit7", 1, 16, defaults.scanMode);
-    Edit1 = spin("Edit1", 60, 500, defaults.scanFrequency);
-    SpinEdit1 = spin("SpinEdit1", 0, 65535, defaults.light);
+    Edit7 = spin("Edit7", &P::scanMode);
+    Edit1 = spin("Edit1", &P::scanFrequency);
+    SpinEdit1 = spin("SpinEdit1", &P::light);
     Label10 = new QLabel;
     Label10->setObjectName(QStringLiteral("Label10"));
     CheckBox8 = check("CheckBox8", QStringLiteral("8 bit swap"), false);
@@ -103,12 +88,12 @@ TForm5::TForm5(QWidget* parent) : QDialog(parent) {
     CheckBox6 = check("CheckBox6", QStringLiteral("Sunday shut down"), false);
     CheckBox4 = check("CheckBox4", QStringLiteral("自动关机"), false);
     CheckBox4->hide();
-    SpinEdit2 = spin("SpinEdit2", 0, 23, defaults.onHour);
-    SpinEdit3 = spin("SpinEdit3", 0, 59, defaults.onMinute);
-    SpinEdit4 = spin("SpinEdit4", 0, 59, defaults.onSecond);
-    SpinEdit5 = spin("SpinEdit5", 0, 23, defaults.offHour);
-    SpinEdit6 = spin("SpinEdit6", 0, 59, defaults.offMinute);
-    SpinEdit7 = spin("SpinEdit7", 0, 59, defaults.offSecond);
+    SpinEdit2 = spin("SpinEdit2", &P::onHour);
+    SpinEdit3 = spin("SpinEdit3", &P::onMinute);
+    SpinEdit4 = spin("SpinEdit4", &P::onSecond);
+    SpinEdit5 = spin("SpinEdit5", &P::offHour);
+    SpinEdit6 = spin("SpinEdit6", &P::offMinute);
+    SpinEdit7 = spin("SpinEdit7", &P::offSecond);
     // Hidden and in no layout: owned by the dialog all the same.
     SpinEdit4->setParent(this);
     SpinEdit7->setParent(this);
@@ -212,12 +197,13 @@ ControllerParameters TForm5::parameters() const {
 }
 
 void TForm5::showParameters(const ControllerParameters& p) {
-    Edit3->setValue(p.num);
+    const auto set = [](QSpinBox* box, qint64 value) { box->setValue(static_cast<int>(value)); };
+    set(Edit3, p.num);
     if (p.type >= 0 && p.type < ComboBox1->count()) {
-        ComboBox1->setCurrentIndex(p.type);
+        ComboBox1->setCurrentIndex(static_cast<int>(p.type));
     }
-    Edit4->setValue(p.width);
-    Edit5->setValue(p.height);
+    set(Edit4, p.width);
+    set(Edit5, p.height);
     // A rate that is not in a list keeps the list's choice.
     const int clock = clockTexts().indexOf(QString::number(p.clock));
     if (clock >= 0) {
@@ -227,25 +213,25 @@ void TForm5::showParameters(const ControllerParameters& p) {
     if (bps >= 0) {
         ComboBox3->setCurrentIndex(bps);
     }
-    Edit7->setValue(p.scanMode);
-    Edit1->setValue(p.scanFrequency);
-    CheckBox8->setChecked(p.bitSwap8);
-    SpinEdit1->setValue(p.light);
-    CheckBox2->setChecked(p.dataCom);
-    CheckBox1->setChecked(p.oeCom);
-    CheckBox3->setChecked(p.autoSwitch);
+    set(Edit7, p.scanMode);
+    set(Edit1, p.scanFrequency);
+    CheckBox8->setChecked(p.bitSwap8 != 0);
+    set(SpinEdit1, p.light);
+    CheckBox2->setChecked(p.dataCom != 0);
+    CheckBox1->setChecked(p.oeCom != 0);
+    CheckBox3->setChecked(p.autoSwitch != 0);
     if (p.translate >= 0 && p.translate < ComboBox4->count()) {
-        ComboBox4->setCurrentIndex(p.translate);
+        ComboBox4->setCurrentIndex(static_cast<int>(p.translate));
     }
-    CheckBox5->setChecked(p.saturdayOff);
-    CheckBox6->setChecked(p.sundayOff);
-    SpinEdit2->setValue(p.onHour);
-    SpinEdit3->setValue(p.onMinute);
-    SpinEdit4->setValue(p.onSecond);
-    SpinEdit5->setValue(p.offHour);
-    SpinEdit6->setValue(p.offMinute);
-    SpinEdit7->setValue(p.offSecond);
-    CheckBox7->setChecked(p.english);
+    CheckBox5->setChecked(p.saturdayOff != 0);
+    CheckBox6->setChecked(p.sundayOff != 0);
+    set(SpinEdit2, p.onHour);
+    set(SpinEdit3, p.onMinute);
+    set(SpinEdit4, p.onSecond);
+    set(SpinEdit5, p.offHour);
+    set(SpinEdit6, p.offMinute);
+    set(SpinEdit7, p.offSecond);
+    CheckBox7->setChecked(p.english != 0);
 }
 
 void TForm5::clearGeometry() {
@@ -281,18 +267,14 @@ void TForm5::recomputeLight() {
 }
 
 void TForm5::typeChanged(int type) {
-    if (type == 0) {
-        Edit7->setValue(16);
-    } else if (type >= 1 && type <= 4) {
-        Edit7->setValue(4);
-    } else if (type == 5 || type == 6) {
-        Edit7->setValue(1);
+    if (const std::optional<int> scan = scanModeForChosenType(type)) {
+        Edit7->setValue(*scan);
     }
 }
 
 void TForm5::updateLock() {
     // Once open, the groups stay open for the whole run.
-    m_unlocked = m_unlocked || accessGranted();
+    m_unlocked = m_unlocked || m_accessCode.granted();
     GroupBox1->setEnabled(m_unlocked);
     GroupBox2->setEnabled(m_unlocked);
 }
@@ -324,7 +306,7 @@ bool TForm5::eventFilter(QObject* watched, QEvent* event) {
             m_lastKey = event;
             const QString text = static_cast<QKeyEvent*>(event)->text();
             for (QChar c : text) {
-                feedAccessKey(c);
+                m_accessCode.feed(c);
             }
             updateLock();
         }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/AccessCode.h"
 #include "transfer/ParameterBlock.h"
 
 #include <QDialog>
@@ -32,10 +33,6 @@ class TForm5 : public QDialog {
     int downloadType() const;
     bool unlocked() const;
 
-    // The access code: a program-wide window of the last 8 typed characters.
-    static void feedAccessKey(QChar key);
-    static bool accessGranted();
-
   signals:
     void saveRequested();      // "save parameter"
     void readRequested();      // "read parameter": the main window's READ PARA
@@ -51,6 +48,8 @@ class TForm5 : public QDialog {
     void typeChanged(int type);
     void updateLock();
 
+    // The dialog lives for the whole run, and so does the typed window.
+    AccessCode m_accessCode;
     bool m_unlocked = false;
     const QEvent* m_lastKey = nullptr;  // the key press already counted
     QGroupBox* GroupBox1;               // "Parameter"

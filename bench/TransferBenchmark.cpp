@@ -2,10 +2,10 @@
 // on a dual-colour 96 x 64 screen (the pages fill most of the seven banks).
 // Reports the build time against the transfer's line time at 115200 baud.
 
-#include "controller/SendDriver.h"
 #include "pages/PageList.h"
 #include "platform/Fonts.h"
 #include "transfer/GlyphTable.h"
+#include "transfer/Transmission.h"
 
 #include <benchmark/benchmark.h>
 

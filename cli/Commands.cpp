@@ -1,16 +1,14 @@
 #include "cli/Commands.h"
 
 #include "controller/ControllerCommands.h"
-#include "controller/SendDriver.h"
 #include "core/Settings.h"
 #include "core/SettingsFile.h"
 #include "pages/PlayListFile.h"
 #include "platform/AtomicFile.h"
-
-#include <QTime>
+#include "transfer/SetupImage.h"
+#include "transfer/Transmission.h"
 
 #include <cstdio>
-#include <functional>
 
 namespace {
 
@@ -61,123 +59,6 @@ void storeSettings(const QString& folder, const Settings& settings) {
     }
 }
 
-QString describe(const ControllerParameters& p) {
-    return QStringLiteral(
-               "num=%1 type=%2 width=%3 high=%4 clock=%5 bps=%6 scan=%7 freq=%8 light=%9 "
-               "swap8=%10 datacom=%11 oecom=%12 autoswitch=%13 translate=%14 satoff=%15 "
-               "sunoff=%16 on=%17:%18:%19 off=%20:%21:%22 english=%23")
-        .arg(p.num)
-        .arg(p.type)
-        .arg(p.width)
-        .arg(p.height)
-        .arg(p.clock)
-        .arg(p.bps)
-        .arg(p.scanMode)
-        .arg(p.scanFrequency)
-        .arg(p.light)
-        .arg(p.bitSwap8 ? 1 : 0)
-        .arg(p.dataCom ? 1 : 0)
-        .arg(p.oeCom ? 1 : 0)
-        .arg(p.autoSwitch ? 1 : 0)
-        .arg(p.translate)
-        .arg(p.saturdayOff ? 1 : 0)
-        .arg(p.sundayOff ? 1 : 0)
-        .arg(p.onHour)
-        .arg(p.onMinute, 2, 10, QLatin1Char('0'))
-        .arg(p.onSecond, 2, 10, QLatin1Char('0'))
-        .arg(p.offHour)
-        .arg(p.offMinute, 2, 10, QLatin1Char('0'))
-        .arg(p.offSecond, 2, 10, QLatin1Char('0'))
-        .arg(p.english ? 1 : 0);
-}
-
-// NAME=VALUE pairs over the dialog's start values. Returns an error text.
-QString applyAssignments(const QStringList& assignments, ControllerParameters* p) {
-    bool lightGiven = false;
-    for (const QString& assignment : assignments) {
-        const qsizetype eq = assignment.indexOf(QLatin1Char('='));
-        if (eq <= 0) {
-            return QStringLiteral("expected NAME=VALUE, got %1").arg(assignment);
-        }
-        const QString name = assignment.left(eq);
-        const QString value = assignment.mid(eq + 1);
-        if (name == QLatin1String("on") || name == QLatin1String("off")) {
-            const QStringList parts = value.split(QLatin1Char(':'));
-            const QTime time = QTime::fromString(
-                value, parts.size() == 3 ? QStringLiteral("H:m:s") : QStringLiteral("H:m"));
-            if (!time.isValid()) {
-                return QStringLiteral("%1 needs a time H:MM:SS, got %2").arg(name, value);
-            }
-            int* fields[3] = {&p->onHour, &p->onMinute, &p->onSecond};
-            if (name == QLatin1String("off")) {
-                fields[0] = &p->offHour;
-                fields[1] = &p->offMinute;
-                fields[2] = &p->offSecond;
-            }
-            *fields[0] = time.hour();
-            *fields[1] = time.minute();
-            *fields[2] = time.second();
-            continue;
-        }
-        bool ok = false;
-        const qint64 number = value.toLongLong(&ok);
-        struct Field {
-            const char* name;
-            qint64 minimum, maximum;
-            std::function<void(qint64)> set;
-        };
-        const Field fields[] = {
-            {"num", 1, 254, [&](qint64 v) { p->num = static_cast<int>(v); }},
-            {"type", 0, 26, [&](qint64 v) { p->type = static_cast<int>(v); }},
-            {"width", 16, 1024, [&](qint64 v) { p->width = static_cast<int>(v); }},
-            {"high", 2, 255, [&](qint64 v) { p->height = static_cast<int>(v); }},
-            {"clock", 0, 0xFFFFFFFFLL, [&](qint64 v) { p->clock = v; }},
-            {"bps", 0, 0xFFFFFFFFLL, [&](qint64 v) { p->bps = v; }},
-            {"scan", 1, 16, [&](qint64 v) { p->scanMode = static_cast<int>(v); }},
-            {"freq", 60, 500, [&](qint64 v) { p->scanFrequency = static_cast<int>(v); }},
-            {"light", 0, 65535, [&](qint64 v) { p->light = static_cast<int>(v); }},
-            {"swap8", 0, 1, [&](qint64 v) { p->bitSwap8 = v != 0; }},
-            {"datacom", 0, 1, [&](qint64 v) { p->dataCom = v != 0; }},
-            {"oecom", 0, 1, [&](qint64 v) { p->oeCom = v != 0; }},
-            {"autoswitch", 0, 1, [&](qint64 v) { p->autoSwitch = v != 0; }},
-            {"translate", 0, 1, [&](qint64 v) { p->translate = static_cast<int>(v); }},
-            {"satoff", 0, 1, [&](qint64 v) { p->saturdayOff = v != 0; }},
-            {"sunoff", 0, 1, [&](qint64 v) { p->sundayOff = v != 0; }},
-            {"english", 0, 1, [&](qint64 v) { p->english = v != 0; }},
-        };
-        const Field* field = nullptr;
-        for (const Field& f : fields) {
-            if (name == QLatin1String(f.name)) {
-                field = &f;
-            }
-        }
-        if (!field) {
-            return QStringLiteral("unknown parameter %1").arg(name);
-        }
-        if (!ok || number < field->minimum || number > field->maximum) {
-            return QStringLiteral("%1 must be a number from %2 to %3, got %4")
-                .arg(name)
-                .arg(field->minimum)
-                .arg(field->maximum)
-                .arg(value);
-        }
-        field->set(number);
-        lightGiven = lightGiven || name == QLatin1String("light");
-    }
-    if (!clockTexts().contains(QString::number(p->clock))) {
-        return QStringLiteral("clock must be one of %1")
-            .arg(clockTexts().join(QStringLiteral(", ")));
-    }
-    if (!parameterBpsTexts().contains(QString::number(p->bps))) {
-        return QStringLiteral("bps must be one of %1")
-            .arg(parameterBpsTexts().join(QStringLiteral(", ")));
-    }
-    if (!lightGiven) {
-        p->light = lightMaximum(p->clock, p->scanMode, p->scanFrequency);
-    }
-    return {};
-}
-
 }  // namespace
 
 void printError(const QString& text) {
@@ -226,21 +107,7 @@ int runSend(const QString& folder, const QString& listPath) {
     }
     ConsoleSurface surface;
     Link link(folder, surface);
-    const SendResult result = sendPages(link, surface, settings, pages, folder);
-    switch (result.status) {
-        case SendStatus::Acknowledged:
-            return kExitOk;
-        case SendStatus::NoReply:
-        case SendStatus::WrongReply:
-            return kExitNoReply;
-        case SendStatus::PortError:
-            printError(QStringLiteral("%1: %2").arg(link.portPath(), result.detail));
-            return kExitPortError;
-        case SendStatus::BadInput:
-        case SendStatus::NotSent:
-            return kExitBadInput;
-    }
-    return kExitBadInput;
+    return exitStatus(sendPages(link, surface, settings, pages, folder), link.portPath());
 }
 
 int runBuild(const QString& folder, const QString& listPath, const QString& outPath) {
@@ -291,7 +158,7 @@ int runReadPara(const QString& folder) {
     const ReadParaResult result = readParameters(link, surface, settings);
     const int status = exitStatus(result.exchange, link.portPath());
     if (result.apply) {
-        writeLine(stdout, describe(result.parameters));
+        writeLine(stdout, describeParameters(result.parameters));
         storeSettings(folder, result.settings);
     }
     return status;
@@ -300,7 +167,7 @@ int runReadPara(const QString& folder) {
 int runSavePara(const QString& folder, const QStringList& assignments) {
     const Settings settings = loadSettings(folder);
     ControllerParameters parameters;
-    const QString error = applyAssignments(assignments, &parameters);
+    const QString error = assignParameters(assignments, &parameters);
     if (!error.isEmpty()) {
         printError(QStringLiteral("marquee-cli: %1").arg(error));
         return kExitBadInput;
@@ -331,9 +198,7 @@ int runDownload(const QString& folder, const QString& typeText) {
     Link link(folder, surface);
     const ExchangeResult result = downloadSetup(link, surface, settings, setup.image);
     if (result.stage != ExchangeResult::Stage::PortError) {
-        Settings after = settingsAfterSave(settings, defaultParameters(type));
-        after.TYPE = type;
-        storeSettings(folder, after);
+        storeSettings(folder, settingsAfterDownload(settings, type));
     }
     return exitStatus(result, link.portPath());
 }

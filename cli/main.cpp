@@ -2,8 +2,8 @@
 
 #include "cli/Commands.h"
 #include "cli/ComposeCommand.h"
+#include "cli/EmulateCommand.h"
 #include "cli/ImportCommands.h"
-#include "emulator/Emulator.h"
 #include "platform/Fonts.h"
 
 #include <QDir>

@@ -38,8 +38,3 @@ bool Link::WaitReply(int timeoutMs, int count) {
 void Link::ClosePort() {
     PortHandle.close();
 }
-
-int ToBcd(int value) {
-    const int v = value & 0xFF;
-    return ((v / 10) * 16 + v % 10) & 0xFF;
-}

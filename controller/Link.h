@@ -22,8 +22,6 @@ class Link {
     // Baud rate, 8 data bits, no parity, one stop bit, both queues purged,
     // status panel 2 emptied. False when the device refuses the settings.
     bool ConfigurePort(int baud);
-    // Appends the low 8 bits of value to TxBuffer.
-    void PutByte(int value) { TxBuffer += static_cast<char>(value & 0xFF); }
     // Writes all of TxBuffer: status panel 1 shows "SENDING......", then
     // "SEND OVER".
     void SendBuffer();
@@ -47,6 +45,3 @@ class Link {
     QString m_reason;
     QString m_portPath;
 };
-
-// Packed BCD of the low 8 bits v of value: (v div 10) * 16 + v mod 10.
-int ToBcd(int value);

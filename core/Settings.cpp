@@ -45,34 +45,34 @@ void applySettingValue(Settings& s, int index, long long value) {
         def.isFlag ? (value == 1 ? 1 : 0)
                    : static_cast<int>(std::clamp<long long>(value, def.minimum, def.maximum));
     switch (index) {
-        case 0:
+        case kNUM:
             s.NUM = clamped;
             break;
-        case 1:
+        case kWIDTH:
             s.WIDTH = clamped;
             break;
-        case 2:
+        case kHEIGHT:
             s.HEIGHT = clamped;
             break;
-        case 3:
+        case kCOMM:
             s.COMM = clamped;
             break;
-        case 4:
+        case kSCAN:
             s.SCAN = clamped;
             break;
-        case 5:
+        case kRG_SWAP:
             s.RG_SWAP = clamped == 1;
             break;
-        case 6:
+        case kCOLOR_SWAP:
             s.COLOR_SWAP = clamped == 1;
             break;
-        case 7:
+        case kADJUST:
             s.ADJUST = clamped == 1;
             break;
-        case 8:
+        case kTYPE:
             s.TYPE = clamped;
             break;
-        case 9:
+        case kBPS:
             s.BPS = clamped;
             break;
         default:

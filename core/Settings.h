@@ -35,6 +35,19 @@ struct SettingDef {
 };
 
 constexpr int kSettingCount = 10;
+// Positions in ck.ini and in settingDefs().
+enum SettingIndex {
+    kNUM,
+    kWIDTH,
+    kHEIGHT,
+    kCOMM,
+    kSCAN,
+    kRG_SWAP,
+    kCOLOR_SWAP,
+    kADJUST,
+    kTYPE,
+    kBPS
+};
 constexpr int kTypeCount = 27;
 constexpr int kBpsCount = 5;
 

@@ -268,7 +268,7 @@ TEST(EmulatorPictures, DecodePageIsTheInverseOfThePacking) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.shown);
         const QImage image =
-            decodePage(row.bytes, row.depth, row.width, 1, row.colorSwap, row.rgSwap);
+            unpackPage(row.bytes, row.depth, row.width, 1, {row.rgSwap, row.colorSwap});
         EXPECT_EQ(pixels(image), QString::fromLatin1(row.shown));
     }
 }
@@ -382,11 +382,11 @@ TEST(EmulatorPictures, ReceivedPagesShowAsDrawn) {
         SCOPED_TRACE(row.name);
         const Depth depth = typeFamily(row.type).depth;
         EmulatorOptions options;
-        options.type = row.type;
-        options.width = row.width;
-        options.height = row.height;
-        options.colorSwap = row.colorSwap;
-        options.rgSwap = row.rgSwap;
+        options.controller.type = row.type;
+        options.controller.width = row.width;
+        options.controller.height = row.height;
+        options.controller.colorSwap = row.colorSwap;
+        options.controller.rgSwap = row.rgSwap;
         EmulatorRun run(options);
 
         QList<QImage> drawn;
@@ -561,9 +561,9 @@ TEST(Emulator, RepliesAndMisbehaviour) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         EmulatorOptions options;
-        options.type = 13;
-        options.width = 8;
-        options.height = 8;
+        options.controller.type = 13;
+        options.controller.width = 8;
+        options.controller.height = 8;
         row.setUp(options);
         EmulatorRun run(options);
         SerialDevice device;

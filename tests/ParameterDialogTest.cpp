@@ -28,15 +28,7 @@ T* control(QWidget& parent, const char* name) {
     return widget;
 }
 
-// The access code window is kept for the whole run: push the last code out.
-void forgetTypedKeys() {
-    for (int i = 0; i < 8; ++i) {
-        TForm5::feedAccessKey(QLatin1Char('.'));
-    }
-}
-
 TEST(ParameterDialog, StartValuesLightAndLock) {
-    forgetTypedKeys();
     TForm5 dialog;
     EXPECT_EQ(dialog.windowTitle(), "High class constitution");
     EXPECT_EQ(dialog.parameters(), ControllerParameters{});
@@ -73,7 +65,6 @@ TEST(ParameterDialog, AccessCodeAndTypeRule) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.typed);
-        forgetTypedKeys();
         TForm5 dialog;
         dialog.show();
         QSpinBox* num = control<QSpinBox>(dialog, "Edit3");

@@ -1,10 +1,10 @@
 #include "controller/Link.h"
-#include "controller/SendDriver.h"
 #include "pages/PlayListFile.h"
 #include "transfer/Frames.h"
 #include "transfer/GlyphTable.h"
 #include "transfer/MemoryMap.h"
 #include "transfer/Packing.h"
+#include "transfer/Transmission.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,14 @@
 #include "transfer/FrameParser.h"
 
+#include "transfer/Frames.h"
+
 #include <algorithm>
 #include <cstring>
 
 namespace {
 
-constexpr uint8_t kWriteBlock = 0x00;
-constexpr uint8_t kSetClock = 0x02;
+constexpr auto kWriteBlockCode = static_cast<uint8_t>(Command::WriteBlock);
+constexpr auto kSetClockCode = static_cast<uint8_t>(Command::SetClock);
 constexpr int kBlockFieldBytes = 5;  // bank, address (2), length (2)
 constexpr int kClockBytes = 7;
 
@@ -35,8 +37,9 @@ void FrameParser::feed(const char* bytes, size_t size) {
             }
             case State::Command:
                 frame_.command = *next++;
-                if (frame_.command == kWriteBlock || frame_.command == kSetClock) {
-                    fieldsNeeded_ = frame_.command == kWriteBlock ? kBlockFieldBytes : kClockBytes;
+                if (frame_.command == kWriteBlockCode || frame_.command == kSetClockCode) {
+                    fieldsNeeded_ =
+                        frame_.command == kWriteBlockCode ? kBlockFieldBytes : kClockBytes;
                     fieldsFill_ = 0;
                     state_ = State::Fields;
                 } else {
@@ -48,7 +51,7 @@ void FrameParser::feed(const char* bytes, size_t size) {
                 if (fieldsFill_ < fieldsNeeded_) {
                     break;
                 }
-                if (frame_.command == kSetClock) {
+                if (frame_.command == kSetClockCode) {
                     std::copy_n(fields_.begin(), kClockBytes, frame_.clock.begin());
                     finishFrame();
                     break;
@@ -94,27 +97,4 @@ void FrameParser::abandonFrame() {
     frame_ = ReceivedFrame{};
     state_ = State::Hunt;
     windowFill_ = 0;
-}
-
-ControllerMemory::ControllerMemory() {
-    for (QByteArray& bank : banks_) {
-        bank = QByteArray(kBankBytes, '\0');
-    }
-}
-
-int ControllerMemory::write(int bank, int address, const QByteArray& data) {
-    if (bank < 0 || bank >= kBanks || address < 0 || address >= kBankBytes) {
-        return 0;
-    }
-    const int count = std::min<int>(static_cast<int>(data.size()), kBankBytes - address);
-    std::memcpy(banks_[static_cast<size_t>(bank)].data() + address, data.constData(),
-                static_cast<size_t>(count));
-    return count;
-}
-
-QByteArray ControllerMemory::read(int bank, int address, int length) const {
-    if (bank < 0 || bank >= kBanks || address < 0 || address >= kBankBytes || length <= 0) {
-        return {};
-    }
-    return banks_[static_cast<size_t>(bank)].mid(address, std::min(length, kBankBytes - address));
 }

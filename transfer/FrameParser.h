@@ -19,6 +19,8 @@ struct ReceivedFrame {
     std::array<uint8_t, 7> clock{};
 };
 
+// The one frame parser: the controller's side (the emulator) and the fuzz
+// target read the sender's frames with it.
 // Splits the byte stream into frames, whatever the pieces it arrives in.
 // Between frames it hunts for a header, the five bytes [number] 55 AA 55 AA,
 // so noise before a frame and a frame cut short inside its header are
@@ -54,22 +56,4 @@ class FrameParser {
     ReceivedFrame frame_;
     std::vector<ReceivedFrame> frames_;
     uint64_t skipped_ = 0;
-};
-
-// The controller's memory: eight banks of 64 KiB.
-class ControllerMemory {
-  public:
-    static constexpr int kBanks = 8;
-    static constexpr int kBankBytes = 0x10000;
-
-    ControllerMemory();
-    // Stores data from bank:address on. Bytes past the end of the bank are
-    // dropped, and a bank outside 0..7 stores nothing. Returns the bytes stored.
-    int write(int bank, int address, const QByteArray& data);
-    // Up to length bytes from bank:address, fewer at the end of the bank.
-    QByteArray read(int bank, int address, int length) const;
-    const QByteArray& bank(int index) const { return banks_.at(static_cast<size_t>(index)); }
-
-  private:
-    std::array<QByteArray, kBanks> banks_;
 };

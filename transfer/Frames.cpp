@@ -21,3 +21,8 @@ void appendWriteBlockHeader(QByteArray& tx, uint8_t controller, int bank, int ad
 void appendEndFrame(QByteArray& tx, uint8_t controller) {
     appendFrameHeader(tx, controller, Command::EndOfData);
 }
+
+int ToBcd(int value) {
+    const int v = value & 0xFF;
+    return ((v / 10) * 16 + v % 10) & 0xFF;
+}

@@ -35,3 +35,13 @@ void appendEndFrame(QByteArray& tx, uint8_t controller);
 
 // A 16-bit number, low byte first.
 void appendLittleEndian16(QByteArray& tx, int value);
+
+// Packed BCD of the low 8 bits v of value: (v div 10) * 16 + v mod 10.
+int ToBcd(int value);
+
+// The tags that end the data of a parameter frame and of a setup image.
+inline constexpr char kParameterTag[] = "para";
+inline constexpr char kDownloadTag[] = "dow";
+
+// A framed reply starts 0xAA 0x55, a byte not examined, then the code.
+constexpr int kFramedReplyHeaderBytes = 4;

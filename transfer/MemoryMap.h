@@ -17,6 +17,9 @@ constexpr int kTableBank = 7;
 constexpr int kGlyphAddress = 0x0D04;
 constexpr int kGlyphBytes = 816;
 constexpr int kScanAreaBase = 0x1034;
+// The parameter block and the setup image go to bank 0 at 0x8000.
+constexpr int kSetupBank = 0;
+constexpr int kSetupAddress = 0x8000;
 
 struct MemoryMap {
     int P = 0;   // bytes per page image

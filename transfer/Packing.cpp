@@ -1,5 +1,9 @@
 #include "transfer/Packing.h"
 
+#include "transfer/MemoryMap.h"
+
+#include <algorithm>
+
 namespace {
 
 struct Channels {
@@ -75,4 +79,46 @@ void packMonochrome(const QImage& source, int width, int height, ColourTest test
             *dst++ = static_cast<char>(byte);
         }
     }
+}
+
+void packPage(const QImage& canvas, Depth depth, int width, int height, ColourTest test,
+              QByteArray& out) {
+    if (depth == Depth::DualColour) {
+        packDualColour(canvas, width, height, test, out);
+    } else if (depth == Depth::Monochrome) {
+        packMonochrome(canvas, width, height, test, out);
+    }
+}
+
+QImage unpackPage(const QByteArray& bytes, Depth depth, int width, int height, ColourTest test) {
+    static const QRgb kLit[4] = {qRgb(0, 0, 0), qRgb(255, 0, 0), qRgb(0, 255, 0),
+                                 qRgb(255, 255, 0)};
+    QImage image(std::max(width, 1), std::max(height, 1), QImage::Format_RGB32);
+    image.fill(kLit[0]);
+    const int rowLength = rowBytes(depth, width);
+    const int invert = test.colorSwap ? 0xFF : 0x00;
+    const auto byteAt = [&](qsizetype i) {
+        return (i < bytes.size() ? static_cast<uint8_t>(bytes[i]) : 0) ^ invert;
+    };
+    for (int y = 0; y < height; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int g = 0; g < rowLength; ++g) {
+            const int byte = byteAt(static_cast<qsizetype>(y) * rowLength + g);
+            if (depth == Depth::DualColour) {
+                for (int j = 0; j < 4; ++j) {
+                    // Bit 7 - 2j carries the second channel, bit 6 - 2j the first.
+                    const bool second = byte & (0x80 >> (2 * j));
+                    const bool first = byte & (0x40 >> (2 * j));
+                    const bool red = test.rgSwap ? first : second;
+                    const bool green = test.rgSwap ? second : first;
+                    line[4 * g + j] = kLit[(red ? 1 : 0) | (green ? 2 : 0)];
+                }
+            } else {
+                for (int j = 0; j < 8; ++j) {
+                    line[8 * g + j] = kLit[(byte & (0x80 >> j)) ? 1 : 0];
+                }
+            }
+        }
+    }
+    return image;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "transfer/ModuleType.h"
+
 #include <QByteArray>
 #include <QImage>
 
@@ -24,3 +26,13 @@ void packDualColour(const QImage& canvas, int width, int height, ColourTest test
 // Monochrome packing, eight pixels a byte: bit 7 - j is the first channel of
 // pixel 8g + j. A row is width div 8 bytes.
 void packMonochrome(const QImage& canvas, int width, int height, ColourTest test, QByteArray& out);
+
+// The packing of depth.
+void packPage(const QImage& canvas, Depth depth, int width, int height, ColourTest test,
+              QByteArray& out);
+
+// What the LEDs of a packed page show: red, green or yellow (both) on black
+// for dual colour, red for monochrome; the columns that are not sent stay
+// dark. The inverse of packing with the same colour test: a channel is lit
+// exactly where packPage found it lit.
+QImage unpackPage(const QByteArray& bytes, Depth depth, int width, int height, ColourTest test);

@@ -1,15 +1,18 @@
 #pragma once
 
-#include "controller/Link.h"
 #include "core/OperatorSurface.h"
 #include "core/Settings.h"
 #include "pages/PageList.h"
 #include "transfer/MemoryMap.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 
-// The whole picture transfer built in memory, in wire order:
+// Whole transmissions, built in memory in wire order; nothing here touches
+// a port.
+
+// ---- SEND ------------------------------------------------------------------
 //   per page i = 1..N  write block: bank (i-1) div S, address 0x0500 + ((i-1) mod S) * P,
 //                      length P, then the packed page
 //   glyph table        write block: bank 7, address 0x0D04, length 816
@@ -30,6 +33,9 @@ QString checkSendable(const Settings& settings, const MemoryMap& map);
 // "MAX " n " PAGES".
 QString capacityText(const MemoryMap& map);
 
+// The memory map of the settings' screen and module type.
+MemoryMap memoryMapFor(const Settings& settings);
+
 // Builds the transfer of the list's pages with the settings' module type.
 // Reports each page as it is prepared and the progress through surface (may
 // be null). A page whose picture cannot be loaded makes it an error naming
@@ -42,14 +48,18 @@ TransferBuild buildTransfer(const Settings& settings, const PageList& pages, con
 void appendPlayTableFrame(QByteArray& tx, uint8_t controller, const MemoryMap& map,
                           const PageList& pages, int count);
 
-enum class SendStatus { Acknowledged, NoReply, WrongReply, PortError, BadInput, NotSent };
+// ---- MODE ------------------------------------------------------------------
+// The play table alone, then the end frame; for a type without a family only
+// the end frame. Empty with a reason when the screen is too large for the
+// memory.
+QByteArray modeFrames(const Settings& settings, const PageList& pages, QString* refusal);
 
-struct SendResult {
-    SendStatus status = SendStatus::NotSent;
-    QString detail;  // why the port failed, or why the input was refused
-};
+// ---- TIME ------------------------------------------------------------------
+// Clock frame, 13 bytes: NUM 55 AA 55 AA 02, then year (mod 100), weekday
+// (Monday 1 .. Sunday 7, binary), month, day, hour, minute, second, all but
+// the weekday in packed BCD. One reading of the clock gives every field.
+QByteArray clockFrame(int num, const QDateTime& now);
 
-// SEND: the picture transfer over the link, with its messages. A module type
-// without a family sends nothing and says nothing (NotSent).
-SendResult sendPages(Link& link, OperatorSurface& surface, const Settings& settings,
-                     const PageList& pages, const QString& folder);
+// ---- READ PARA -------------------------------------------------------------
+// Request: 00 55 AA 55 AA 05, whatever NUM is.
+QByteArray readRequest();

@@ -1,6 +1,5 @@
-#include "controller/SendDriver.h"
+#include "transfer/Transmission.h"
 
-#include "controller/Exchange.h"
 #include "transfer/Frames.h"
 #include "transfer/GlyphTable.h"
 #include "transfer/Packing.h"
@@ -12,8 +11,6 @@
 #include <future>
 
 namespace {
-
-constexpr char kCommError[] = "comm error ";
 
 // Pictures are decoded a few pages ahead on the other cores; the pages are
 // still packed, shown and sent strictly in order.
@@ -56,6 +53,10 @@ QString capacityText(const MemoryMap& map) {
     return QStringLiteral("MAX %1 PAGES").arg(map.capacity());
 }
 
+MemoryMap memoryMapFor(const Settings& settings) {
+    return memoryMap(typeFamily(settings.TYPE), settings.WIDTH, settings.HEIGHT, settings.SCAN);
+}
+
 QString checkSendable(const Settings& settings, const MemoryMap& map) {
     if (settings.BPS < 0 || settings.BPS >= kBpsCount) {
         return QStringLiteral("No link speed is chosen: choose one of %1 under BPS.")
@@ -75,7 +76,7 @@ TransferBuild buildTransfer(const Settings& settings, const PageList& pages, con
                             OperatorSurface* surface) {
     TransferBuild build;
     const TypeFamily family = typeFamily(settings.TYPE);
-    build.map = memoryMap(family, settings.WIDTH, settings.HEIGHT, settings.SCAN);
+    build.map = memoryMapFor(settings);
     build.error =
         family.depth == Depth::NotSent
             ? QStringLiteral("Module type %1 cannot be sent.").arg(typeTexts().value(settings.TYPE))
@@ -104,11 +105,7 @@ TransferBuild buildTransfer(const Settings& settings, const PageList& pages, con
             if (surface) {
                 surface->preparingPage(i, page.image);
             }
-            if (family.depth == Depth::DualColour) {
-                packDualColour(page.image, settings.WIDTH, settings.HEIGHT, test, tx);
-            } else {
-                packMonochrome(page.image, settings.WIDTH, settings.HEIGHT, test, tx);
-            }
+            packPage(page.image, family.depth, settings.WIDTH, settings.HEIGHT, test, tx);
         }
         if (surface) {
             surface->progress(i, pages.PageCount());
@@ -143,45 +140,36 @@ void appendPlayTableFrame(QByteArray& tx, uint8_t controller, const MemoryMap& m
     }
 }
 
-SendResult sendPages(Link& link, OperatorSurface& surface, const Settings& settings,
-                     const PageList& pages, const QString& folder) {
-    SendResult result;
-    const TypeFamily family = typeFamily(settings.TYPE);
-    if (family.depth == Depth::NotSent) {
-        return result;  // this module type is not sent: nothing happens
+QByteArray modeFrames(const Settings& settings, const PageList& pages, QString* refusal) {
+    QByteArray tx;
+    const auto num = static_cast<uint8_t>(settings.NUM);
+    if (typeFamily(settings.TYPE).depth != Depth::NotSent) {
+        const MemoryMap map = memoryMapFor(settings);
+        if (!map.fits()) {
+            *refusal = checkSendable(settings, map);
+            return {};
+        }
+        appendPlayTableFrame(tx, num, map, pages, map.pagesSent(pages.PageCount()));
     }
-    const MemoryMap map = memoryMap(family, settings.WIDTH, settings.HEIGHT, settings.SCAN);
-    result.detail = checkSendable(settings, map);
-    if (!result.detail.isEmpty()) {
-        result.status = SendStatus::BadInput;
-        surface.message(result.detail);
-        return result;
+    appendEndFrame(tx, num);
+    return tx;
+}
+
+QByteArray clockFrame(int num, const QDateTime& now) {
+    const QDate date = now.date();
+    const QTime time = now.time();
+    QByteArray frame;
+    appendFrameHeader(frame, static_cast<uint8_t>(num), Command::SetClock);
+    frame += static_cast<char>(ToBcd(date.year() % 100));
+    frame += static_cast<char>(date.dayOfWeek());  // Monday 1 .. Sunday 7
+    for (int value : {date.month(), date.day(), time.hour(), time.minute(), time.second()}) {
+        frame += static_cast<char>(ToBcd(value));
     }
-    ExchangeSteps steps;
-    steps.command = ControllerCommand::Send;
-    steps.commError = QString::fromLatin1(kCommError);
-    steps.build = [&](QByteArray& tx, QString* reason) {
-        surface.setStatus(0, capacityText(map));
-        surface.repaintNow();
-        TransferBuild build = buildTransfer(settings, pages, folder, &surface);
-        *reason = build.error;
-        tx = std::move(build.bytes);
-        return build.error.isEmpty();
-    };
-    const ExchangeResult exchanged = exchange(link, surface, settings, steps);
-    result.detail = exchanged.reason;
-    switch (exchanged.stage) {
-        case ExchangeResult::Stage::PortError:
-            result.status = SendStatus::PortError;
-            break;
-        case ExchangeResult::Stage::Refused:
-            result.status = SendStatus::BadInput;
-            break;
-        case ExchangeResult::Stage::Done:
-            result.status = exchanged.reply == ReplyOutcome::Matches   ? SendStatus::Acknowledged
-                            : exchanged.reply == ReplyOutcome::NoReply ? SendStatus::NoReply
-                                                                       : SendStatus::WrongReply;
-            break;
-    }
-    return result;
+    return frame;
+}
+
+QByteArray readRequest() {
+    QByteArray frame;
+    appendFrameHeader(frame, 0x00, Command::ReadParameters);
+    return frame;
 }
