@@ -1,6 +1,7 @@
 #pragma once
 
 #include "transfer/FrameParser.h"
+#include "transfer/MemoryMap.h"
 #include "transfer/ModuleType.h"
 
 #include <QByteArray>
@@ -14,8 +15,8 @@
 // The controller's memory: eight banks of 64 KiB.
 class ControllerMemory {
   public:
-    static constexpr int kBanks = 8;
-    static constexpr int kBankBytes = 0x10000;
+    static constexpr int kBanks = kBankCount;
+    static constexpr int kBankBytes = kBankSize;
 
     ControllerMemory();
     // Stores data from bank:address on. Bytes past the end of the bank are
