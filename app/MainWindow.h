@@ -12,24 +12,20 @@
 #include <functional>
 
 class QAction;
-class QCheckBox;
-class QComboBox;
-class QFrame;
-class QLabel;
 class QProgressBar;
-class QPushButton;
 class QRadioButton;
-class QScrollArea;
-class QSpinBox;
-class QTabBar;
-class PreviewSurface;
+class PagePanel;
+class PreviewStage;
+class SettingsRow;
+class StatusArea;
 class TForm1;
 class TForm2;
 class TForm3;
 class TForm5;
 
-// The main window. Its handlers read the controls, call the core and show
-// what the core reports; the page list and its rules live in PageList.
+// The main window: a thin frame around the settings row, the preview stage
+// (with the page panel and tabs), the status area and the toolbar. Its
+// handlers read the controls, call the core and show what the core reports.
 class TTwpMain : public QMainWindow, public OperatorSurface {
     Q_OBJECT
   public:
@@ -47,7 +43,7 @@ class TTwpMain : public QMainWindow, public OperatorSurface {
     void setSettings(const Settings& settings);
 
     const PageList& pages() const { return m_pages; }
-    const MainLayout& currentLayout() const { return m_layout; }
+    const MainLayout& currentLayout() const;
     // What the preview surface shows now.
     QImage previewShown() const;
 
@@ -72,9 +68,6 @@ class TTwpMain : public QMainWindow, public OperatorSurface {
 
   private:
     void createToolbar();
-    QWidget* createSettingsRow();
-    QWidget* createParameterPanel();
-    void createStatusBar();
     void creationStep();
 
     // Handlers
@@ -85,8 +78,8 @@ class TTwpMain : public QMainWindow, public OperatorSurface {
     void DelMuClick();
     void TabClick(int tab);
     void m_SendClick();
-    void m_HelpClick();         // TIME
-    void m_ExitClick();         // MODE
+    void setClockClicked();     // TIME (m_Help)
+    void sendModesClicked();    // MODE (m_Exit)
     void BitBtn2Click();        // READ PARA
     void saveParameters();      // TForm5 "save parameter"
     void downloadSetupImage();  // TForm5 "Download"
@@ -95,10 +88,7 @@ class TTwpMain : public QMainWindow, public OperatorSurface {
     void ToolButton2Click();  // SETUP
     void DispPlayClick();
     void DispPlayDblClick();
-    void fieldEdited(bool time, const QString& text);
 
-    // Mirrors the page list's tabs, fields and DELETE state.
-    void showPageList();
     // The page list after a change, with the current page drawn scaled.
     void showPagesAndPreview();
     void relayout();
@@ -110,19 +100,15 @@ class TTwpMain : public QMainWindow, public OperatorSurface {
     MessageFn showMessage;
     PageList m_pages;
     PictureCache m_pictures;
-    MainLayout m_layout;
     bool m_unscaled = false;
     QImage m_sendingPage;  // the page being prepared for sending, shown as is
     Link m_link;
-    QString m_pendingFieldError;
-    bool m_syncing = false;
 
     TForm1* m_form1 = nullptr;
     TForm2* m_form2 = nullptr;
     TForm3* m_form3 = nullptr;
     TForm5* m_form5 = nullptr;
 
-    // Toolbar
     QAction* m_Send;
     QAction* m_EditTxt;
     QAction* m_EditBmp;
@@ -132,36 +118,9 @@ class TTwpMain : public QMainWindow, public OperatorSurface {
     QAction* ToolButton2;
     QRadioButton* Ra1;
     QRadioButton* Ra2;
-
-    // Settings row
-    QSpinBox* Edit3;       // NUM
-    QSpinBox* Edit4;       // WIDTH
-    QSpinBox* Edit5;       // HEIGHT
-    QSpinBox* Edit6;       // COMM
-    QSpinBox* Edit7;       // SCAN
-    QCheckBox* CheckBox1;  // RG-SWAP
-    QCheckBox* CheckBox2;  // COLOR-SWAP
-    QCheckBox* CheckBox3;  // ADJUST
-    QComboBox* ComboBox1;  // TYPE
-    QComboBox* ComboBox2;  // BPS
-    QPushButton* BitBtn2;  // READ PARA
-
-    // Preview, parameter panel, tabs, progress
-    QScrollArea* m_scroll;
-    QWidget* m_stage;
-    QFrame* Panel1;
-    PreviewSurface* DispPlay;
-    QWidget* m_panel;
-    QSpinBox* Edit2;  // DISPTIME
-    QSpinBox* Edit1;  // DISPSPEED
-    QComboBox* InModeList;
-    QComboBox* OutModeList;
-    QComboBox* AddModeList;
-    QPushButton* AddMu;
-    QPushButton* DelMu;
-    QPushButton* AddFile;
-    QPushButton* BitBtn1;  // LOADLIST
-    QTabBar* Tab;
+    SettingsRow* m_settingsRow;
+    PagePanel* m_pagePanel;
     QProgressBar* PBar;
-    QLabel* m_statusPanels[3];
+    PreviewStage* m_stage;
+    StatusArea* m_status;
 };

@@ -179,8 +179,8 @@ void TForm3::applyWordWrap(bool on) {
 
 bool TForm3::prepare(const QString& path) {
     const int width = signScreen().width();
-    // 1. The memo: WIDTH + 4 with its scroll bar beside; on a screen too
-    //    narrow for that it scrolls sideways but still wraps at WIDTH.
+    // The memo: WIDTH + 4 with its scroll bar beside; on a screen too
+    // narrow for that it scrolls sideways but still wraps at WIDTH.
     const int scrollBar = Memo1->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, Memo1);
     int memoWidth = width + 4 + scrollBar;
     QScreen* display = parentWidget() ? parentWidget()->screen() : screen();
@@ -189,22 +189,22 @@ bool TForm3::prepare(const QString& path) {
         memoWidth = std::max(std::min(memoWidth, room), 4 + scrollBar + 1);
     }
     Memo1->setFixedWidth(memoWidth);
-    // 2. The text.
+    // The text.
     const TextFileLoad load = readTextFile(path);
     if (!load.error.isEmpty()) {
         message(load.error);
         return false;
     }
     Memo1->setPlainText(normalizeLineBreaks(load.text));
-    // 3. Dialog width: the memo's text width + the ONE LINE group + 40.
+    // Dialog width: the memo's text width + the ONE LINE group + 40.
     layout()->activate();
     resize(std::max(memoWidth - 4 + GroupBox1->width() + kExtraWidth, minimumSizeHint().width()),
            sizeHint().height());
-    // 4. Centred on the screen.
+    // Centred on the screen.
     if (display) {
         move(display->availableGeometry().center() - rect().center());
     }
-    // 5. Re-wrap at the new width.
+    // Re-wrap at the new width.
     applyWordWrap(CheckBox3->isChecked());
     return true;
 }

@@ -245,7 +245,7 @@ OfficeFailure OfficeDocument::open(const QString& workingCopy, const QString& wo
     const QString pdfFolder = QDir(workFolder).filePath(QStringLiteral("pages"));
     QDir().mkpath(pdfFolder);
 
-    // 1.-3. Start unseen, open the copy, lay it out as pages; LibreOffice
+    // Start unseen, open the copy, lay it out as pages; LibreOffice
     // closes the copy unsaved and quits when the conversion is done.
     Child child;
     const QDeadlineTimer deadline(options.timeoutMs);
@@ -276,7 +276,7 @@ OfficeFailure OfficeDocument::open(const QString& workingCopy, const QString& wo
         return OfficeFailure::CannotOpen;
     }
 
-    // 4. Count the pages.
+    // Count the pages.
     poppler::set_debug_error_function(quietPoppler, nullptr);
     const QByteArray pdfPath = QFile::encodeName(QDir(pdfFolder).filePath(made.first()));
     d->pdf.reset(poppler::document::load_from_file(pdfPath.toStdString()));
@@ -388,7 +388,7 @@ RangePicture takeRangePicture(const QString& workingCopy, const QString& workFol
     }
     scriptFile.close();
 
-    // 1. Start the office unseen, listening on a pipe of its own.
+    // Start the office unseen, listening on a pipe of its own.
     const QString pipe = QStringLiteral("marquee-%1-%2")
                              .arg(QCoreApplication::applicationPid())
                              .arg(QRandomGenerator::global()->generate64(), 0, 16);
@@ -405,7 +405,7 @@ RangePicture takeRangePicture(const QString& workingCopy, const QString& workFol
         return fail(OfficeFailure::NotStartable, why);
     }
 
-    // 2.-8. The script opens, selects, exports, closes and quits.
+    // The script opens, selects, exports, closes and quits.
     // Isolated: no PYTHONPATH or user site of whoever runs us gets in.
     Child script;
     if (!script.start(QString::fromLatin1(kPython),

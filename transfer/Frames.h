@@ -18,7 +18,6 @@ enum class Command : uint8_t {
 //   0  1  controller number
 //   1  4  sync 0x55 0xAA 0x55 0xAA
 //   5  1  command
-constexpr int kFrameHeaderBytes = 6;
 void appendFrameHeader(QByteArray& tx, uint8_t controller, Command command);
 
 // Write-block frame, 11 + L bytes (this appends the first 11):

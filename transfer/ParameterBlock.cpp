@@ -269,7 +269,7 @@ Settings settingsAfterDownload(const Settings& current, int type) {
 ParameterReply interpretParameterReply(const QByteArray& reply, const Settings& current) {
     ParameterReply result;
     result.settings = current;
-    const QByteArray block = reply.mid(4, kParameterBlockBytes);
+    const QByteArray block = reply.mid(kFramedReplyHeaderBytes, kParameterBlockBytes);
     if (block.size() < kParameterBlockBytes) {
         return result;
     }
