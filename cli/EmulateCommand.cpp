@@ -10,9 +10,11 @@
 #include <QRegularExpression>
 
 #include <unistd.h>
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <functional>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -97,10 +99,33 @@ void OptionReader::parameter(const QString& option, qint64 minimum, qint64 maxim
 QString OptionReader::read() {
     using P = ControllerParameters;
     EmulatorOptions& o = *options_;
+    const std::pair<const char*, bool*> switches[] = {
+        {"--report-defaults", &o.controller.reportDefaults},
+        {"--strict", &o.controller.strict},
+        {"--animate", &o.animate},
+        {"--silent", &o.silent},
+        {"--wrong-reply", &o.wrongReply},
+        {"--once", &o.once},
+    };
+    const std::tuple<const char*, int, int, int*> numbers[] = {
+        {"--port", 1, 255, &o.port},          {"--processing", 0, 60000, &o.processingMs},
+        {"--delay", 0, 600000, &o.delayMs},   {"--extra", 0, 65536, &o.extraBytes},
+        {"--noise", 0, 65536, &o.noiseBytes}, {"--timeout", 1, 86400, &o.idleTimeoutSec},
+    };
     while (!args_.isEmpty() && problem_.isEmpty()) {
         const QString option = args_.takeFirst();
         const auto is = [&](const char* name) { return option == QLatin1String(name); };
-        if (option.contains(QLatin1Char('=')) && !option.startsWith(QLatin1Char('-'))) {
+        const auto isSwitch = std::find_if(std::begin(switches), std::end(switches),
+                                           [&](const auto& entry) { return is(entry.first); });
+        const auto isNumber =
+            std::find_if(std::begin(numbers), std::end(numbers),
+                         [&](const auto& entry) { return is(std::get<0>(entry)); });
+        if (isSwitch != std::end(switches)) {
+            *isSwitch->second = true;
+        } else if (isNumber != std::end(numbers)) {
+            const auto& [name, minimum, maximum, value] = *isNumber;
+            number(option, minimum, maximum, value);
+        } else if (option.contains(QLatin1Char('=')) && !option.startsWith(QLatin1Char('-'))) {
             assignments << option;
         } else if (is("--num")) {
             parameter(option, 0, 255, &P::num);
@@ -113,8 +138,7 @@ QString OptionReader::read() {
         } else if (is("--scan")) {
             parameter(option, 1, 16, &P::scanMode);
         } else if (is("--bps")) {
-            const QString value = args_.value(0);
-            if (!parameterBpsTexts().contains(value)) {
+            if (!parameterBpsTexts().contains(args_.value(0))) {
                 problem_ = QStringLiteral("--bps needs one of %1")
                                .arg(parameterBpsTexts().join(QStringLiteral(", ")));
             } else {
@@ -126,43 +150,19 @@ QString OptionReader::read() {
             changes.push_back([member, on](P& p) { p.*member = on; });
         } else if (is("--rg-swap")) {
             o.controller.rgSwap = flag();
-        } else if (is("--report-defaults")) {
-            o.controller.reportDefaults = true;
-        } else if (is("--strict")) {
-            o.controller.strict = true;
         } else if (is("--no-pace")) {
             o.pace = false;
-        } else if (is("--processing")) {
-            number(option, 0, 60000, &o.processingMs);
-        } else if (is("--port")) {
-            number(option, 1, 255, &o.port);
         } else if (is("--out")) {
             if (args_.isEmpty() || !QDir().mkpath(args_.first())) {
                 problem_ = QStringLiteral("--out needs a folder it can write to");
             } else {
                 o.outDir = QFileInfo(args_.takeFirst()).absoluteFilePath();
             }
-        } else if (is("--animate")) {
-            o.animate = true;
-        } else if (is("--silent")) {
-            o.silent = true;
-        } else if (is("--wrong-reply")) {
-            o.wrongReply = true;
-        } else if (is("--delay")) {
-            number(option, 0, 600000, &o.delayMs);
-        } else if (is("--extra")) {
-            number(option, 0, 65536, &o.extraBytes);
-        } else if (is("--noise")) {
-            number(option, 0, 65536, &o.noiseBytes);
         } else if (is("--hang-up-after") || is("--stop-reading-after")) {
             qint64 count = 0;
             if (number(option, 0, 1LL << 40, &count)) {
                 (is("--hang-up-after") ? o.hangUpAfter : o.stopReadingAfter) = count;
             }
-        } else if (is("--once")) {
-            o.once = true;
-        } else if (is("--timeout")) {
-            number(option, 1, 86400, &o.idleTimeoutSec);
         } else {
             problem_ = QStringLiteral("unknown option %1").arg(option);
         }

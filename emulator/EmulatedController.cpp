@@ -39,6 +39,17 @@ uint8_t reversedBits(uint8_t byte) {
 
 }  // namespace
 
+QString describeSign(const ControllerParameters& p) {
+    return QStringLiteral("T%1 %2 x %3, scan %4, %5 bit/s, data com %6, 8 bit swap %7")
+        .arg(p.type)
+        .arg(p.width)
+        .arg(p.height)
+        .arg(p.scanMode)
+        .arg(p.bps)
+        .arg(p.dataCom ? "on" : "off")
+        .arg(p.bitSwap8 ? "on" : "off");
+}
+
 QByteArray replyBytes(const FrameResponse& response) {
     switch (response.form) {
         case FrameResponse::Form::None:
@@ -134,16 +145,7 @@ FrameResponse EmulatedController::handle(const ReceivedFrame& frame, qint64 nowM
             const ControllerParameters p = decodeParameterBlock(stored.left(kParameterBlockBytes));
             FrameResponse response = closing(
                 Form::Framed, Command::SaveParameters,
-                QStringLiteral("save parameters: num %1, type T%2, %3 x %4, scan %5, %6 bit/s, "
-                               "data com %7, 8 bit swap %8")
-                    .arg(p.num)
-                    .arg(p.type)
-                    .arg(p.width)
-                    .arg(p.height)
-                    .arg(p.scanMode)
-                    .arg(p.bps)
-                    .arg(p.dataCom ? "on" : "off")
-                    .arg(p.bitSwap8 ? "on" : "off"));
+                QStringLiteral("save parameters: num %1, %2").arg(p.num).arg(describeSign(p)));
             if (response.form != Form::None) {
                 parameters_ = p;
                 setup_.reportDefaults = false;

@@ -46,6 +46,10 @@ struct FrameResponse {
     bool parametersSaved = false;  // a new parameter block is in force
 };
 
+// The sign a parameter block describes, for the log: "T0 64 x 16, scan 16,
+// 9600 bit/s, data com on, 8 bit swap off".
+QString describeSign(const ControllerParameters& parameters);
+
 // The bytes of a correct reply: the code alone, or AA 55 00 code + data.
 QByteArray replyBytes(const FrameResponse& response);
 

@@ -51,19 +51,10 @@ Emulator::~Emulator() {
 }
 
 QString Emulator::describeSetup() const {
-    const ControllerParameters& p = controller_.parameters();
-    return QStringLiteral(
-               "T%1 %2 x %3, scan %4, %5 bit/s, data com %6, 8 bit swap %7%8; %9, "
-               "answers %10 ms after the last byte")
-        .arg(p.type)
-        .arg(p.width)
-        .arg(p.height)
-        .arg(p.scanMode)
-        .arg(p.bps)
-        .arg(p.dataCom ? "on" : "off")
-        .arg(p.bitSwap8 ? "on" : "off")
+    return QStringLiteral("%1%2; %3, answers %4 ms after the last byte")
+        .arg(describeSign(controller_.parameters()))
         .arg(options_.controller.rgSwap ? ", red and green swapped" : "")
-        .arg(options_.pace ? QStringLiteral("paced") : QStringLiteral("not paced"))
+        .arg(options_.pace ? "paced" : "not paced")
         .arg(options_.processingMs);
 }
 
@@ -105,11 +96,11 @@ Emulator::Outcome Emulator::run() {
         return Outcome::Failed;
     }
     for (;;) {
-        qint64 now = nowNs();
-        sendDue(now);
         if (hungUp_) {
             return Outcome::HungUp;
         }
+        qint64 now = nowNs();
+        sendDue(now);
         if (finished_ && outgoing_.empty()) {
             // Closing now would hang up the port under the program before it
             // has read the reply.
@@ -273,7 +264,6 @@ void Emulator::handle(const ReceivedFrame& frame, qint64 arrivalNs) {
     log(response.form == FrameResponse::Form::None ? response.log
                                                    : response.log + answer(response, arrivalNs));
     if (response.parametersSaved) {
-        log(QStringLiteral("now %1").arg(describeSetup()));
         QString error;
         if (!options_.stateFile.isEmpty() &&
             !writeFileAtomically(options_.stateFile,
