@@ -3,6 +3,7 @@
 #include "core/Settings.h"
 #include "core/SettingsFile.h"
 #include "emulator/Emulator.h"
+#include "transfer/SignView.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -97,6 +98,10 @@ int runEmulator(const QString& folder, const QStringList& arguments) {
             flag(&controller.rgSwap);
         } else if (option == QLatin1String("--report-defaults")) {
             controller.reportDefaults = true;
+        } else if (option == QLatin1String("--zoom")) {
+            number(option, 1, 16, &options.zoom);
+        } else if (option == QLatin1String("--animate")) {
+            options.animate = true;
         } else if (option == QLatin1String("--silent")) {
             options.silent = true;
         } else if (option == QLatin1String("--wrong-reply")) {
@@ -112,6 +117,15 @@ int runEmulator(const QString& folder, const QStringList& arguments) {
         } else {
             problem = QStringLiteral("unknown option %1").arg(option);
         }
+    }
+    const int largest = maxZoom(QSize(controller.width, controller.height));
+    if (problem.isEmpty() && options.zoom > largest) {
+        problem =
+            QStringLiteral("--zoom %1 makes pictures too large for a %2 x %3 sign (at most %4)")
+                .arg(options.zoom)
+                .arg(controller.width)
+                .arg(controller.height)
+                .arg(largest);
     }
     if (!problem.isEmpty()) {
         return emulateUsage(problem);

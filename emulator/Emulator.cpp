@@ -1,6 +1,9 @@
 #include "emulator/Emulator.h"
 
+#include "platform/AnimatedPng.h"
 #include "platform/AtomicFile.h"
+#include "transfer/EntryEffects.h"
+#include "transfer/SignView.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -21,6 +24,8 @@ constexpr char kExtraByte = '\xEE';
 // A frame still incomplete after this pause is dropped: the sender writes a
 // whole transmission at once, so a pause means it gave up on that one.
 constexpr qint64 kFrameGapMs = 1000;
+// An animated list is drawn in coarser steps rather than with more frames.
+constexpr int kMaxAnimationFrames = 1500;
 
 QString hexByte(int value) {
     return QStringLiteral("0x%1").arg(value, 2, 16, QLatin1Char('0'));
@@ -224,7 +229,7 @@ void Emulator::writePictures() {
         QByteArray png;
         QBuffer buffer(&png);
         buffer.open(QIODevice::WriteOnly);
-        shown.image.save(&buffer, "PNG");
+        zoomView(shown.image, options_.zoom, ViewStyle::Dots).save(&buffer, "PNG");
         const QString path = dir.filePath(pageFileName(page));
         if (writeFileAtomically(path, png, &error)) {
             written_.insert(path);
@@ -252,5 +257,31 @@ void Emulator::writePictures() {
     const QString listPath = dir.filePath(QStringLiteral("playlist.txt"));
     if (!writeFileAtomically(listPath, list.toUtf8(), &error)) {
         log(QStringLiteral("cannot write %1: %2").arg(listPath, error));
+    }
+    if (options_.animate) {
+        writeAnimation(pages);
+    }
+}
+
+// The list in motion as playlist.png, each page's effect drawn by the same
+// approximate animations as the window's play, the clock from the glyph
+// table the controller received.
+void Emulator::writeAnimation(const std::vector<ShownPage>& pages) {
+    std::vector<QImage> leds;
+    std::vector<PlayedPage> played;
+    for (const ShownPage& page : pages) {
+        leds.push_back(page.image);
+        played.push_back({page.effect, page.speed, page.time});
+    }
+    const QByteArray glyphs = controller_.memory().read(kTableBank, kGlyphAddress, kGlyphBytes);
+    AnimatedPngWriter writer;
+    forEachShowFrame(leds, ShowTimeline(played), glyphs, QTime::currentTime(), kMaxAnimationFrames,
+                     [&](const QImage& frame, int ms) {
+                         writer.addFrame(zoomView(frame, options_.zoom, ViewStyle::Dots), ms);
+                     });
+    QString error;
+    const QString path = QDir(options_.outDir).filePath(QStringLiteral("playlist.png"));
+    if (!writeFileAtomically(path, writer.finish(), &error)) {
+        log(QStringLiteral("cannot write %1: %2").arg(path, error));
     }
 }

@@ -14,8 +14,10 @@
 // where the received pages go, and how it misbehaves on demand.
 struct EmulatorOptions {
     ControllerSetup controller;
-    int port = 1;    // links comN in the program folder
-    QString outDir;  // where the pages are written as pictures; empty: nowhere
+    int port = 1;          // links comN in the program folder
+    QString outDir;        // where the pages are written as pictures; empty: nowhere
+    int zoom = 1;          // screen pixels a LED in those pictures (from 2 on, round dots)
+    bool animate = false;  // also playlist.png: the list in motion, approximate effects
     // Misbehaviour, to try the failure paths over a real port.
     bool silent = false;      // never reply
     bool wrongReply = false;  // a status byte 0x00, a framed reply starting 55 AA
@@ -28,7 +30,8 @@ struct EmulatorOptions {
 
 // Serves an EmulatedController on a pseudo-terminal linked as comN: frames
 // in, replies out, and the received pages written as page1.png,
-// page2.png, ... and playlist.txt at every end of data.
+// page2.png, ... and playlist.txt at every end of data, drawn by the sign
+// view's renderer.
 class Emulator {
   public:
     using LogSink = std::function<void(const QString&)>;
@@ -62,6 +65,7 @@ class Emulator {
     void handle(const ReceivedFrame& frame, qint64 nowMs);
     QString answer(const FrameResponse& response, qint64 nowMs);
     void writePictures();
+    void writeAnimation(const std::vector<ShownPage>& pages);
     void log(const QString& line);
 
     EmulatorOptions options_;
