@@ -13,6 +13,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <unistd.h>
 #include <algorithm>
 #include <cerrno>
@@ -26,6 +27,8 @@ constexpr char kExtraByte = '\xEE';
 constexpr qint64 kFrameGapMs = 1000;
 // An animated list is drawn in coarser steps rather than with more frames.
 constexpr int kMaxAnimationFrames = 1500;
+// The PNG quality that means zlib's fastest compression (level 1).
+constexpr int kFastPng = 80;
 
 QString hexByte(int value) {
     return QStringLiteral("0x%1").arg(value, 2, 16, QLatin1Char('0'));
@@ -33,6 +36,25 @@ QString hexByte(int value) {
 
 QString pageFileName(int page) {
     return QStringLiteral("page%1.png").arg(page);
+}
+
+// The list in motion as an animated PNG, each page's effect drawn by the
+// same approximate animations as the window's play, the clock in the glyph
+// table the controller received. Says what went wrong, if anything.
+QString writeAnimation(const std::vector<QImage>& leds, const std::vector<PlayedPage>& played,
+                       const QByteArray& glyphs, int zoom, const QString& path) {
+    // At the lowest priority: the controller's answers come first.
+    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 19);
+    AnimatedPngWriter writer;
+    forEachShowFrame(leds, ShowTimeline(played), glyphs, QTime::currentTime(), kMaxAnimationFrames,
+                     [&](const QImage& frame, int ms) {
+                         writer.addFrame(zoomView(frame, zoom, ViewStyle::Dots), ms);
+                     });
+    QString error;
+    if (!writeFileAtomically(path, writer.finish(), &error)) {
+        return QStringLiteral("cannot write %1: %2").arg(path, error);
+    }
+    return {};
 }
 
 }  // namespace
@@ -47,6 +69,7 @@ Emulator::Emulator(const EmulatorOptions& options, LogSink log)
 }
 
 Emulator::~Emulator() {
+    collectAnimation();
     terminal_.close();
     for (int& fd : wake_) {
         if (fd >= 0) {
@@ -229,7 +252,9 @@ void Emulator::writePictures() {
         QByteArray png;
         QBuffer buffer(&png);
         buffer.open(QIODevice::WriteOnly);
-        zoomView(shown.image, options_.zoom, ViewStyle::Dots).save(&buffer, "PNG");
+        // Zoomed pages are large: the fastest compression keeps the reply on time.
+        zoomView(shown.image, options_.zoom, ViewStyle::Dots)
+            .save(&buffer, "PNG", options_.zoom > 1 ? kFastPng : -1);
         const QString path = dir.filePath(pageFileName(page));
         if (writeFileAtomically(path, png, &error)) {
             written_.insert(path);
@@ -259,29 +284,25 @@ void Emulator::writePictures() {
         log(QStringLiteral("cannot write %1: %2").arg(listPath, error));
     }
     if (options_.animate) {
-        writeAnimation(pages);
+        // Drawn beside the loop, so that the acknowledgement is not held up.
+        collectAnimation();
+        std::vector<QImage> leds;
+        std::vector<PlayedPage> played;
+        for (const ShownPage& page : pages) {
+            leds.push_back(page.image);
+            played.push_back({page.effect, page.speed, page.time});
+        }
+        animation_ = std::async(std::launch::async, writeAnimation, leds, played,
+                                controller_.memory().read(kTableBank, kGlyphAddress, kGlyphBytes),
+                                options_.zoom, dir.filePath(QStringLiteral("playlist.png")));
     }
 }
 
-// The list in motion as playlist.png, each page's effect drawn by the same
-// approximate animations as the window's play, the clock from the glyph
-// table the controller received.
-void Emulator::writeAnimation(const std::vector<ShownPage>& pages) {
-    std::vector<QImage> leds;
-    std::vector<PlayedPage> played;
-    for (const ShownPage& page : pages) {
-        leds.push_back(page.image);
-        played.push_back({page.effect, page.speed, page.time});
-    }
-    const QByteArray glyphs = controller_.memory().read(kTableBank, kGlyphAddress, kGlyphBytes);
-    AnimatedPngWriter writer;
-    forEachShowFrame(leds, ShowTimeline(played), glyphs, QTime::currentTime(), kMaxAnimationFrames,
-                     [&](const QImage& frame, int ms) {
-                         writer.addFrame(zoomView(frame, options_.zoom, ViewStyle::Dots), ms);
-                     });
-    QString error;
-    const QString path = QDir(options_.outDir).filePath(QStringLiteral("playlist.png"));
-    if (!writeFileAtomically(path, writer.finish(), &error)) {
-        log(QStringLiteral("cannot write %1: %2").arg(path, error));
+void Emulator::collectAnimation() {
+    if (animation_.valid()) {
+        const QString error = animation_.get();
+        if (!error.isEmpty()) {
+            log(error);
+        }
     }
 }

@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <functional>
+#include <future>
 #include <vector>
 
 // How the emulator is set up: the controller it plays, where it is linked,
@@ -65,7 +66,7 @@ class Emulator {
     void handle(const ReceivedFrame& frame, qint64 nowMs);
     QString answer(const FrameResponse& response, qint64 nowMs);
     void writePictures();
-    void writeAnimation(const std::vector<ShownPage>& pages);
+    void collectAnimation();  // waits for the animation being written
     void log(const QString& line);
 
     EmulatorOptions options_;
@@ -74,7 +75,8 @@ class Emulator {
     PseudoTerminal terminal_;
     FrameParser parser_;
     std::vector<PendingReply> pending_;
-    QSet<QString> written_;  // picture files this emulator wrote
+    QSet<QString> written_;           // picture files this emulator wrote
+    std::future<QString> animation_;  // playlist.png being written: the error, if any
     int wake_[2] = {-1, -1};
     bool finished_ = false;
 };

@@ -55,7 +55,8 @@ bool AnimatedPngWriter::addFrame(const QImage& frame, int ms) {
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
-    if (!frame.convertToFormat(QImage::Format_RGB32).save(&buffer, "PNG")) {
+    // Quality 80 is zlib's fastest level (1): frames are many, and dots pack well.
+    if (!frame.convertToFormat(QImage::Format_RGB32).save(&buffer, "PNG", 80)) {
         return false;
     }
     // The chunks of the encoded frame: IHDR is kept from the first, the
