@@ -5,14 +5,15 @@
 
 // Where the preview frame and the panels below it go.
 struct MainLayout {
-    QRect frame;     // (WIDTH + 2) x (HEIGHT + 2)
+    QRect frame;     // the sign's shown size plus 2: (WIDTH + 2) x (HEIGHT + 2) at 1:1
     QRect panel;     // the parameter panel
     QRect tabs;      // the tab strip
     QRect progress;  // the progress bar
     QSize extent;    // the area everything needs (the window scrolls beyond it)
 };
 
-// The layout rule: the frame centred horizontally on the area, its top at
+// The layout rule, for a sign shown at the given size (WIDTH x HEIGHT at
+// 1:1, zoom times that when zoomed): the frame centred horizontally on the area, its top at
 // (area height - frame height) / 2 - 30; the parameter panel centred, 20
 // pixels below the frame; the tab strip and the progress bar with the panel's
 // left edge and width, each 10 pixels below the one above. Halves round

@@ -2,10 +2,12 @@
 
 #include "app/DocumentImportDialog.h"
 #include "app/PagePanel.h"
+#include "app/PagePreview.h"
 #include "app/ParameterDialog.h"
 #include "app/PreviewStage.h"
 #include "app/PreviewSurface.h"
 #include "app/SettingsRow.h"
+#include "app/SignViewBar.h"
 #include "app/SpreadsheetImportDialog.h"
 #include "app/StatusArea.h"
 #include "app/TextComposerDialog.h"
@@ -59,26 +61,29 @@ TTwpMain::TTwpMain(const QString& folder, MessageFn messageFn, QWidget* parent)
     PBar->setValue(0);
     PBar->hide();
     m_stage = new PreviewStage(m_pagePanel, m_pagePanel->tabBar(), PBar);
+    m_signBar = new SignViewBar(true);
+    m_preview = new PagePreview(
+        m_folder, m_pages, [this] { return settings(); }, m_signBar, m_stage, this);
 
     auto* central = new QWidget;
     auto* column = new QVBoxLayout(central);
     column->setContentsMargins(6, 6, 6, 0);
     column->addWidget(m_settingsRow);
+    column->addWidget(m_signBar);
     column->addWidget(m_stage, 1);
     setCentralWidget(central);
     m_status = new StatusArea(statusBar());
 
     PreviewSurface* surface = m_stage->surface();
-    surface->setRenderer([this] { return renderPreview(); });
     connect(surface, &PreviewSurface::clicked, this, &TTwpMain::DispPlayClick);
     connect(surface, &PreviewSurface::doubleClicked, this, &TTwpMain::DispPlayDblClick);
     connect(m_settingsRow, &SettingsRow::readParaClicked, this, &TTwpMain::BitBtn2Click);
     // WIDTH or HEIGHT changed: the preview frame is re-laid, pages untouched.
     connect(m_settingsRow, &SettingsRow::screenSizeChanged, this, [this] {
-        m_unscaled = false;
-        relayout();
-        redrawPreview();
+        m_preview->pageChanged();
+        m_preview->relayout();
     });
+    connect(m_settingsRow, &SettingsRow::signChanged, m_preview, &PagePreview::pageChanged);
     connect(m_pagePanel, &PagePanel::addClicked, this, &TTwpMain::AddMuClick);
     connect(m_pagePanel, &PagePanel::deleteClicked, this, &TTwpMain::DelMuClick);
     connect(m_pagePanel, &PagePanel::loadFileClicked, this, &TTwpMain::AddFileClick);
@@ -182,8 +187,7 @@ const MainLayout& TTwpMain::currentLayout() const {
 
 void TTwpMain::showPagesAndPreview() {
     m_pagePanel->showPageList();
-    m_unscaled = false;
-    redrawPreview();
+    m_preview->pageChanged();
 }
 
 void TTwpMain::AddMuClick() {
@@ -266,12 +270,10 @@ void TTwpMain::loadFile(const QString& path) {
                 break;
             }
             m_pages.setPagePicture(path);
-            m_unscaled = false;
-            const PictureLoad picture =
-                m_pictures.load(resolveInFolder(m_folder, path), m_stage->surface()->size());
-            redrawPreview();
-            if (!picture.error.isEmpty()) {
-                showMessage(picture.error, QString());
+            m_preview->pageChanged();
+            const QString error = m_preview->pictureError(path);
+            if (!error.isEmpty()) {
+                showMessage(error, QString());
             }
             break;
         }
@@ -303,8 +305,7 @@ void TTwpMain::loadFile(const QString& path) {
 void TTwpMain::m_SendClick() {
     QDir::setCurrent(m_folder);
     sendPages(m_link, *this, settings(), m_pages, m_folder);
-    m_sendingPage = QImage();
-    redrawPreview();
+    m_preview->showSending(QImage());
 }
 
 void TTwpMain::setClockClicked() {
@@ -391,41 +392,17 @@ QString TTwpMain::currentPageFile() const {
 
 // ---- Preview -----------------------------------------------------------
 
-QImage TTwpMain::renderPreview() {
-    const Settings s = settings();
-    const QSize screen(s.WIDTH, s.HEIGHT);
-    if (!m_sendingPage.isNull()) {
-        return m_sendingPage;
-    }
-    const QString file = currentPageFile();
-    if (file.isEmpty()) {
-        return previewImage(nullptr, screen);
-    }
-    const PictureLoad picture = m_pictures.load(resolveInFolder(m_folder, file), screen);
-    return previewImage(&picture, screen, m_unscaled);
-}
-
 QImage TTwpMain::previewShown() const {
-    return m_stage->surface()->grab().toImage();
-}
-
-void TTwpMain::redrawPreview() {
-    m_stage->surface()->update();
+    PreviewSurface* surface = m_stage->surface();
+    surface->grab();  // paints what is due
+    return surface->shown();
 }
 
 void TTwpMain::DispPlayClick() {
-    const QString file = currentPageFile();
-    if (file.isEmpty()) {
-        return;
+    const QString error = m_preview->click();
+    if (!error.isEmpty()) {
+        showMessage(error, QString());
     }
-    const PictureLoad picture =
-        m_pictures.load(resolveInFolder(m_folder, file), m_stage->surface()->size());
-    if (!picture.error.isEmpty()) {
-        showMessage(picture.error, QString());
-        return;
-    }
-    m_unscaled = !m_unscaled;
-    redrawPreview();
 }
 
 void TTwpMain::DispPlayDblClick() {
@@ -435,20 +412,14 @@ void TTwpMain::DispPlayDblClick() {
     }
 }
 
-void TTwpMain::relayout() {
-    const Settings s = settings();
-    m_stage->relayout(QSize(s.WIDTH, s.HEIGHT));
-}
-
 void TTwpMain::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
-    relayout();
-    redrawPreview();
+    m_preview->relayout();
 }
 
 void TTwpMain::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
-    relayout();
+    m_preview->relayout();
 }
 
 void TTwpMain::closeEvent(QCloseEvent* event) {
@@ -475,8 +446,7 @@ void TTwpMain::message(const QString& text, const QString& caption) {
 
 void TTwpMain::preparingPage(int page, const QImage& image) {
     TabClick(page - 1);
-    m_sendingPage = image;
-    m_stage->surface()->repaint();
+    m_preview->showSending(image);
 }
 
 void TTwpMain::progress(int value, int maximum) {

@@ -5,7 +5,6 @@
 #include "core/OperatorSurface.h"
 #include "core/Settings.h"
 #include "pages/PageList.h"
-#include "pages/Preview.h"
 
 #include <QMainWindow>
 
@@ -15,8 +14,10 @@ class QAction;
 class QProgressBar;
 class QRadioButton;
 class PagePanel;
+class PagePreview;
 class PreviewStage;
 class SettingsRow;
+class SignViewBar;
 class StatusArea;
 class TForm1;
 class TForm2;
@@ -44,7 +45,8 @@ class TTwpMain : public QMainWindow, public OperatorSurface {
 
     const PageList& pages() const { return m_pages; }
     const MainLayout& currentLayout() const;
-    // What the preview surface shows now.
+    // What the preview surface shows now, one pixel a LED (it draws them
+    // zoomed).
     QImage previewShown() const;
 
     // The commands behind the file dialogs, for a chosen file.
@@ -91,17 +93,11 @@ class TTwpMain : public QMainWindow, public OperatorSurface {
 
     // The page list after a change, with the current page drawn scaled.
     void showPagesAndPreview();
-    void relayout();
-    void redrawPreview();
     QString currentPageFile() const;
-    QImage renderPreview();
 
     QString m_folder;
     MessageFn showMessage;
     PageList m_pages;
-    PictureCache m_pictures;
-    bool m_unscaled = false;
-    QImage m_sendingPage;  // the page being prepared for sending, shown as is
     Link m_link;
 
     TForm1* m_form1 = nullptr;
@@ -122,5 +118,7 @@ class TTwpMain : public QMainWindow, public OperatorSurface {
     PagePanel* m_pagePanel;
     QProgressBar* PBar;
     PreviewStage* m_stage;
+    SignViewBar* m_signBar;
+    PagePreview* m_preview;
     StatusArea* m_status;
 };

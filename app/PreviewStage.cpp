@@ -4,6 +4,15 @@
 
 #include <QFrame>
 
+#include <algorithm>
+
+namespace {
+
+// Fit goes no further than this: dots larger than this tell nothing more.
+constexpr int kLargestFit = 32;
+
+}  // namespace
+
 PreviewStage::PreviewStage(QWidget* panel, QWidget* tabs, QWidget* progress, QWidget* parent)
     : QScrollArea(parent), m_panel(panel), m_tabs(tabs), m_progress(progress) {
     setObjectName(QStringLiteral("Stage"));
@@ -24,13 +33,26 @@ PreviewStage::PreviewStage(QWidget* panel, QWidget* tabs, QWidget* progress, QWi
     }
 }
 
-void PreviewStage::relayout(QSize screen) {
+void PreviewStage::relayout(QSize screen, int zoom) {
     const QSize area = viewport()->size();
-    m_layout = layoutMain(area, screen, m_panel->sizeHint(), m_tabs->sizeHint().height(),
+    const auto place = [&](int z) {
+        return layoutMain(area, screen * z, m_panel->sizeHint(), m_tabs->sizeHint().height(),
                           m_progress->sizeHint().height());
+    };
+    const int largest = maxZoom(screen, kLargestFit);
+    m_zoom = std::clamp(zoom, 1, largest);
+    if (zoom <= 0) {
+        m_zoom = largest;
+        while (m_zoom > 1 && (place(m_zoom).extent.width() > area.width() ||
+                              place(m_zoom).extent.height() > area.height())) {
+            --m_zoom;
+        }
+    }
+    m_layout = place(m_zoom);
     m_stage->resize(m_layout.extent.expandedTo(area));
     Panel1->setGeometry(m_layout.frame);
-    DispPlay->setGeometry(1, 1, screen.width(), screen.height());
+    DispPlay->setGeometry(1, 1, screen.width() * m_zoom, screen.height() * m_zoom);
+    DispPlay->setZoom(m_zoom);
     m_panel->setGeometry(m_layout.panel);
     m_tabs->setGeometry(m_layout.tabs);
     m_progress->setGeometry(m_layout.progress);

@@ -8,7 +8,8 @@ class QFrame;
 class PreviewSurface;
 
 // The middle of the main window: the black preview frame with the drawing
-// surface inside, and below it the parameter panel, the tab strip and the
+// surface inside (the frame is the sign's size at the zoom plus a one-pixel
+// border), and below it the parameter panel, the tab strip and the
 // progress bar, all placed by the layout rule. The stage scrolls when the
 // window is smaller than they need.
 class PreviewStage : public QScrollArea {
@@ -20,8 +21,12 @@ class PreviewStage : public QScrollArea {
     PreviewSurface* surface() const { return DispPlay; }
     const MainLayout& currentLayout() const { return m_layout; }
 
-    // Places everything for a screen of this size in the visible area.
-    void relayout(QSize screen);
+    // Places everything for a screen of this size in the visible area, the
+    // frame holding the sign at zoom (0: the largest zoom at which the frame
+    // and the panels below it fit the visible area, never below 1:1).
+    void relayout(QSize screen, int zoom = 1);
+    // The zoom of the last layout.
+    int shownZoom() const { return m_zoom; }
 
   private:
     QWidget* m_stage;
@@ -31,4 +36,5 @@ class PreviewStage : public QScrollArea {
     QFrame* Panel1;
     PreviewSurface* DispPlay;
     MainLayout m_layout;
+    int m_zoom = 1;
 };

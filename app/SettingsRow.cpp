@@ -74,6 +74,10 @@ SettingsRow::SettingsRow(QWidget* parent) : QGroupBox(parent) {
     for (QSpinBox* size : {Edit4, Edit5}) {
         connect(size, &QSpinBox::valueChanged, this, &SettingsRow::screenSizeChanged);
     }
+    for (QCheckBox* box : {CheckBox1, CheckBox2, CheckBox3}) {
+        connect(box, &QCheckBox::toggled, this, &SettingsRow::signChanged);
+    }
+    connect(ComboBox1, &QComboBox::currentIndexChanged, this, &SettingsRow::signChanged);
 }
 
 Settings SettingsRow::settings() const {

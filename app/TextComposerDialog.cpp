@@ -1,5 +1,7 @@
 #include "app/TextComposerDialog.h"
 
+#include "app/ComposerSignView.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -17,6 +19,7 @@
 #include <QSpinBox>
 #include <QStyle>
 #include <QTextEdit>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -26,6 +29,9 @@ namespace {
 constexpr int kGroupWidth = 240;
 constexpr int kMargin = 12;
 constexpr int kMemoMinimumHeight = 320;
+// The sign view follows the text after this pause in the typing.
+constexpr int kSignViewDelayMs = 150;
+constexpr int kSignViewHeight = 200;
 
 // Dialog width = memo text width (WIDTH) + ONE LINE group + 40.
 constexpr int kExtraWidth = 40;
@@ -66,11 +72,22 @@ TForm3::TForm3(int height, QWidget* parent)
         button->setAutoDefault(false);
     }
 
-    auto* layout = new QHBoxLayout(this);
+    auto* top = new QHBoxLayout;
+    top->setSpacing(kMargin);
+    top->addWidget(Memo1, 0, Qt::AlignTop);
+    top->addLayout(column);
+    m_signView = new ComposerSignView(this);
+    m_signView->setMinimumHeight(kSignViewHeight);
+    auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(kMargin, kMargin, kMargin, kMargin);
     layout->setSpacing(kMargin);
-    layout->addWidget(Memo1, 0, Qt::AlignTop);
-    layout->addLayout(column);
+    layout->addLayout(top);
+    layout->addWidget(m_signView, 1);
+    m_signTimer = new QTimer(this);
+    m_signTimer->setSingleShot(true);
+    m_signTimer->setInterval(kSignViewDelayMs);
+    connect(m_signTimer, &QTimer::timeout, this, &TForm3::refreshSignView);
+    watchForSignView();
 
     // Create: LINE/PAGE from the HEIGHT just read and the default font.
     Edit4->setValue(defaultLinesPerPage(height, m_font));
@@ -151,6 +168,45 @@ QGroupBox* TForm3::createFontGroup() {
     return GroupBox3;
 }
 
+void TForm3::watchForSignView() {
+    const auto later = [this] { m_signTimer->start(); };
+    // An option of one group shows that group's pages.
+    const auto showing = [this, later](int layout) {
+        return [this, later, layout] {
+            m_signView->showLayout(layout);
+            later();
+        };
+    };
+    connect(Memo1, &QTextEdit::textChanged, this, later);
+    connect(CheckBox1, &QCheckBox::toggled, this, showing(0));
+    connect(CheckBox2, &QCheckBox::toggled, this, showing(1));
+    connect(Edit4, &QSpinBox::valueChanged, this, showing(1));
+    connect(CheckBox3, &QCheckBox::toggled, this, later);
+    connect(ComboBox1, &QComboBox::currentIndexChanged, this, later);
+    connect(ComboBox2, &QComboBox::currentIndexChanged, this, later);
+    connect(m_signView, &ComposerSignView::layoutChanged, this, later);
+}
+
+void TForm3::refreshSignView() {
+    m_signTimer->stop();
+    const Settings settings = m_context.settings ? m_context.settings() : Settings{};
+    const TextLayout layout =
+        m_signView->layoutShown() == 0 ? TextLayout::OneLine : TextLayout::ManyLine;
+    const QString text = Memo1->document()->toRawText();
+    std::vector<QImage> pages;
+    QString note;
+    if (!text.isEmpty()) {
+        const int room =
+            m_context.pages ? generatedPageRoom(*m_context.pages) : PageList::kMaxPages;
+        const TextComposition composition(text, signScreen(), options(layout), room);
+        note = composition.error();
+        for (int i = 1; note.isEmpty() && i <= composition.pageCount(); ++i) {
+            pages.push_back(composition.page(i));
+        }
+    }
+    m_signView->showPages(pages, settings, note);
+}
+
 void TForm3::attach(ComposerContext context) {
     m_context = std::move(context);
 }
@@ -223,6 +279,7 @@ void TForm3::setTextFont(const QFont& font, const QColor& colour) {
     m_colour = colour;
     Memo1->setFont(m_font);
     applyWordWrap(CheckBox3->isChecked());
+    m_signTimer->start();
 }
 
 ComposeOptions TForm3::options(TextLayout layout) const {

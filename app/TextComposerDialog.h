@@ -8,6 +8,7 @@
 
 #include <functional>
 
+class ComposerSignView;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
@@ -15,6 +16,7 @@ class QLineEdit;
 class QPushButton;
 class QSpinBox;
 class QTextEdit;
+class QTimer;
 
 // What the text composer gets from the main window once at start-up.
 struct ComposerContext {
@@ -53,6 +55,11 @@ class TForm3 : public QDialog {
     // The options the controls hold now for a CHANGE of the given group.
     ComposeOptions options(TextLayout layout) const;
 
+    // The sign view below the text: the pages a CHANGE would write now. It
+    // follows every edit after a short pause; this brings it up to date at once.
+    void refreshSignView();
+    ComposerSignView* signView() const { return m_signView; }
+
   private:
     QGroupBox* createOneLineGroup();
     QGroupBox* createManyLineGroup();
@@ -61,6 +68,7 @@ class TForm3 : public QDialog {
     void message(const QString& text);
     void applyWordWrap(bool on);
     void change(TextLayout layout);
+    void watchForSignView();
 
     // Handlers
     void Button1Click();    // FONT
@@ -90,4 +98,7 @@ class TForm3 : public QDialog {
     QPushButton* Button1;  // FONT
     QComboBox* ComboBox1;  // SHADOW
     QComboBox* ComboBox2;  // BACK GROUND
+
+    ComposerSignView* m_signView;
+    QTimer* m_signTimer;
 };

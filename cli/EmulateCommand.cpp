@@ -4,6 +4,7 @@
 #include "core/SettingsFile.h"
 #include "emulator/Emulator.h"
 #include "platform/AtomicFile.h"
+#include "transfer/SignView.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -111,6 +112,7 @@ QString OptionReader::read() {
         {"--port", 1, 255, &o.port},          {"--processing", 0, 60000, &o.processingMs},
         {"--delay", 0, 600000, &o.delayMs},   {"--extra", 0, 65536, &o.extraBytes},
         {"--noise", 0, 65536, &o.noiseBytes}, {"--timeout", 1, 86400, &o.idleTimeoutSec},
+        {"--zoom", 1, 16, &o.zoom},
     };
     while (!args_.isEmpty() && problem_.isEmpty()) {
         const QString option = args_.takeFirst();
@@ -217,6 +219,16 @@ int runEmulator(const QString& folder, const QStringList& arguments) {
         startingParameters(options.stateFile, reader, &options.controller.parameters);
     if (!error.isEmpty()) {
         return emulateUsage(error);
+    }
+    const ControllerParameters& p = options.controller.parameters;
+    const int largest = maxZoom(QSize(static_cast<int>(p.width), static_cast<int>(p.height)));
+    if (options.zoom > largest) {
+        return emulateUsage(
+            QStringLiteral("--zoom %1 makes pictures too large for a %2 x %3 sign (at most %4)")
+                .arg(options.zoom)
+                .arg(p.width)
+                .arg(p.height)
+                .arg(largest));
     }
 
     // The handlers are in place before the link appears, so that a stop

@@ -31,7 +31,7 @@ Emulator::Emulator(const EmulatorOptions& options, LogSink log)
     : options_(options),
       log_(std::move(log)),
       controller_(options.controller),
-      output_(options.outDir, options.animate) {
+      output_(options.outDir, options.zoom, options.animate) {
     clock_.start();
     // Made at once, so that a signal handler can stop the emulator even
     // while it starts; start() reports when this failed.
@@ -41,6 +41,9 @@ Emulator::Emulator(const EmulatorOptions& options, LogSink log)
 }
 
 Emulator::~Emulator() {
+    for (const QString& problem : output_.collectAnimation()) {
+        log(problem);
+    }
     terminal_.close();
     for (int& fd : wake_) {
         if (fd >= 0) {
@@ -250,16 +253,17 @@ void Emulator::endBurst() {
 
 void Emulator::handle(const ReceivedFrame& frame, qint64 arrivalNs) {
     const FrameResponse response = controller_.handle(frame, arrivalNs / kMs);
-    const qint64 nowMs = nowNs() / kMs;
+    // The clock the sign shows: the one it was set to, running on.
+    const QTime clock = controller_.clockAt(nowNs() / kMs).time.time();
+    const QSize screen(static_cast<int>(controller_.parameters().width),
+                       static_cast<int>(controller_.parameters().height));
     QStringList problems;
     if (response.endOfData && !options_.outDir.isEmpty()) {
         // The pictures are there before the acknowledgement goes out.
-        problems += output_.showPages(controller_.shownPages());
+        problems += output_.showPages(controller_.shownPages(), controller_.glyphTable(), clock);
     }
     if ((response.endOfData || response.clockSet) && !options_.outDir.isEmpty()) {
-        problems += output_.showClock(
-            clockPicture(controller_.glyphTable(), controller_.clockAt(nowMs),
-                         controller_.parameters().english != 0, controller_.depth()));
+        problems += output_.showClock(screen, controller_.glyphTable(), clock);
     }
     log(response.form == FrameResponse::Form::None ? response.log
                                                    : response.log + answer(response, arrivalNs));

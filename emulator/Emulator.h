@@ -21,7 +21,8 @@ struct EmulatorOptions {
     ControllerSetup controller;
     int port = 1;          // links comN in the program folder
     QString outDir;        // where the pages are written as pictures; empty: nowhere
-    bool animate = false;  // also the play list as an animated playlist.png
+    int zoom = 1;          // screen pixels a LED in those pictures (from 2 on, round dots)
+    bool animate = false;  // also playlist.png: the list in motion, approximate effects
     // Where a saved parameter block is kept for the next start; empty: nowhere.
     QString stateFile;
     // Take bytes at the line rate the program set (10 bits a byte) and answer
@@ -43,7 +44,7 @@ struct EmulatorOptions {
 
 // Serves an EmulatedController on a pseudo-terminal linked as comN: bytes
 // in at the line's pace, replies out, and the sign's pictures written at
-// every end of data.
+// every end of data, drawn by the sign view's renderer.
 class Emulator {
   public:
     using LogSink = std::function<void(const QString&)>;

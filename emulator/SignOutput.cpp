@@ -2,127 +2,66 @@
 
 #include "platform/AnimatedPng.h"
 #include "platform/AtomicFile.h"
+#include "transfer/EntryEffects.h"
+#include "transfer/SignView.h"
 
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
 
-#include <algorithm>
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
-// Cells of the glyph table.
-enum Cell {
-    kSpace = 16,
-    kColon = 17,
-    kDash = 18,
-    kMonday = 19,  // 一 .. 六 follow, then 日 for Sunday
-    kYear = 26,
-    kMonth = 27,
-    kDay = 28,
-    kWeek = 32,  // 星, then 期
-};
+// An animated list is drawn in coarser steps rather than with more frames.
+constexpr int kMaxAnimationFrames = 1500;
+// The PNG quality that means zlib's fastest compression (level 1).
+constexpr int kFastPng = 80;
 
-int cellWidth(int cell) {
-    return cell < 19 ? 8 : 16;
-}
-
-int cellOffset(int cell) {
-    return cell < 19 ? cell * 16 : 19 * 16 + (cell - 19) * 32;
-}
-
-void appendNumber(QList<int>& cells, int value, int digits) {
-    const QString text = QStringLiteral("%1").arg(value, digits, 10, QLatin1Char('0'));
-    for (const QChar digit : text) {
-        cells << digit.digitValue();
+// The list in motion as an animated PNG, each page's effect drawn by the
+// same approximate animations as the window's play. Says what went wrong.
+QString writeAnimation(const std::vector<QImage>& leds, const std::vector<PlayedPage>& played,
+                       const QByteArray& glyphs, QTime clock, int zoom, const QString& path) {
+    // At the lowest priority: the controller's answers come first.
+    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 19);
+    AnimatedPngWriter writer;
+    forEachShowFrame(leds, ShowTimeline(played), glyphs, clock, kMaxAnimationFrames,
+                     [&](const QImage& frame, int ms) {
+                         writer.addFrame(zoomView(frame, zoom, ViewStyle::Dots), ms);
+                     });
+    QString error;
+    if (!writeFileAtomically(path, writer.finish(), &error)) {
+        return QStringLiteral("cannot write %1: %2").arg(path, error);
     }
-}
-
-QByteArray png(const QImage& image) {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
+    return {};
 }
 
 }  // namespace
 
-QImage clockPicture(const QByteArray& glyphTable, const ControllerClock& clock, bool english,
-                    Depth depth) {
-    const QDate date = clock.time.date();
-    const QTime time = clock.time.time();
-    QList<int> lines[2];
-    appendNumber(lines[0], date.year(), 4);
-    lines[0] << (english ? kDash : kYear);
-    appendNumber(lines[0], date.month(), 2);
-    lines[0] << (english ? kDash : kMonth);
-    appendNumber(lines[0], date.day(), 2);
-    if (!english) {
-        lines[0] << kDay;
-        lines[1] << kWeek << kWeek + 1 << kMonday + std::clamp(clock.weekday, 1, 7) - 1 << kSpace;
-    }
-    appendNumber(lines[1], time.hour(), 2);
-    lines[1] << kColon;
-    appendNumber(lines[1], time.minute(), 2);
-    lines[1] << kColon;
-    appendNumber(lines[1], time.second(), 2);
-
-    int width = 0;
-    for (const QList<int>& line : lines) {
-        int lineWidth = 0;
-        for (const int cell : line) {
-            lineWidth += cellWidth(cell);
-        }
-        width = std::max(width, lineWidth);
-    }
-    QImage picture(width, 32, QImage::Format_RGB32);
-    picture.fill(Qt::black);
-    const QRgb lit = depth == Depth::DualColour ? qRgb(255, 255, 0) : qRgb(255, 0, 0);
-    for (int row = 0; row < 2; ++row) {
-        int left = 0;
-        for (const int cell : lines[row]) {
-            const int w = cellWidth(cell);
-            for (int y = 0; y < 16; ++y) {
-                for (int x = 0; x < w; ++x) {
-                    const int index = cellOffset(cell) + y * (w / 8) + x / 8;
-                    if (index < glyphTable.size() &&
-                        (static_cast<uint8_t>(glyphTable[index]) & (0x80 >> (x % 8)))) {
-                        picture.setPixel(left + x, 16 * row + y, lit);
-                    }
-                }
-            }
-            left += w;
-        }
-    }
-    return picture;
-}
-
-QByteArray playListAnimation(const std::vector<ShownPage>& pages) {
-    std::vector<AnimationFrame> frames;
-    for (const ShownPage& page : pages) {
-        frames.push_back({page.image, page.time > 0 ? page.time * 1000 : 100});
-    }
-    return encodeAnimatedPng(frames);
-}
-
-bool SignOutput::write(const QString& name, const QByteArray& bytes, QStringList* problems) {
+bool SignOutput::write(const QString& name, const QImage& picture, QStringList* problems) {
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    // Zoomed pictures are large: the fastest compression keeps the reply on time.
+    zoomView(picture, zoom_, ViewStyle::Dots).save(&buffer, "PNG", zoom_ > 1 ? kFastPng : -1);
     QString error;
     const QString path = QDir(folder_).filePath(name);
-    if (writeFileAtomically(path, bytes, &error)) {
+    if (writeFileAtomically(path, png, &error)) {
         return true;
     }
     *problems << QStringLiteral("cannot write %1: %2").arg(path, error);
     return false;
 }
 
-QStringList SignOutput::showPages(const std::vector<ShownPage>& pages) {
+QStringList SignOutput::showPages(const std::vector<ShownPage>& pages, const QByteArray& glyphs,
+                                  QTime clock) {
     QStringList problems;
     const int count = static_cast<int>(pages.size());
     QString list;
     for (int page = 1; page <= count; ++page) {
         const ShownPage& shown = pages[static_cast<size_t>(page - 1)];
-        if (write(QStringLiteral("page%1.png").arg(page), png(shown.image), &problems)) {
+        if (write(QStringLiteral("page%1.png").arg(page), shown.image, &problems)) {
             writtenPages_.insert(page);
         }
         list += QStringLiteral("page %1: effect %2 speed %3 time %4\n")
@@ -141,15 +80,35 @@ QStringList SignOutput::showPages(const std::vector<ShownPage>& pages) {
             ++it;
         }
     }
-    write(QStringLiteral("playlist.txt"), list.toUtf8(), &problems);
+    QString error;
+    const QString listPath = QDir(folder_).filePath(QStringLiteral("playlist.txt"));
+    if (!writeFileAtomically(listPath, list.toUtf8(), &error)) {
+        problems << QStringLiteral("cannot write %1: %2").arg(listPath, error);
+    }
     if (animate_ && count > 0) {
-        write(QStringLiteral("playlist.png"), playListAnimation(pages), &problems);
+        problems += collectAnimation();
+        std::vector<QImage> leds;
+        std::vector<PlayedPage> played;
+        for (const ShownPage& page : pages) {
+            leds.push_back(page.image);
+            played.push_back({page.effect, page.speed, page.time});
+        }
+        animation_ = std::async(std::launch::async, writeAnimation, leds, played, glyphs, clock,
+                                zoom_, QDir(folder_).filePath(QStringLiteral("playlist.png")));
     }
     return problems;
 }
 
-QStringList SignOutput::showClock(const QImage& clock) {
+QStringList SignOutput::showClock(QSize screen, const QByteArray& glyphs, QTime clock) {
     QStringList problems;
-    write(QStringLiteral("clock.png"), png(clock), &problems);
+    write(QStringLiteral("clock.png"), clockFace(screen, glyphs, clock), &problems);
     return problems;
+}
+
+QStringList SignOutput::collectAnimation() {
+    if (!animation_.valid()) {
+        return {};
+    }
+    const QString error = animation_.get();
+    return error.isEmpty() ? QStringList() : QStringList(error);
 }

@@ -7,38 +7,40 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <QTime>
 
+#include <future>
 #include <vector>
 
-// The clock as the sign shows it, drawn with the glyph cells the controller
-// holds (816 bytes: 19 cells of 8 x 16, then 16 of 16 x 16), in yellow on a
-// dual-colour sign and red on a monochrome one, two lines of 16 pixels:
-//   normal          2026年12月05日 / 星期六 13:47:42
-//   English format  2026-12-05 / 13:47:42
-QImage clockPicture(const QByteArray& glyphTable, const ControllerClock& clock, bool english,
-                    Depth depth);
-
-// The play list as an animated PNG: each page for its display time in
-// seconds (0: a tenth of a second). The sign view that plays the entry
-// effects takes the place of this one function.
-QByteArray playListAnimation(const std::vector<ShownPage>& pages);
-
-// Writes what the sign shows into a folder: page1.png .. pageN.png and
-// playlist.txt (one line a page: effect, speed, time), playlist.png (the
-// animation) when asked, and clock.png.
+// Writes what the sign shows into a folder, drawn by the sign view's
+// renderer zoom screen pixels a LED: page1.png .. pageN.png and playlist.txt
+// (one line a page: effect, speed, time), clock.png, and, when asked,
+// playlist.png: the list in motion with approximate entry effects.
 class SignOutput {
   public:
-    SignOutput(const QString& folder, bool animate) : folder_(folder), animate_(animate) {}
+    SignOutput(const QString& folder, int zoom, bool animate)
+        : folder_(folder), zoom_(zoom), animate_(animate) {}
+    ~SignOutput() { collectAnimation(); }
+    SignOutput(const SignOutput&) = delete;
+    SignOutput& operator=(const SignOutput&) = delete;
 
-    // Pictures of pages past the end, left from a longer list that this
-    // output wrote, are removed. Returns what could not be written.
-    QStringList showPages(const std::vector<ShownPage>& pages);
-    QStringList showClock(const QImage& clock);
+    // The pages, with the glyph table and the time of the controller's clock
+    // for the animation. Pictures of pages past the end, left from a longer
+    // list that this output wrote, are removed. The animation is drawn
+    // beside the caller at low priority. Returns what could not be written.
+    QStringList showPages(const std::vector<ShownPage>& pages, const QByteArray& glyphs,
+                          QTime clock);
+    // The controller's clock as its screen shows it.
+    QStringList showClock(QSize screen, const QByteArray& glyphs, QTime clock);
+    // Waits for the animation being written; what went wrong with it.
+    QStringList collectAnimation();
 
   private:
-    bool write(const QString& name, const QByteArray& bytes, QStringList* problems);
+    bool write(const QString& name, const QImage& picture, QStringList* problems);
 
     QString folder_;
+    int zoom_;
     bool animate_;
     QSet<int> writtenPages_;
+    std::future<QString> animation_;  // playlist.png being written: the error, if any
 };

@@ -8,11 +8,13 @@
 
 namespace {
 
-uint32_t crc32(const QByteArray& bytes) {
-    static const std::array<uint32_t, 256> table = [] {
-        std::array<uint32_t, 256> t{};
-        for (uint32_t n = 0; n < 256; ++n) {
-            uint32_t c = n;
+const QByteArray kSignature("\x89PNG\r\n\x1a\n", 8);
+
+quint32 crc32(const QByteArray& bytes) {
+    static const std::array<quint32, 256> table = [] {
+        std::array<quint32, 256> t{};
+        for (quint32 n = 0; n < 256; ++n) {
+            quint32 c = n;
             for (int k = 0; k < 8; ++k) {
                 c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
             }
@@ -20,87 +22,84 @@ uint32_t crc32(const QByteArray& bytes) {
         }
         return t;
     }();
-    uint32_t c = 0xFFFFFFFFu;
+    quint32 c = 0xFFFFFFFFu;
     for (const char byte : bytes) {
         c = table[(c ^ static_cast<uint8_t>(byte)) & 0xFF] ^ (c >> 8);
     }
     return c ^ 0xFFFFFFFFu;
 }
 
-QByteArray bigEndian32(uint32_t value) {
+QByteArray be32(quint32 value) {
     QByteArray bytes(4, '\0');
     qToBigEndian(value, bytes.data());
     return bytes;
 }
 
-QByteArray bigEndian16(uint16_t value) {
+QByteArray be16(quint16 value) {
     QByteArray bytes(2, '\0');
     qToBigEndian(value, bytes.data());
     return bytes;
 }
 
-// A chunk: length, type, data, CRC of type and data.
 QByteArray chunk(const char* type, const QByteArray& data) {
-    const QByteArray body = QByteArray(type, 4) + data;
-    return bigEndian32(static_cast<uint32_t>(data.size())) + body + bigEndian32(crc32(body));
-}
-
-// The IHDR data and the image data (all IDAT chunks joined) of a PNG file.
-struct PngParts {
-    QByteArray header;
-    QByteArray imageData;
-};
-
-PngParts pngParts(const QImage& image) {
-    QByteArray file;
-    QBuffer buffer(&file);
-    buffer.open(QIODevice::WriteOnly);
-    image.convertToFormat(QImage::Format_RGB888).save(&buffer, "PNG");
-    PngParts parts;
-    for (qsizetype at = 8; at + 12 <= file.size();) {
-        const auto length = static_cast<qsizetype>(qFromBigEndian<uint32_t>(file.constData() + at));
-        const QByteArray type = file.mid(at + 4, 4);
-        const QByteArray data = file.mid(at + 8, length);
-        if (type == "IHDR") {
-            parts.header = data;
-        } else if (type == "IDAT") {
-            parts.imageData += data;
-        }
-        at += 12 + length;
-    }
-    return parts;
+    const QByteArray typed = QByteArray(type, 4) + data;
+    return be32(static_cast<quint32>(data.size())) + typed + be32(crc32(typed));
 }
 
 }  // namespace
 
-QByteArray encodeAnimatedPng(const std::vector<AnimationFrame>& frames) {
-    if (frames.empty() || frames.front().image.isNull()) {
+bool AnimatedPngWriter::addFrame(const QImage& frame, int ms) {
+    if (frame.isNull() || (m_frames > 0 && frame.size() != m_size)) {
+        return false;
+    }
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    // Quality 80 is zlib's fastest level (1): frames are many, and dots pack well.
+    if (!frame.convertToFormat(QImage::Format_RGB32).save(&buffer, "PNG", 80)) {
+        return false;
+    }
+    // The chunks of the encoded frame: IHDR is kept from the first, the
+    // image data become this frame's.
+    QByteArray data;
+    QByteArray header;
+    for (qsizetype at = kSignature.size(); at + 12 <= png.size();) {
+        const auto length = static_cast<qsizetype>(qFromBigEndian<quint32>(png.constData() + at));
+        const QByteArray type = png.mid(at + 4, 4);
+        if (type == "IHDR") {
+            header = png.mid(at, length + 12);
+        } else if (type == "IDAT") {
+            data += png.mid(at + 8, length);
+        }
+        at += length + 12;
+    }
+    if (m_frames == 0) {
+        m_size = frame.size();
+        m_head = kSignature + header;
+    } else if (!m_head.endsWith(header)) {
+        return false;
+    }
+    // Delays of up to 65.535 s in milliseconds, longer ones in hundredths.
+    const int delay = std::max(0, ms);
+    const bool fine = delay <= 0xFFFF;
+    QByteArray control = be32(m_sequence++) + be32(static_cast<quint32>(m_size.width())) +
+                         be32(static_cast<quint32>(m_size.height())) + be32(0) + be32(0) +
+                         be16(static_cast<quint16>(fine ? delay : std::min(delay / 10, 0xFFFF))) +
+                         be16(fine ? 1000 : 100) + QByteArray(2, '\0');  // no dispose, replace
+    m_body += chunk("fcTL", control);
+    if (m_frames == 0) {
+        m_body += chunk("IDAT", data);
+    } else {
+        m_body += chunk("fdAT", be32(m_sequence++) + data);
+    }
+    ++m_frames;
+    return true;
+}
+
+QByteArray AnimatedPngWriter::finish() {
+    if (m_frames == 0) {
         return {};
     }
-    const QSize size = frames.front().image.size();
-    QByteArray out("\x89PNG\r\n\x1A\n", 8);
-    uint32_t sequence = 0;
-    for (size_t i = 0; i < frames.size(); ++i) {
-        const QImage image = frames[i].image.size() == size
-                                 ? frames[i].image
-                                 : frames[i].image.scaled(size, Qt::IgnoreAspectRatio);
-        const PngParts parts = pngParts(image);
-        if (i == 0) {
-            out += chunk("IHDR", parts.header);
-            out += chunk("acTL", bigEndian32(static_cast<uint32_t>(frames.size())) +
-                                     bigEndian32(0));  // 0: loop for ever
-        }
-        const int hundredths = std::clamp((frames[i].durationMs + 5) / 10, 1, 65535);
-        out += chunk("fcTL", bigEndian32(sequence++) + bigEndian32(size.width()) +
-                                 bigEndian32(size.height()) + bigEndian32(0) + bigEndian32(0) +
-                                 bigEndian16(static_cast<uint16_t>(hundredths)) + bigEndian16(100) +
-                                 QByteArray(2, '\0'));
-        if (i == 0) {
-            out += chunk("IDAT", parts.imageData);
-        } else {
-            out += chunk("fdAT", bigEndian32(sequence++) + parts.imageData);
-        }
-    }
-    out += chunk("IEND", {});
-    return out;
+    const QByteArray control = be32(static_cast<quint32>(m_frames)) + be32(0);
+    return m_head + chunk("acTL", control) + m_body + chunk("IEND", QByteArray());
 }

@@ -3,16 +3,24 @@
 #include <QByteArray>
 #include <QImage>
 
-#include <vector>
+// Writes an animated PNG: frames of one size, each shown for its own time,
+// played in a loop. Viewers that know only PNG show the first frame.
+//   signature, IHDR, acTL (frame count, loops 0 = for ever),
+//   fcTL + IDAT for frame 1, fcTL + fdAT for every later frame, IEND
+// The frame and data chunks share one sequence count.
+class AnimatedPngWriter {
+  public:
+    // Adds a frame shown for ms milliseconds; false when it cannot be encoded
+    // or is not the size of the first frame.
+    bool addFrame(const QImage& frame, int ms);
+    int frameCount() const { return m_frames; }
+    // The whole file; empty when no frame was added.
+    QByteArray finish();
 
-// One picture of an animation and how long it stays, in milliseconds.
-struct AnimationFrame {
-    QImage image;
-    int durationMs = 0;
+  private:
+    QByteArray m_head;  // signature and IHDR
+    QByteArray m_body;  // the frames
+    QSize m_size;
+    int m_frames = 0;
+    quint32 m_sequence = 0;
 };
-
-// An animated PNG that loops for ever: every frame at the size of the first,
-// each shown for its duration (rounded to hundredths of a second, at most
-// 655 s). A viewer that does not animate shows the first frame. Empty when
-// there is no frame.
-QByteArray encodeAnimatedPng(const std::vector<AnimationFrame>& frames);

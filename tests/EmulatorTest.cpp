@@ -17,7 +17,6 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimeZone>
-#include <QtEndian>
 
 #include <poll.h>
 #include <unistd.h>
@@ -196,7 +195,7 @@ TEST(EmulatedController, ItsOwnParametersDecideWhatItShows) {
         EmulatedController controller(setup);
         feed(controller, sent);
         const QTemporaryDir dir;
-        SignOutput(dir.path(), false).showPages(controller.shownPages());
+        SignOutput(dir.path(), 1, false).showPages(controller.shownPages(), {}, {});
         EXPECT_EQ(QImage(dir.filePath("page1.png")).convertToFormat(QImage::Format_RGB32), image);
         // A saved parameter block is in force at once.
         ControllerParameters saved = controller.parameters();
@@ -206,22 +205,16 @@ TEST(EmulatedController, ItsOwnParametersDecideWhatItShows) {
     }
 }
 
-TEST(EmulatedController, ClockRunsOnAndShowsInItsGlyphs) {
+TEST(EmulatedController, ClockRunsOn) {
     EmulatedController controller({}, 0);
     const auto utc = [](int y, int mo, int d, int h, int mi, int s) {
         return QDateTime(QDate(y, mo, d), QTime(h, mi, s), QTimeZone::utc());
     };
     EXPECT_EQ(controller.clockAt(61000).time, utc(2000, 1, 1, 0, 1, 1));  // never set
-    feed(controller, block(7, 0x0D04, glyphTable()));
     feed(controller, clockFrame(1, QDateTime(QDate(2026, 12, 5), QTime(23, 59, 30))), 1000);
     const ControllerClock clock = controller.clockAt(46000);
     EXPECT_EQ(clock.time, utc(2026, 12, 6, 0, 0, 15));
     EXPECT_EQ(clock.weekday, 7);  // Saturday went on to Sunday at midnight
-    const QByteArray glyphs = controller.glyphTable();
-    expectMatchesGolden(clockPicture(glyphs, clock, false, Depth::DualColour),
-                        "emulator_clock.png");
-    expectMatchesGolden(clockPicture(glyphs, clock, true, Depth::Monochrome),
-                        "emulator_clock_english.png");
 }
 
 TEST(EmulatorPictures, UnpackingUndoesThePacking) {
@@ -241,18 +234,6 @@ TEST(EmulatorPictures, UnpackingUndoesThePacking) {
             expectMatchesGolden(unpackPage(bytes, depth, 30, 8, test), golden);
         }
     }
-}
-
-TEST(EmulatorPictures, PlayListAnimationShowsEachPageForItsTime) {
-    std::vector<ShownPage> pages(2);
-    pages[0] = {randomCard(16, 8, 1), 0, 0, 3};
-    pages[1] = {randomCard(16, 8, 2), 0, 0, 0};
-    const QByteArray png = playListAnimation(pages);
-    const auto at = [&](const char* chunk, qsizetype from) { return png.indexOf(chunk, from) + 4; };
-    EXPECT_EQ(qFromBigEndian<quint32>(png.constData() + at("acTL", 0)), 2u);         // frames
-    EXPECT_EQ(qFromBigEndian<quint16>(png.constData() + at("fcTL", 0) + 20), 300u);  // 3 s
-    EXPECT_EQ(qFromBigEndian<quint16>(png.constData() + at("fcTL", at("IDAT", 0)) + 20), 10u);
-    EXPECT_EQ(QImage::fromData(png).convertToFormat(QImage::Format_RGB32), pages[0].image);
 }
 
 bool linked(const QTemporaryDir& dir, const char* name) {

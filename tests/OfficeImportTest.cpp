@@ -369,7 +369,8 @@ TEST(DocumentImport, ThreePagesIntoTwoPageList) {
     EXPECT_EQ(second.pixel(127, 0), kBlack);
     const QImage third = bitmap(folder.filePath(QStringLiteral("LC3.bmp")));
     EXPECT_EQ(third.pixel(0, 0), kBlue);
-    // The preview shows the selected page 4.
+    // The preview shows the selected page 4 (its picture: blue lights no LED).
+    program.window.findChild<QAbstractButton*>("PictureMode")->click();
     EXPECT_EQ(program.window.previewShown().pixel(2, 2), kBlue);
 
     // Again, from the command line into a saved two-page list, on a smaller

@@ -17,12 +17,17 @@ PreparedPage preparePage(const QString& fileName, const QString& folder, QSize s
         page.error = picture.error;
         return page;
     }
-    page.image = picture.image.size() == screen
-                     ? picture.image.convertToFormat(QImage::Format_RGB32)
-                     : picture.image.scaled(screen, Qt::IgnoreAspectRatio, Qt::FastTransformation)
-                           .convertToFormat(QImage::Format_RGB32);
-    if (adjust) {
-        AdjustGamma(page.image, screen.width(), screen.height());
-    }
+    page.image = stretchToScreen(picture.image, screen, adjust);
     return page;
+}
+
+QImage stretchToScreen(const QImage& picture, QSize screen, bool adjust) {
+    QImage image = picture.size() == screen
+                       ? picture.convertToFormat(QImage::Format_RGB32)
+                       : picture.scaled(screen, Qt::IgnoreAspectRatio, Qt::FastTransformation)
+                             .convertToFormat(QImage::Format_RGB32);
+    if (adjust) {
+        AdjustGamma(image, screen.width(), screen.height());
+    }
+    return image;
 }

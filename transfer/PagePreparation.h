@@ -15,3 +15,7 @@ struct PreparedPage {
 // hard pixel edges stay hard) and, with ADJUST, passed through AdjustGamma.
 // fileName is resolved against the program folder.
 PreparedPage preparePage(const QString& fileName, const QString& folder, QSize screen, bool adjust);
+
+// The drawing step of preparePage for a picture already decoded: stretched
+// to the screen, RGB32, then AdjustGamma with adjust.
+QImage stretchToScreen(const QImage& picture, QSize screen, bool adjust);

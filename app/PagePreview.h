@@ -1,0 +1,64 @@
+#pragma once
+
+#include "app/PreviewSurface.h"
+#include "core/Settings.h"
+#include "pages/PageList.h"
+#include "pages/Preview.h"
+
+#include <QObject>
+
+#include <functional>
+
+class PreviewStage;
+class SignPlayer;
+class SignViewBar;
+
+// What the preview shows of the current page, and the sign view's controls:
+//  - sign: the LEDs decoded from the bytes SEND would write for the page
+//    (round dots when zoomed);
+//  - picture: the page's picture stretched to the sign;
+//  - after a click: the picture's own pixels, decoded at full size, at the
+//    top left, until the page changes or the next click;
+//  - while sending: the page being prepared; while playing: the effect.
+class PagePreview : public QObject {
+    Q_OBJECT
+  public:
+    PagePreview(const QString& folder, const PageList& pages, std::function<Settings()> settings,
+                SignViewBar* bar, PreviewStage* stage, QObject* parent = nullptr);
+
+    // Another page, list or screen: the page drawn anew, scaled, not playing.
+    void pageChanged();
+    // The click: the picture's own pixels, or back to the page. The reason
+    // when the picture cannot be loaded (nothing changes then).
+    QString click();
+    // The page being prepared for sending; a null image when sending ends.
+    void showSending(const QImage& page);
+    // Why a page's picture cannot be loaded; empty when it can.
+    QString pictureError(const QString& file);
+    // Lays the frame out for the screen and the zoom.
+    void relayout();
+
+    SignPlayer* player() const { return m_player; }
+
+  private:
+    SurfacePicture render();
+    // The LEDs page lights (a picture that cannot be loaded shows its cross).
+    QImage pageLeds(int page, bool sign);
+    void play(bool wholeList);
+    void redraw();
+
+    QString m_folder;
+    const PageList& m_pages;
+    std::function<Settings()> m_settings;
+    SignViewBar* m_bar;
+    PreviewStage* m_stage;
+    SignPlayer* m_player;
+    PictureCache m_pictures;  // decoded at no less than the screen's size
+    PictureCache m_ownSize;   // decoded at full size, for the click
+    bool m_ownPixels = false;
+    bool m_wholeList = false;
+    QImage m_sending;
+    // The last sign decoded, kept while its picture and settings stay.
+    QImage m_signLeds;
+    QString m_signKey;
+};
