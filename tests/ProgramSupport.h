@@ -11,6 +11,18 @@
 #include <QTabBar>
 #include <QTimer>
 
+#include <functional>
+
+#include <gtest/gtest.h>
+
+// The child of parent with this object name and type.
+template <typename T>
+T* control(QObject& parent, const char* name) {
+    T* widget = parent.findChild<T*>(QString::fromLatin1(name));
+    EXPECT_NE(widget, nullptr) << name;
+    return widget;
+}
+
 // The window as a person starts it: the main window, then the four dialogs
 // in their order. Messages are recorded instead of shown.
 struct Program {

@@ -1,8 +1,21 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QProcess>
 #include <QString>
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+// Texts in failure messages as text.
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
 
 // Small file helpers shared by the suites.
 inline QByteArray readBytes(const QString& path) {
@@ -21,24 +34,26 @@ inline bool writeBytes(const QString& path, const QByteArray& bytes) {
     return file.write(bytes) == bytes.size();
 }
 
-#include <QDir>
-#include <QFileInfo>
-#include <QImage>
+// Bytes written as hex digits; blanks between them are allowed.
+inline QByteArray hexBytes(const char* text) {
+    return QByteArray::fromHex(text);
+}
 
-#include <gtest/gtest.h>
+// The folder of this file, made absolute on the first call. main() calls it
+// before any test, since the window makes its program folder current.
+inline const QDir& testsDir() {
+    static const QDir dir(QFileInfo(QStringLiteral(__FILE__)).absolutePath());
+    return dir;
+}
 
 // A file in tests/data/.
 inline QString dataPath(const char* name) {
-    return QFileInfo(QStringLiteral(__FILE__))
-        .dir()
-        .filePath(QStringLiteral("data/%1").arg(QString::fromLatin1(name)));
+    return testsDir().filePath(QStringLiteral("data/%1").arg(QString::fromUtf8(name)));
 }
 
 // A file in tests/golden/.
 inline QString goldenPath(const char* name) {
-    return QFileInfo(QStringLiteral(__FILE__))
-        .dir()
-        .filePath(QStringLiteral("golden/%1").arg(QString::fromLatin1(name)));
+    return testsDir().filePath(QStringLiteral("golden/%1").arg(QString::fromUtf8(name)));
 }
 
 // Compares a picture with its golden file; on a mismatch writes
@@ -54,10 +69,6 @@ inline void expectMatchesGolden(const QImage& picture, const char* name) {
                       << QFileInfo(dump).absoluteFilePath().toStdString();
     }
 }
-
-#include <QElapsedTimer>
-#include <QProcess>
-#include <QStringList>
 
 // One run of the real marquee-cli.
 struct CliRun {

@@ -1,0 +1,260 @@
+// Every controller command end to end: the real marquee-cli and the real
+// window against the controller emulator on a pseudo-terminal.
+
+#include "tests/EmulatorSupport.h"
+#include "tests/ProgramSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QPainter>
+
+namespace {
+
+// A 64 x 16 sign number 3 (COLOR-SWAP on, 19200 bit/s) of the given type on
+// port comm; a picture with a red line on its left half; two lists; setup
+// images for T7 and T13.
+void prepare(const EmulatedSign& sign, int comm = 1, int type = 0) {
+    writeBytes(sign.path("ck.ini"),
+               QStringLiteral("3\r\n64\r\n16\r\n%1\r\n16\r\n0\r\n1\r\n0\r\n%2\r\n1\r\n")
+                   .arg(comm)
+                   .arg(type)
+                   .toLatin1());
+    QImage picture(64, 16, QImage::Format_RGB32);
+    picture.fill(Qt::black);
+    QPainter(&picture).fillRect(0, 4, 32, 1, Qt::red);
+    picture.save(sign.path("line.bmp"));
+    writeBytes(sign.path("show.lis"),
+               "line.bmp\r\n1\r\n0\r\n0\r\n5\r\n2\r\n\r\n40\r\n0\r\n0\r\n9\r\n3\r\n");
+    writeBytes(sign.path("gone.lis"), "gone.jpg\r\n0\r\n0\r\n0\r\n5\r\n0\r\n");
+    writeBytes(sign.path("setup7"), hexBytes("00AA00BB"));
+    writeBytes(sign.path("setup13"), hexBytes("001122334455"));
+}
+
+const QStringList kSent = {"SENDING......", "SEND OVER"};
+const QStringList kMaxSent = QStringList{"MAX 1757 PAGES"} + kSent;
+const QString kDefaultsT25 =
+    "num=1 type=25 width=64 high=16 clock=18432000 bps=9600 scan=1 freq=100 light=22990 swap8=0 "
+    "datacom=1 oecom=1 autoswitch=0 translate=0 satoff=0 sunoff=0 on=8:00:00 off=18:00:00 "
+    "english=0";
+
+TEST(CommandsEndToEnd, OutcomesOfTheCommandLine) {
+    struct Case {
+        const char* name;
+        QStringList emulator;
+        QStringList command;
+        int exitCode;
+        QStringList out;
+        const char* err = "";
+        int comm = 1;  // 250 is /dev/ttyS249: no port, and no emulator
+        int type = 0;
+        qint64 minMs = 0, maxMs = 10000;
+    };
+    const QStringList send = {"send", "show.lis"};
+    const QStringList mode = {"mode", "show.lis"};
+    const QStringList rec = kMaxSent + QStringList{"rec success!"};
+    const QStringList recError = kMaxSent + QStringList{"error rec or can not sendback!"};
+    const Case cases[] = {
+        {"send, extra bytes after the acknowledgement", {"--extra", "3"}, send, 0, rec},
+        {"send, wrong byte", {"--wrong-reply"}, send, 1, recError},
+        {"send, late but in time", {"--delay", "1800"}, send, 0, rec, "", 1, 0, 1750, 3000},
+        {"send, too late", {"--delay", "2300"}, send, 1, recError, "", 1, 0, 1950, 3500},
+        {"send, no port", {}, send, 3, {}, "comm error \n", 250},
+        {"send, a type that is not sent", {}, send, 2, {}, "cannot be sent", 1, 14},
+        {"send, a picture missing",
+         {},
+         {"send", "gone.lis"},
+         2,
+         {"MAX 1757 PAGES"},
+         "page 1: cannot load gone.jpg"},
+        {"time, wrong byte",
+         {"--wrong-reply"},
+         {"time"},
+         1,
+         kSent + QStringList{"set time error or can not sendback!"}},
+        {"time, no port", {}, {"time"}, 3, {}, "comm error!\n", 250},
+        {"mode, wrong byte",
+         {"--wrong-reply"},
+         mode,
+         1,
+         kMaxSent + QStringList{"error mode or can not sendback!"}},
+        {"mode, no port", {}, mode, 3, {}, "comm error\n", 250},
+        {"read, a wrong reply changes nothing",
+         {"--wrong-reply", "--width", "200"},
+         {"read-para"},
+         1,
+         kSent},
+        {"read, the defaults reply",
+         {"--type", "25", "--report-defaults"},
+         {"read-para"},
+         0,
+         kSent + QStringList{"read para success!", kDefaultsT25}},
+        {"save, no port", {}, {"save-para", "width=96"}, 3, {}, "comm error\n", 250},
+        {"save, bad value", {}, {"save-para", "freq=20"}, 2, {}, "freq must be a number"},
+        {"save, unknown name", {}, {"save-para", "colour=1"}, 2, {}, "unknown parameter"},
+        {"download, no setup file", {}, {"download", "5"}, 2, {}, "can not find this type!"},
+        {"download, no port", {}, {"download", "13"}, 3, {}, "串行口设置失败!", 250},
+        {"download, wrong reply",
+         {"--wrong-reply"},
+         {"download", "13"},
+         1,
+         kSent + QStringList{"download......"}},
+        {"download, type out of range", {}, {"download", "27"}, 2, {}, "TYPE must be"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EmulatedSign sign;
+        prepare(sign, c.comm, c.type);
+        if (c.comm == 1) {
+            ASSERT_TRUE(sign.start(c.emulator));
+        }
+        const QByteArray before = readBytes(sign.path("ck.ini"));
+        const CliRun run = sign.run(c.command);
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err.toStdString();
+        EXPECT_EQ(run.outLines(), c.out);
+        EXPECT_TRUE(run.err.contains(QString::fromUtf8(c.err))) << run.err.toStdString();
+        EXPECT_GE(run.ms, c.minMs);
+        EXPECT_LE(run.ms, c.maxMs);
+        // Only what the controller took is stored: READ PARA's reply, and
+        // what save and download sent, acknowledged or not.
+        const bool sends = c.command[0] == "save-para" || c.command[0] == "download";
+        const bool stores =
+            c.exitCode == 0 ? sends || c.command[0] == "read-para" : sends && c.exitCode == 1;
+        if (!stores) {
+            EXPECT_EQ(readBytes(sign.path("ck.ini")), before);
+        }
+    }
+}
+
+TEST(CommandsEndToEnd, WhatArrivesIsWhatWasSent) {
+    EmulatedSign sign;
+    prepare(sign);
+    ASSERT_TRUE(sign.start());
+    const CliRun send = sign.run({"send", "show.lis"});
+    EXPECT_EQ(send.outLines(), kMaxSent + QStringList{"rec success!"}) << send.err.toStdString();
+    // What the sign shows: page 1 has its red line, page 2 is dark.
+    const QImage page1(sign.path("page1.png"));
+    ASSERT_EQ(page1.size(), QSize(64, 16));
+    EXPECT_EQ(page1.pixelColor(10, 4), QColor(255, 0, 0));
+    EXPECT_EQ(page1.pixelColor(40, 4), QColor(0, 0, 0));
+    EXPECT_EQ(QImage(sign.path("page2.png")).pixelColor(10, 4), QColor(0, 0, 0));
+    const QByteArray table = "page 1: effect 1 speed 2 time 5\npage 2: effect 40 speed 3 time 9\n";
+    EXPECT_EQ(readBytes(sign.path("playlist.txt")), table);
+
+    QFile::remove(sign.path("playlist.txt"));
+    EXPECT_EQ(sign.run({"mode", "show.lis"}).outLines(), kMaxSent + QStringList{"mode success!"});
+    EXPECT_EQ(readBytes(sign.path("playlist.txt")), table);
+
+    sign.log();
+    EXPECT_EQ(sign.run({"time"}).outLines(), kSent + QStringList{"time success!"});
+    const QDateTime now = QDateTime::currentDateTime();
+    const QString log = sign.log();
+    EXPECT_TRUE(log.contains(now.toString("'set clock: 'yy-MM-dd"))) << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("weekday %1").arg(now.date().dayOfWeek())));
+
+    // save-para stores what it sent; READ PARA brings it back into a ck.ini
+    // that has forgotten it, leaving COMM and COLOR-SWAP alone.
+    const CliRun save = sign.run({"save-para", "num=9", "width=96", "high=32", "scan=4",
+                                  "datacom=0", "bps=57600", "off=22:30:00"});
+    EXPECT_EQ(save.outLines(), kSent + QStringList{"save para success!"}) << save.err.toStdString();
+    const auto expectSaved = [&](bool colourSwap) {
+        const Settings s = sign.settings();
+        EXPECT_EQ(s.NUM, 9);
+        EXPECT_EQ(s.WIDTH, 96);
+        EXPECT_EQ(s.HEIGHT, 32);
+        EXPECT_EQ(s.SCAN, 4);
+        EXPECT_EQ(s.BPS, 3);
+        EXPECT_EQ(s.TYPE, 0);
+        EXPECT_EQ(s.COMM, 1);
+        EXPECT_EQ(s.COLOR_SWAP, colourSwap);
+    };
+    expectSaved(false);
+    writeBytes(sign.path("ck.ini"), "3\r\n64\r\n16\r\n1\r\n16\r\n0\r\n1\r\n0\r\n0\r\n3\r\n");
+    const CliRun read = sign.run({"read-para"});
+    EXPECT_EQ(read.exitCode, 0) << read.err.toStdString();
+    EXPECT_EQ(read.outLines().value(3),
+              "num=9 type=0 width=96 high=32 clock=18432000 bps=57600 scan=4 freq=100 light=5710 "
+              "swap8=0 datacom=0 oecom=1 autoswitch=0 translate=0 satoff=0 sunoff=0 on=8:00:00 "
+              "off=22:30:00 english=0");
+    expectSaved(true);
+
+    sign.log();
+    const CliRun download = sign.run({"download", "13"});
+    EXPECT_EQ(download.outLines(), kSent + QStringList({"download......", "download success!"}));
+    EXPECT_TRUE(sign.log().contains("setup download: 16384 bytes, check byte good"));
+    const Settings s = sign.settings();
+    EXPECT_EQ(s.TYPE, 13);
+    EXPECT_EQ(s.SCAN, 16);
+    EXPECT_EQ(s.NUM, 1);
+    EXPECT_EQ(s.BPS, 0);
+}
+
+TEST(CommandsEndToEnd, TheWindowsCommands) {
+    const auto trigger = [](const char* action) {
+        return [action](Program& p) { p.window.findChild<QAction*>(action)->trigger(); };
+    };
+    const auto download = [](Program& p) {
+        p.form5.findChild<QComboBox*>("ComboBox1")->setCurrentIndex(7);
+        emit p.form5.downloadRequested();
+    };
+    struct Case {
+        const char* name;
+        QStringList emulator;
+        std::function<void(Program&)> command;
+        const char* outcome;
+    };
+    const Case cases[] = {
+        {"SEND", {}, trigger("m_Send"), "rec success!"},
+        {"SEND, wrong byte",
+         {"--wrong-reply"},
+         trigger("m_Send"),
+         "error rec or can not sendback!"},
+        {"TIME", {}, trigger("m_Help"), "time success!"},
+        {"TIME, wrong byte",
+         {"--wrong-reply"},
+         trigger("m_Help"),
+         "set time error or can not sendback!"},
+        {"MODE", {}, trigger("m_Exit"), "mode success!"},
+        {"MODE, wrong byte",
+         {"--wrong-reply"},
+         trigger("m_Exit"),
+         "error mode or can not sendback!"},
+        {"Download", {}, download, "download success!"},
+        {"Download, wrong reply", {"--wrong-reply"}, download, "download......"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EmulatedSign sign;
+        prepare(sign);
+        ASSERT_TRUE(sign.start(c.emulator));
+        Program program(sign.dir.path());
+        program.window.loadListFrom(sign.path("show.lis"));
+        c.command(program);
+        EXPECT_EQ(program.window.findChild<QLabel*>("StatusPanel2")->text(), c.outcome);
+        EXPECT_TRUE(program.messages.isEmpty()) << program.messages.join(' ').toStdString();
+        if (QByteArray(c.name) == "SEND") {
+            EXPECT_EQ(program.window.findChild<QLabel*>("StatusPanel0")->text(), "MAX 1757 PAGES");
+            EXPECT_EQ(program.window.findChild<QLabel*>("StatusPanel1")->text(), "SEND OVER");
+            EXPECT_EQ(program.window.pages().currentTab(), 1);  // the last page sent
+        }
+        if (QByteArray(c.name).startsWith("Download")) {
+            // The dialog and the window take the defaults of T7, whatever the reply.
+            EXPECT_EQ(program.form5.parameters().scanMode, 4);
+            EXPECT_EQ(program.form5.parameters().light, 5710);
+            EXPECT_EQ(program.window.settings().TYPE, 7);
+            EXPECT_EQ(program.window.settings().SCAN, 4);
+        }
+    }
+    // Without a port each command says so in its own words.
+    EmulatedSign sign;
+    prepare(sign, 250);
+    Program program(sign.dir.path());
+    for (const char* action : {"m_Send", "m_Help", "m_Exit"}) {
+        trigger(action)(program);
+    }
+    EXPECT_EQ(program.messages, (QStringList{"comm error ", "comm error!", "comm error"}));
+}
+
+}  // namespace
