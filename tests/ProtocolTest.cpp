@@ -18,6 +18,7 @@
 
 #include <array>
 #include <iterator>
+#include <map>
 #include <tuple>
 #include <vector>
 
@@ -61,55 +62,53 @@ TEST(Protocol, MemoryMapOverTypesAndScreens) {
     EXPECT_EQ(memoryMap(typeFamily(0), 2048, 1600, 16).pagesSent(5), 0);
 }
 
-// A row of pixels as a one-row canvas.
-QImage row(std::initializer_list<QRgb> pixels) {
-    QImage image(static_cast<int>(pixels.size()), 1, QImage::Format_RGB32);
-    int x = 0;
-    for (QRgb p : pixels) {
-        image.setPixel(x++, 0, p);
+// A row of pixels as a one-row canvas, a letter a pixel: red, green,
+// yellow, blacK, white, blue, and f a faint red (1, 0, 0).
+QImage row(const char* letters) {
+    const std::map<char, QRgb> colours = {{'r', qRgb(255, 0, 0)},   {'g', qRgb(0, 255, 0)},
+                                          {'y', qRgb(255, 255, 0)}, {'k', qRgb(0, 0, 0)},
+                                          {'b', qRgb(0, 0, 255)},   {'w', qRgb(255, 255, 255)},
+                                          {'f', qRgb(1, 0, 0)}};
+    QImage image(static_cast<int>(qstrlen(letters)), 1, QImage::Format_RGB32);
+    for (int x = 0; x < image.width(); ++x) {
+        image.setPixel(x, 0, colours.at(letters[x]));
     }
     return image;
 }
 
 TEST(Protocol, PackingGammaAndBcd) {
-    const QRgb r = qRgb(255, 0, 0), g = qRgb(0, 255, 0), y = qRgb(255, 255, 0), k = qRgb(0, 0, 0),
-               w = qRgb(255, 255, 255), b = qRgb(0, 0, 255), faint = qRgb(1, 0, 0);
-    const QImage rgyk = row({r, g, y, k, k, k, k, k});
-    const QImage mono = row({g, k, r, k, y, k, k, w});
-    const QImage dim = row({faint, k, k, k, k, k, k, k});
-    const QImage blues = row({b, b, b, b, b, b, b, b});
     struct Case {
-        const char* name;
-        QImage pixels;
+        const char* pixels;
         bool dual, rgSwap, colorSwap, adjust;
         const char* bytes;
     };
     const Case cases[] = {
-        {"dual r g y k", rgyk, true, false, false, false, "9C00"},
-        {"dual COLOR-SWAP", rgyk, true, false, true, false, "63FF"},
-        {"dual RG-SWAP", rgyk, true, true, false, false, "6C00"},
-        {"mono", mono, false, false, false, false, "89"},
-        {"mono RG-SWAP", mono, false, true, false, false, "29"},
-        {"faint red lights", dim, true, false, false, false, "8000"},
-        {"faint red with ADJUST", dim, true, false, false, true, "0000"},
-        {"blue never lights", blues, true, false, false, false, "0000"},
-        {"blue mono", blues, false, false, false, false, "00"},
-        {"blue COLOR-SWAP", blues, true, false, true, false, "FFFF"},
-        {"blue mono COLOR-SWAP", blues, false, false, true, false, "FF"},
+        {"rgykkkkk", true, false, false, false, "9C00"},
+        {"rgykkkkk", true, false, true, false, "63FF"},  // COLOR-SWAP
+        {"rgykkkkk", true, true, false, false, "6C00"},  // RG-SWAP
+        {"gkrkykkw", false, false, false, false, "89"},
+        {"gkrkykkw", false, true, false, false, "29"},
+        {"fkkkkkkk", true, false, false, false, "8000"},  // a faint red lights
+        {"fkkkkkkk", true, false, false, true, "0000"},   // but not with ADJUST
+        {"bbbbbbbb", true, false, false, false, "0000"},  // blue never lights
+        {"bbbbbbbb", false, false, false, false, "00"},
+        {"bbbbbbbb", true, false, true, false, "FFFF"},
+        {"bbbbbbbb", false, false, true, false, "FF"},
     };
     for (const Case& c : cases) {
-        QImage canvas = c.pixels;
+        QImage canvas = row(c.pixels);
         if (c.adjust) {
             AdjustGamma(canvas, canvas.width(), 1);
         }
         QByteArray out;
         packPage(canvas, c.dual ? Depth::DualColour : Depth::Monochrome, canvas.width(), 1,
                  {c.rgSwap, c.colorSwap}, out);
-        EXPECT_EQ(out.toHex(), hexBytes(c.bytes).toHex()) << c.name;
+        EXPECT_EQ(out.toHex(), hexBytes(c.bytes).toHex()) << c.pixels;
     }
     const std::pair<int, int> curve[] = {{255, 255}, {128, 32}, {41, 1}, {40, 0}, {200, 123}};
     for (const auto& [in, out] : curve) {
-        QImage canvas = row({qRgb(in, in, in)});
+        QImage canvas(1, 1, QImage::Format_RGB32);
+        canvas.fill(qRgb(in, in, in));
         AdjustGamma(canvas, 1, 1);
         EXPECT_EQ(canvas.pixel(0, 0), qRgb(out, out, out)) << in;
     }
@@ -171,26 +170,16 @@ TEST(Protocol, TransferPagesAndRefusals) {
         EXPECT_EQ(buildTransfer(settings, PageList{}, dir.path(), nullptr).bytes.mid(11, 256),
                   QByteArray(256, swap ? '\xFF' : '\0'));
     }
+    // Refused before anything is sent.
     Settings tooLarge;
     tooLarge.WIDTH = 2048;
     tooLarge.HEIGHT = 1600;
     Settings noSpeed;
     noSpeed.BPS = -1;
-    Settings notSent;
-    notSent.TYPE = 14;
-    PageList missing;
-    missing.addPage();
-    missing.setPagePicture("gone.jpg");
-    const std::tuple<Settings, PageList, const char*> refusals[] = {
-        {tooLarge, PageList{}, "too large for the controller memory"},
-        {noSpeed, PageList{}, "No link speed"},
-        {notSent, PageList{}, "cannot be sent"},
-        {Settings{}, missing, "page 2: cannot load gone.jpg"},
-    };
-    for (const auto& [s, pages, says] : refusals) {
-        const TransferBuild build = buildTransfer(s, pages, dir.path(), nullptr);
-        EXPECT_TRUE(build.error.contains(QString::fromLatin1(says))) << build.error.toStdString();
-    }
+    EXPECT_TRUE(buildTransfer(tooLarge, PageList{}, dir.path(), nullptr)
+                    .error.contains("too large for the controller memory"));
+    EXPECT_TRUE(
+        buildTransfer(noSpeed, PageList{}, dir.path(), nullptr).error.contains("No link speed"));
 }
 
 TEST(Protocol, ClockModeAndReadFrames) {
@@ -240,18 +229,13 @@ TEST(Protocol, ParameterBlockAndFrame) {
               (hexBytes("0055AA55AA00 00 0080 2400") + hexBytes(kDefaultBlock) + "para" +
                hexBytes("0055AA55AA04"))
                   .toHex());
-    // The wire keeps the low 8 bits of the scan frequency; light goes as 65535 - light.
-    const std::tuple<qint64 ControllerParameters::*, qint64, int, const char*> sent[] = {
-        {&ControllerParameters::scanFrequency, 300, 15, "2C"},
-        {&ControllerParameters::light, 0, 17, "FFFF"},
-        {&ControllerParameters::light, 65535, 17, "0000"},
-    };
-    for (const auto& [member, value, offset, bytes] : sent) {
-        ControllerParameters p;
-        p.*member = value;
-        EXPECT_EQ(encodeParameterBlock(p).mid(offset, qstrlen(bytes) / 2).toHex(),
-                  hexBytes(bytes).toHex());
-    }
+    // The low 8 bits of a scan frequency of 300 (swap8 between), light as 65535 - light.
+    ControllerParameters p;
+    p.scanFrequency = 300;
+    p.light = 0;
+    EXPECT_EQ(encodeParameterBlock(p).mid(15, 4).toHex(), "2c00ffff");
+    p.light = 65535;
+    EXPECT_EQ(encodeParameterBlock(p).mid(17, 2).toHex(), "0000");
     const std::array<int, 4> lights[] = {{18432000, 16, 100, 1390}, {7372800, 16, 100, 526},
                                          {18432000, 4, 100, 5710},  {18432000, 1, 100, 22990},
                                          {18432000, 0, 100, 0},     {18432000, 16, -5, 0}};
@@ -386,7 +370,6 @@ TEST(Protocol, ReadParaReplies) {
         {"light field FFFF", changed(17, "FFFF"), true, 1, 0, 64, 16, 0, 16, 0},
         {"defaults reply T14", defaultsFor(14), true, 1, 14, 64, 16, 0, 4, 5710},
         {"defaults reply T25", defaultsFor(25), true, 1, 25, 64, 16, 0, 1, 22990},
-        {"defaults reply T13", defaultsFor(13), true, 1, 13, 64, 16, 0, 16, 1390},
         {"defaults reply type 27", defaultsFor(27), false, 1, 0, 200, 16, 0, 16, 0},
         {"width out of range clamps", changed(3, "0010"), true, 1, 0, 2048, 16, 0, 16, 1390},
     };
@@ -410,7 +393,7 @@ TEST(Protocol, ReadParaReplies) {
     EXPECT_EQ(odd.dataCom, 1);
 }
 
-TEST(Protocol, SetupImageDownloadFrameAndDefaults) {
+TEST(Protocol, SetupImageDownloadFrameAndSavedSettings) {
     QTemporaryDir dir;
     ASSERT_TRUE(writeBytes(dir.filePath("setup3"), ""));
     ASSERT_TRUE(writeBytes(dir.filePath("setup4"), hexBytes("001122334455")));
@@ -429,25 +412,14 @@ TEST(Protocol, SetupImageDownloadFrameAndDefaults) {
     EXPECT_TRUE(loadSetupImage(dir.path(), 5).error.contains("half a byte pair"));
     EXPECT_TRUE(loadSetupImage(dir.path(), 6).error.contains("at most"));
 
-    const std::array<int, 3> defaults[] = {{13, 16, 1390}, {7, 4, 5710}, {19, 1, 22990}};
-    for (const auto& [type, scan, light] : defaults) {
-        EXPECT_EQ(defaultParameters(type).scanMode, scan) << type;
-        EXPECT_EQ(defaultParameters(type).light, light) << type;
-    }
+    // The window takes what was saved, brought into its ranges; TYPE stays.
     Settings current;
     current.TYPE = 5;
     P saved;
-    saved.num = 9;
-    saved.width = 96;
-    saved.height = 2;  // below the main window's range: clamped
-    saved.scanMode = 8;
-    saved.dataCom = 0;
+    saved.height = 2;
     saved.bps = 57600;
     const Settings after = settingsAfterSave(current, saved);
-    EXPECT_EQ(
-        (std::vector<int>{after.NUM, after.WIDTH, after.HEIGHT, after.SCAN, after.BPS, after.TYPE}),
-        (std::vector<int>{9, 96, 8, 8, 3, 5}));
-    EXPECT_FALSE(after.COLOR_SWAP);
+    EXPECT_EQ((std::vector<int>{after.HEIGHT, after.BPS, after.TYPE}), (std::vector<int>{8, 3, 5}));
 }
 
 TEST(Protocol, GlyphTable) {
