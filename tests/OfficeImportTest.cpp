@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QPainter>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -44,24 +45,13 @@ QString converted(const char* name, const char* format) {
 }
 
 // An environment variable set for the life of the object.
-class Environment {
-  public:
-    Environment(const char* name, const QByteArray& value)
-        : m_name(name), m_had(qEnvironmentVariableIsSet(name)), m_old(qgetenv(name)) {
+struct Environment {
+    Environment(const char* name, const QByteArray& value) : name(name), old(qgetenv(name)) {
         qputenv(name, value);
     }
-    ~Environment() {
-        if (m_had) {
-            qputenv(m_name, m_old);
-        } else {
-            qunsetenv(m_name);
-        }
-    }
-
-  private:
-    const char* m_name;
-    bool m_had;
-    QByteArray m_old;
+    ~Environment() { old.isNull() ? qunsetenv(name) : qputenv(name, old); }
+    const char* name;
+    const QByteArray old;
 };
 
 struct RecordingSurface : OperatorSurface {
@@ -89,28 +79,9 @@ QImage bitmap(const QString& path) {
     return QImage(path).convertToFormat(QImage::Format_RGB32);
 }
 
-int countNear(const QImage& image, QRgb wanted) {
-    int count = 0;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            const QRgb p = image.pixel(x, y);
-            count += std::abs(qRed(p) - qRed(wanted)) < 32 &&
-                     std::abs(qGreen(p) - qGreen(wanted)) < 32 &&
-                     std::abs(qBlue(p) - qBlue(wanted)) < 32;
-        }
-    }
-    return count;
-}
-
-using Pixels = std::vector<std::pair<QPoint, QRgb>>;
-void expectPixels(const QImage& image, const Pixels& pixels) {
-    for (const auto& [point, colour] : pixels) {
-        EXPECT_EQ(image.pixel(point), colour) << point.x() << "," << point.y();
-    }
-}
-
 constexpr QRgb kRed = 0xffff0000, kGreen = 0xff00ff00, kBlue = 0xff0000ff, kBlack = 0xff000000,
                kWhite = 0xffffffff;
+using Colours = std::set<QRgb>;
 
 Settings screenOf(int width, int height) {
     Settings settings;
@@ -127,48 +98,24 @@ QImage filled(QSize size, QRgb colour) {
 
 TEST(OfficeImport, ScreensFromPicturesAndTheContentBox) {
     // A picture whose outermost row and column are blue, inside green.
-    QImage framed = filled(QSize(4, 3), kGreen);
-    for (int i = 0; i < 4; ++i) {
-        framed.setPixel(i, 0, kBlue);
-        framed.setPixel(0, std::min(i, 2), kBlue);
-    }
-    struct Case {
-        const char* name;
-        bool spreadsheet;
-        QImage picture;
-        QSize screen;
-        Pixels pixels;
-    };
-    const Case cases[] = {
-        {"document: small picture at (0, 0), black beyond",
-         false,
-         filled(QSize(3, 2), kRed),
-         QSize(5, 4),
-         {{{0, 0}, kRed}, {{2, 1}, kRed}, {{3, 0}, kBlack}, {{0, 2}, kBlack}}},
-        {"document: large picture cut, not scaled",
-         false,
-         framed,
-         QSize(2, 2),
-         {{{0, 0}, kBlue}, {{1, 0}, kBlue}, {{0, 1}, kBlue}, {{1, 1}, kGreen}}},
-        {"document: no picture is black", false, QImage(), QSize(3, 3), {{{1, 1}, kBlack}}},
-        {"spreadsheet: outer row and column cut, white beyond",
-         true,
-         framed,
-         QSize(6, 5),
-         {{{0, 0}, kGreen},
-          {{2, 1}, kGreen},
-          {{3, 0}, kWhite},
-          {{0, 2}, kWhite},
-          {{5, 4}, kWhite}}},
-        {"spreadsheet: no picture is white", true, QImage(), QSize(3, 3), {{{2, 2}, kWhite}}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        const QImage screen = c.spreadsheet ? spreadsheetScreen(c.picture, c.screen)
-                                            : documentScreen(c.picture, c.screen);
-        EXPECT_EQ(screen.size(), c.screen);
-        expectPixels(screen, c.pixels);
-    }
+    QImage framed = filled(QSize(4, 3), kBlue);
+    QPainter(&framed).fillRect(1, 1, 3, 2, QColor(kGreen));
+    // A document's page goes at (0, 0), cut, not scaled, black beyond; a
+    // spreadsheet's loses its outer row and column and has white beyond.
+    const QImage small = documentScreen(filled(QSize(3, 2), kRed), QSize(5, 4));
+    EXPECT_EQ(coloursIn(small, QRect(0, 0, 3, 2)), Colours{kRed});
+    EXPECT_EQ(coloursIn(small, QRect(3, 0, 2, 4)), Colours{kBlack});
+    EXPECT_EQ(coloursIn(small, QRect(0, 2, 5, 2)), Colours{kBlack});
+    const QImage cut = documentScreen(framed, QSize(2, 2));
+    EXPECT_EQ(cut.size(), QSize(2, 2));
+    EXPECT_EQ(cut.pixel(1, 1), kGreen);
+    EXPECT_EQ(coloursIn(cut), (Colours{kBlue, kGreen}));
+    const QImage sheet = spreadsheetScreen(framed, QSize(6, 5));
+    EXPECT_EQ(coloursIn(sheet, QRect(0, 0, 3, 2)), Colours{kGreen});
+    EXPECT_EQ(coloursIn(sheet, QRect(3, 0, 3, 5)), Colours{kWhite});
+    EXPECT_EQ(coloursIn(sheet, QRect(0, 2, 6, 3)), Colours{kWhite});
+    EXPECT_EQ(coloursIn(documentScreen(QImage(), QSize(3, 3))), Colours{kBlack});
+    EXPECT_EQ(coloursIn(spreadsheetScreen(QImage(), QSize(3, 3))), Colours{kWhite});
 
     QImage page = filled(QSize(20, 30), kWhite);
     page.setPixel(5, 7, kBlack);
@@ -214,17 +161,13 @@ TEST(DocumentImport, ThreePagesIntoTwoPageList) {
     // and starting at the content, not at the paper's margin.
     const QImage first = bitmap(folder.filePath("LC1.bmp"));
     ASSERT_EQ(first.size(), QSize(128, 64));
-    expectPixels(first, {{{0, 0}, kRed},
-                         {{94, 0}, kRed},
-                         {{0, 63}, kRed},
-                         {{94, 63}, kRed},
-                         {{98, 0}, kGreen},
-                         {{127, 0}, kGreen},
-                         {{127, 63}, kGreen}});
+    EXPECT_EQ(coloursIn(first, QRect(0, 0, 95, 64)), Colours{kRed});
+    EXPECT_EQ(coloursIn(first, QRect(97, 0, 31, 64)), Colours{kGreen});
     // Page 2's square is narrower than the screen: black beyond it.
-    expectPixels(bitmap(folder.filePath("LC2.bmp")),
-                 {{{0, 0}, kGreen}, {{94, 63}, kGreen}, {{127, 0}, kBlack}});
-    EXPECT_EQ(bitmap(folder.filePath("LC3.bmp")).pixel(0, 0), kBlue);
+    const QImage second = bitmap(folder.filePath("LC2.bmp"));
+    EXPECT_EQ(coloursIn(second, QRect(0, 0, 95, 64)), Colours{kGreen});
+    EXPECT_EQ(coloursIn(second, QRect(98, 0, 30, 64)), Colours{kBlack});
+    EXPECT_EQ(coloursIn(bitmap(folder.filePath("LC3.bmp")), QRect(0, 0, 95, 64)), Colours{kBlue});
     EXPECT_EQ(program.window.previewShown().pixel(2, 2), kBlue);  // page 4 is shown
 
     // Again, from the command line into a saved two-page list, on a smaller
@@ -243,7 +186,7 @@ TEST(DocumentImport, ThreePagesIntoTwoPageList) {
     EXPECT_EQ(saved.pages[3].FileName, "LC3.bmp");
     const QImage again = bitmap(folder.filePath("LC1.bmp"));
     EXPECT_EQ(again.size(), QSize(32, 16));
-    EXPECT_EQ(countNear(again, kRed), 32 * 16);
+    EXPECT_EQ(coloursIn(again), Colours{kRed});
     EXPECT_EQ(workingFolders(temp.path()), QStringList());
 }
 
@@ -271,7 +214,7 @@ TEST(DocumentImport, PageThatCannotBeTakenIsWrittenBlack) {
                                          "written black.")
                               .arg(document)});
     EXPECT_EQ(pages.item(1).FileName, "LC1.bmp");
-    EXPECT_EQ(countNear(bitmap(folder.filePath("LC1.bmp")), kBlack), 64 * 16);
+    EXPECT_EQ(coloursIn(bitmap(folder.filePath("LC1.bmp"))), Colours{kBlack});
     EXPECT_FALSE(surface.steps.isEmpty());
 }
 
@@ -301,20 +244,16 @@ TEST(SpreadsheetImport, RangeIntoLastPage) {
     EXPECT_EQ(entries(folder.path()), QStringList{"LCXLS1.bmp"});
     EXPECT_EQ(workingFolders(temp.path()), QStringList());
 
-    // About 960 x 480 pixels of green from the top-left corner, blue T20 at
+    // About 940 x 460 pixels of green from the top-left corner, blue T20 at
     // its lower right, white to the right and below; column U and row 21
     // never appear.
     const QImage page = bitmap(folder.filePath("LCXLS1.bmp"));
     ASSERT_EQ(page.size(), QSize(1200, 600));
-    expectPixels(page, {{{0, 0}, kGreen},
-                        {{400, 200}, kGreen},
-                        {{1000, 10}, kWhite},
-                        {{1199, 300}, kWhite},
-                        {{10, 520}, kWhite},
-                        {{500, 599}, kWhite},
-                        {{1199, 599}, kWhite}});
-    EXPECT_GT(countNear(page, kBlue), 40 * 20);
-    EXPECT_EQ(countNear(page, kRed), 0);
+    EXPECT_EQ(coloursIn(page), (Colours{kGreen, kBlue, kWhite}));
+    EXPECT_EQ(coloursIn(page, QRect(0, 0, 800, 400)), Colours{kGreen});
+    EXPECT_EQ(coloursIn(page, QRect(900, 440, 30, 15)), Colours{kBlue});
+    EXPECT_EQ(coloursIn(page, QRect(1000, 0, 200, 600)), Colours{kWhite});
+    EXPECT_EQ(coloursIn(page, QRect(0, 520, 1200, 80)), Colours{kWhite});
 
     // Again from the command line into a saved three-page list, on another
     // screen: the same file is overwritten, the list keeps its three pages.
@@ -332,7 +271,7 @@ TEST(SpreadsheetImport, RangeIntoLastPage) {
     EXPECT_EQ(saved.pages[0].FileName, QString());
     const QImage again = bitmap(folder.filePath("LCXLS1.bmp"));
     EXPECT_EQ(again.size(), QSize(64, 32));
-    EXPECT_EQ(countNear(again, kGreen), 64 * 32);
+    EXPECT_EQ(coloursIn(again), Colours{kGreen});
 }
 
 bool processGone(qint64 pid) {
@@ -345,62 +284,46 @@ TEST(OfficeImport, FailuresWriteNothingAndKeepTheList) {
     QTemporaryDir work;
     const QDir dir(work.path());
     // A folder without LibreOffice, and folders where "soffice" hangs or fails.
-    const QByteArray noOffice = QFile::encodeName(dir.filePath("no-office"));
-    const QByteArray hangs = QFile::encodeName(dir.filePath("hangs"));
-    const QByteArray fails = QFile::encodeName(dir.filePath("fails"));
     const QString sleeperPid = dir.filePath("sleeper.pid");
-    const std::pair<QByteArray, QByteArray> scripts[] = {
-        {noOffice, ""},
-        {hangs, "/bin/sleep 60 &\necho $! > '" + QFile::encodeName(sleeperPid) + "'\nwait\n"},
-        {fails, "exit 1\n"}};
+    const std::pair<const char*, QByteArray> scripts[] = {
+        {"no-office", ""},
+        {"hangs", "/bin/sleep 60 &\necho $! > '" + QFile::encodeName(sleeperPid) + "'\nwait\n"},
+        {"fails", "exit 1\n"}};
     for (const auto& [folder, text] : scripts) {
-        ASSERT_TRUE(QDir().mkpath(QFile::decodeName(folder)));
+        ASSERT_TRUE(dir.mkpath(folder));
+        const QString soffice = dir.filePath(folder) + "/soffice";
         if (!text.isEmpty()) {
-            const QString soffice = QFile::decodeName(folder + "/soffice");
             ASSERT_TRUE(writeBytes(soffice, "#!/bin/sh\n" + text));
             QFile::setPermissions(soffice, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
         }
     }
     // A ".doc" that LibreOffice cannot load, and a ".xls" it reads only as text.
-    const QString badDocument = dir.filePath("bad.doc");
-    ASSERT_TRUE(writeBytes(badDocument, hexBytes("d0cf11e0a1b11ae1") + QByteArray(2000, '\0')));
-    const QString badWorkbook = dir.filePath("bad.xls");
-    ASSERT_TRUE(writeBytes(badWorkbook, "this is not a workbook\n"));
-    const QString missingWorkbook = dir.filePath("missing.xls");
-    const QString missingDocument = dir.filePath("missing.doc");
-    const QByteArray path = qgetenv("PATH");
-    const QString creat = "error creat";
-
-    const struct {
-        const char* name;
+    ASSERT_TRUE(
+        writeBytes(dir.filePath("bad.doc"), hexBytes("d0cf11e0a1b11ae1") + QByteArray(2000, 0)));
+    ASSERT_TRUE(writeBytes(dir.filePath("bad.xls"), "this is not a workbook\n"));
+    using F = OfficeFailure;
+    const QString noOffice = officeMissingMessage();
+    struct Case {
         bool spreadsheet;
-        QString file;
-        QByteArray pathVariable;
-        QString message;
-        OfficeFailure failure;
-    } cases[] = {
-        {"document, no office", false, badDocument, noOffice, officeMissingMessage(),
-         OfficeFailure::NotStartable},
-        {"spreadsheet, no office", true, badWorkbook, noOffice, creat, OfficeFailure::NotStartable},
-        {"document, office hangs", false, badDocument, hangs, officeMissingMessage(),
-         OfficeFailure::NotStartable},
-        {"spreadsheet, office hangs", true, badWorkbook, hangs, creat, OfficeFailure::NotStartable},
-        {"document, office fails", false, badDocument, fails, officeMissingMessage(),
-         OfficeFailure::NotStartable},
-        {"document cannot be opened", false, badDocument, path,
-         QStringLiteral("The document %1 cannot be opened.").arg(badDocument),
-         OfficeFailure::CannotOpen},
-        {"spreadsheet cannot be opened", true, badWorkbook, path, "error open",
-         OfficeFailure::CannotOpen},
-        {"document missing", false, missingDocument, path,
-         QStringLiteral("The document %1 cannot be read: it does not exist").arg(missingDocument),
-         OfficeFailure::None},
-        {"spreadsheet missing", true, missingWorkbook, path,
-         QStringLiteral("The spreadsheet %1 does not exist.").arg(missingWorkbook),
-         OfficeFailure::None},
+        const char* file;
+        const char* office;  // the folder PATH names; empty: the real PATH
+        QString message;     // %1: the file
+        F failure;
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+    const Case cases[] = {
+        {false, "bad.doc", "no-office", noOffice, F::NotStartable},
+        {true, "bad.xls", "no-office", "error creat", F::NotStartable},
+        {false, "bad.doc", "hangs", noOffice, F::NotStartable},
+        {true, "bad.xls", "hangs", "error creat", F::NotStartable},
+        {false, "bad.doc", "fails", noOffice, F::NotStartable},
+        {false, "bad.doc", "", "The document %1 cannot be opened.", F::CannotOpen},
+        {true, "bad.xls", "", "error open", F::CannotOpen},
+        {false, "missing.doc", "", "The document %1 cannot be read: it does not exist", F::None},
+        {true, "missing.xls", "", "The spreadsheet %1 does not exist.", F::None},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.file << " " << c.office);
+        const QString file = dir.filePath(c.file);
         QTemporaryDir folder;
         QTemporaryDir temp;
         PageList pages;
@@ -409,35 +332,33 @@ TEST(OfficeImport, FailuresWriteNothingAndKeepTheList) {
         const PageList before = pages;
         RecordingSurface surface;
         ImportSetup setup = setupIn(folder.path(), temp.path(), "OUT");
-        if (c.pathVariable != path) {
+        if (*c.office) {
             setup.office.timeoutMs = 1500;  // the stand-ins hang or fail at once
         }
         QFile::remove(sleeperPid);
-        QElapsedTimer timer;
-        timer.start();
-        OfficeFailure failure;
         bool done;
+        F failure;
         {
-            const Environment env("PATH", c.pathVariable);
+            const Environment env(
+                "PATH", *c.office ? QFile::encodeName(dir.filePath(c.office)) : qgetenv("PATH"));
             if (c.spreadsheet) {
                 const SpreadsheetImportResult result =
-                    importSpreadsheet(c.file, setup, &pages, surface);
+                    importSpreadsheet(file, setup, &pages, surface);
                 std::tie(failure, done) = std::make_pair(result.failure, result.done);
             } else {
-                const DocumentImportResult result = importDocument(c.file, setup, &pages, surface);
+                const DocumentImportResult result = importDocument(file, setup, &pages, surface);
                 std::tie(failure, done) = std::make_pair(result.failure, result.done);
             }
         }
         EXPECT_FALSE(done);
         EXPECT_EQ(failure, c.failure);
-        EXPECT_EQ(surface.messages, QStringList{c.message});
+        EXPECT_EQ(surface.messages,
+                  QStringList{c.message.contains("%1") ? c.message.arg(file) : c.message});
         EXPECT_EQ(entries(folder.path()), QStringList());
         EXPECT_EQ(workingFolders(temp.path()), QStringList());
         EXPECT_EQ(pages.items(), before.items());
-        EXPECT_EQ(pages.PageCount(), before.PageCount());
         EXPECT_EQ(pages.tabCaptions(), before.tabCaptions());
         EXPECT_EQ(pages.currentTab(), before.currentTab());
-        EXPECT_LT(timer.elapsed(), 30000);
         // A hung office is ended with everything it started.
         if (QFileInfo::exists(sleeperPid)) {
             const qint64 pid = readBytes(sleeperPid).trimmed().toLongLong();

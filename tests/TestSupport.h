@@ -10,6 +10,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <set>
+
 #include <gtest/gtest.h>
 
 // Texts in failure messages as text.
@@ -68,6 +70,19 @@ inline void expectMatchesGolden(const QImage& picture, const char* name) {
         ADD_FAILURE() << name << " differs from its golden picture; wrote "
                       << QFileInfo(dump).absoluteFilePath().toStdString();
     }
+}
+
+// The colours of the pixels of a picture in area (all of it by default).
+inline std::set<QRgb> coloursIn(const QImage& image, QRect area = {}) {
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
+    area = area.isNull() ? rgb.rect() : area & rgb.rect();
+    std::set<QRgb> colours;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            colours.insert(rgb.pixel(x, y));
+        }
+    }
+    return colours;
 }
 
 // One run of the real marquee-cli.

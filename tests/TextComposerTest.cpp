@@ -60,19 +60,6 @@ QImage drawn(QSize size, const TextStyle& style, const std::vector<Line>& lines)
     return image;
 }
 
-// The colours of the pixels in area (the whole picture by default).
-std::set<QRgb> coloursOf(const QImage& image, QRect area = {}) {
-    const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
-    area = area.isNull() ? rgb.rect() : area & rgb.rect();
-    std::set<QRgb> colours;
-    for (int y = area.top(); y <= area.bottom(); ++y) {
-        for (int x = area.left(); x <= area.right(); ++x) {
-            colours.insert(rgb.pixel(x, y));
-        }
-    }
-    return colours;
-}
-
 QString writeText(const QTemporaryDir& dir, const char* name, const QByteArray& bytes) {
     EXPECT_TRUE(writeBytes(dir.filePath(name), bytes));
     return dir.filePath(name);
@@ -115,7 +102,7 @@ TEST(TextComposer, ContinuousTextIsOneStripCutIntoScreens) {
         // Past the text and its one-pixel shadow there is only background:
         // the 150-pixel strip's page 3 shows columns 128 to 149, then that.
         if (row.stripWidth + 1 < strip.width()) {
-            EXPECT_EQ(coloursOf(strip, QRect(row.stripWidth + 1, 0, strip.width(), 16)),
+            EXPECT_EQ(coloursIn(strip, QRect(row.stripWidth + 1, 0, strip.width(), 16)),
                       std::set<QRgb>{kBlue.rgb()});
         }
     }
@@ -180,7 +167,7 @@ TEST(TextComposer, MemoLinesOnPagesAndInSlots) {
     // Below line 5 on page 3 there is only background.
     const TextComposition lastAlone("L1\nL2\nL3\nL4\nL5", {64, 16},
                                     optionsWith(defaultTextFont(), L::ManyLine, 2));
-    EXPECT_EQ(coloursOf(lastAlone.page(3), QRect(0, 12, 64, 4)), std::set<QRgb>{kBlue.rgb()});
+    EXPECT_EQ(coloursIn(lastAlone.page(3), QRect(0, 12, 64, 4)), std::set<QRgb>{kBlue.rgb()});
 }
 
 TEST(TextComposer, ColoursAndDefaults) {
@@ -193,7 +180,7 @@ TEST(TextComposer, ColoursAndDefaults) {
     const ComposeOptions defaults;
     EXPECT_EQ(defaults.base, "LCTXT");
     EXPECT_EQ(defaults.style.font.pixelSize(), 16);
-    EXPECT_EQ(coloursOf(TextComposition("Hi 你好", {64, 16}, defaults).page(1)),
+    EXPECT_EQ(coloursIn(TextComposition("Hi 你好", {64, 16}, defaults).page(1)),
               (std::set<QRgb>{qRgb(0, 0, 0), qRgb(255, 255, 0)}));
 }
 
@@ -216,7 +203,7 @@ TEST(TextComposer, GoldenPagesAndPackedBytes) {
         const TextComposition composition(text, screen, options);
         ASSERT_EQ(composition.pageCount(), 1);
         expectMatchesGolden(composition.page(1), golden);
-        EXPECT_EQ(coloursOf(composition.page(1)),
+        EXPECT_EQ(coloursIn(composition.page(1)),
                   (std::set<QRgb>{qRgb(0, 0, 0), kYellow.rgb(), kRed.rgb()}));
         if (screen.width() == 64 && text.startsWith("Sale")) {
             // Yellow lights red and green, the red shadow red alone, black
