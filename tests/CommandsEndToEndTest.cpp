@@ -33,78 +33,56 @@ void prepare(const EmulatedSign& sign, int comm = 1, int type = 0) {
     writeBytes(sign.path("setup13"), hexBytes("001122334455"));
 }
 
-const QStringList kSent = {"SENDING......", "SEND OVER"};
-const QStringList kMaxSent = QStringList{"MAX 1757 PAGES"} + kSent;
+// Standard output of a command, | between the lines.
+QString out(const CliRun& run) {
+    return run.outLines().join('|');
+}
+const QString S = "SENDING......|SEND OVER|", M = "MAX 1757 PAGES|";
 const QString kDefaultsT25 =
-    "num=1 type=25 width=64 high=16 clock=18432000 bps=9600 scan=1 freq=100 light=22990 swap8=0 "
+    "read para success!|num=1 type=25 width=64 high=16 clock=18432000 bps=9600 scan=1 freq=100 "
+    "light=22990 swap8=0 "
     "datacom=1 oecom=1 autoswitch=0 translate=0 satoff=0 sunoff=0 on=8:00:00 off=18:00:00 "
     "english=0";
 
 TEST(CommandsEndToEnd, OutcomesOfTheCommandLine) {
     struct Case {
-        const char* name;
         QStringList emulator;
         QStringList command;
         int exitCode;
-        QStringList out;
+        QString out;  // the lines of standard output, | between
         const char* err = "";
         int comm = 1;  // 250 is /dev/ttyS249: no port, and no emulator
         int type = 0;
         qint64 minMs = 0, maxMs = 10000;
     };
-    const QStringList send = {"send", "show.lis"};
-    const QStringList mode = {"mode", "show.lis"};
-    const QStringList rec = kMaxSent + QStringList{"rec success!"};
-    const QStringList recError = kMaxSent + QStringList{"error rec or can not sendback!"};
+    const QString rec = M + S + "rec success!", recError = M + S + "error rec or can not sendback!";
+    const QStringList send = {"send", "show.lis"}, mode = {"mode", "show.lis"};
+    const QStringList wrong = {"--wrong-reply"};
     const Case cases[] = {
-        {"send, extra bytes after the acknowledgement", {"--extra", "3"}, send, 0, rec},
-        {"send, wrong byte", {"--wrong-reply"}, send, 1, recError},
-        {"send, late but in time", {"--delay", "1800"}, send, 0, rec, "", 1, 0, 1750, 3000},
-        {"send, too late", {"--delay", "2300"}, send, 1, recError, "", 1, 0, 1950, 3500},
-        {"send, no port", {}, send, 3, {}, "comm error \n", 250},
-        {"send, a type that is not sent", {}, send, 2, {}, "cannot be sent", 1, 14},
-        {"send, a picture missing",
-         {},
-         {"send", "gone.lis"},
-         2,
-         {"MAX 1757 PAGES"},
-         "page 1: cannot load gone.jpg"},
-        {"time, wrong byte",
-         {"--wrong-reply"},
-         {"time"},
-         1,
-         kSent + QStringList{"set time error or can not sendback!"}},
-        {"time, no port", {}, {"time"}, 3, {}, "comm error!\n", 250},
-        {"mode, wrong byte",
-         {"--wrong-reply"},
-         mode,
-         1,
-         kMaxSent + QStringList{"error mode or can not sendback!"}},
-        {"mode, no port", {}, mode, 3, {}, "comm error\n", 250},
-        {"read, a wrong reply changes nothing",
-         {"--wrong-reply", "--width", "200"},
-         {"read-para"},
-         1,
-         kSent},
-        {"read, the defaults reply",
-         {"--type", "25", "--report-defaults"},
-         {"read-para"},
-         0,
-         kSent + QStringList{"read para success!", kDefaultsT25}},
-        {"save, no port", {}, {"save-para", "width=96"}, 3, {}, "comm error\n", 250},
-        {"save, bad value", {}, {"save-para", "freq=20"}, 2, {}, "freq must be a number"},
-        {"save, unknown name", {}, {"save-para", "colour=1"}, 2, {}, "unknown parameter"},
-        {"download, no setup file", {}, {"download", "5"}, 2, {}, "can not find this type!"},
-        {"download, no port", {}, {"download", "13"}, 3, {}, "串行口设置失败!", 250},
-        {"download, wrong reply",
-         {"--wrong-reply"},
-         {"download", "13"},
-         1,
-         kSent + QStringList{"download......"}},
-        {"download, type out of range", {}, {"download", "27"}, 2, {}, "TYPE must be"},
+        {{"--extra", "3"}, send, 0, rec},  // extra bytes after the acknowledgement
+        {wrong, send, 1, recError},
+        {{"--delay", "1800"}, send, 0, rec, "", 1, 0, 1750, 3000},  // late but in time
+        {{"--delay", "2300"}, send, 1, recError, "", 1, 0, 1950, 3500},
+        {{}, send, 3, "", "comm error \n", 250},
+        {{}, send, 2, "", "cannot be sent", 1, 14},
+        {{}, {"send", "gone.lis"}, 2, "MAX 1757 PAGES", "page 1: cannot load gone.jpg"},
+        {wrong, {"time"}, 1, S + "set time error or can not sendback!"},
+        {{}, {"time"}, 3, "", "comm error!\n", 250},
+        {wrong, mode, 1, M + S + "error mode or can not sendback!"},
+        {{}, mode, 3, "", "comm error\n", 250},
+        {{"--wrong-reply", "--width", "200"}, {"read-para"}, 1, S.chopped(1)},
+        {{"--type", "25", "--report-defaults"}, {"read-para"}, 0, S + kDefaultsT25},
+        {{}, {"save-para", "width=96"}, 3, "", "comm error\n", 250},
+        {{}, {"save-para", "freq=20"}, 2, "", "freq must be a number"},
+        {{}, {"save-para", "colour=1"}, 2, "", "unknown parameter"},
+        {{}, {"download", "5"}, 2, "", "can not find this type!"},
+        {{}, {"download", "13"}, 3, "", "串行口设置失败!", 250},
+        {wrong, {"download", "13"}, 1, S + "download......"},
+        {{}, {"download", "27"}, 2, "", "TYPE must be"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(QStringList(c.command + c.emulator).join(' ').toStdString() + " COMM " +
+                     std::to_string(c.comm) + " T" + std::to_string(c.type));
         EmulatedSign sign;
         prepare(sign, c.comm, c.type);
         if (c.comm == 1) {
@@ -113,7 +91,7 @@ TEST(CommandsEndToEnd, OutcomesOfTheCommandLine) {
         const QByteArray before = readBytes(sign.path("ck.ini"));
         const CliRun run = sign.run(c.command);
         EXPECT_EQ(run.exitCode, c.exitCode) << run.err.toStdString();
-        EXPECT_EQ(run.outLines(), c.out);
+        EXPECT_EQ(out(run), c.out);
         EXPECT_TRUE(run.err.contains(QString::fromUtf8(c.err))) << run.err.toStdString();
         EXPECT_GE(run.ms, c.minMs);
         EXPECT_LE(run.ms, c.maxMs);
@@ -133,7 +111,7 @@ TEST(CommandsEndToEnd, WhatArrivesIsWhatWasSent) {
     prepare(sign);
     ASSERT_TRUE(sign.start());
     const CliRun send = sign.run({"send", "show.lis"});
-    EXPECT_EQ(send.outLines(), kMaxSent + QStringList{"rec success!"}) << send.err.toStdString();
+    EXPECT_EQ(out(send), M + S + "rec success!") << send.err.toStdString();
     // What the sign shows: page 1 has its red line, page 2 is dark.
     const QImage page1(sign.path("page1.png"));
     ASSERT_EQ(page1.size(), QSize(64, 16));
@@ -144,11 +122,11 @@ TEST(CommandsEndToEnd, WhatArrivesIsWhatWasSent) {
     EXPECT_EQ(readBytes(sign.path("playlist.txt")), table);
 
     QFile::remove(sign.path("playlist.txt"));
-    EXPECT_EQ(sign.run({"mode", "show.lis"}).outLines(), kMaxSent + QStringList{"mode success!"});
+    EXPECT_EQ(out(sign.run({"mode", "show.lis"})), M + S + "mode success!");
     EXPECT_EQ(readBytes(sign.path("playlist.txt")), table);
 
     sign.log();
-    EXPECT_EQ(sign.run({"time"}).outLines(), kSent + QStringList{"time success!"});
+    EXPECT_EQ(out(sign.run({"time"})), S + "time success!");
     const QDateTime now = QDateTime::currentDateTime();
     const QString log = sign.log();
     EXPECT_TRUE(log.contains(now.toString("'set clock: 'yy-MM-dd"))) << log.toStdString();
@@ -158,7 +136,7 @@ TEST(CommandsEndToEnd, WhatArrivesIsWhatWasSent) {
     // that has forgotten it, leaving COMM and COLOR-SWAP alone.
     const CliRun save = sign.run({"save-para", "num=9", "width=96", "high=32", "scan=4",
                                   "datacom=0", "bps=57600", "off=22:30:00"});
-    EXPECT_EQ(save.outLines(), kSent + QStringList{"save para success!"}) << save.err.toStdString();
+    EXPECT_EQ(out(save), S + "save para success!") << save.err.toStdString();
     const auto expectSaved = [&](bool colourSwap) {
         const Settings s = sign.settings();
         EXPECT_EQ(s.NUM, 9);
@@ -182,7 +160,7 @@ TEST(CommandsEndToEnd, WhatArrivesIsWhatWasSent) {
 
     sign.log();
     const CliRun download = sign.run({"download", "13"});
-    EXPECT_EQ(download.outLines(), kSent + QStringList({"download......", "download success!"}));
+    EXPECT_EQ(out(download), S + "download......|download success!");
     EXPECT_TRUE(sign.log().contains("setup download: 16384 bytes, check byte good"));
     const Settings s = sign.settings();
     EXPECT_EQ(s.TYPE, 13);

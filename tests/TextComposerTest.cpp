@@ -109,64 +109,52 @@ TEST(TextComposer, ContinuousTextIsOneStripCutIntoScreens) {
 }
 
 TEST(TextComposer, MemoLinesOnPagesAndInSlots) {
-    using L = TextLayout;
     ComposeOptions perLine = optionsWith(monoFont());
     perLine.continuous = false;
-    ComposeOptions centred = optionsWith(monoFont(), L::ManyLine);
+    const ComposeOptions two = optionsWith(defaultTextFont(), TextLayout::ManyLine, 2);
+    const ComposeOptions monoTwo = optionsWith(monoFont(), TextLayout::ManyLine, 2);
+    const ComposeOptions three = optionsWith(defaultTextFont(), TextLayout::ManyLine, 3);
+    ComposeOptions centred = optionsWith(monoFont(), TextLayout::ManyLine);
     centred.center = true;
     centred.wordWrap = false;
     struct Row {
-        const char* name;
         QString text;
-        QSize screen;
+        const char* lines;  // the memo's lines, | between; empty: those of the text
+        int height;
         ComposeOptions options;
-        std::vector<std::vector<Line>> pages;
+        int pages;
+        std::vector<int> y;       // of the line in each slot of a page
+        std::vector<int> x = {};  // of each line; empty: 0
     };
-    // Offsets are halves rounded toward zero: (16 - 19) / 2 is -1, (8 - 19) / 2 is -5.
+    // Halves round toward zero: (16 - 19) / 2 is -1, (8 - 19) / 2 is -5.
     const Row rows[] = {
-        {"a line a page; \"a bc def\" wraps at 64 pixels",
-         "a bc def\n\nEND\n",
-         {64, 16},
-         perLine,
-         {{{"a bc", 0, -1}}, {{"def", 0, -1}}, {}, {{"END", 0, -1}}}},
-        {"two a page: line 5 alone on page 3",
-         "L1\nL2\nL3\nL4\nL5",
-         {64, 16},
-         optionsWith(defaultTextFont(), L::ManyLine, 2),
-         {{{"L1", 0, -4}, {"L2", 0, 4}}, {{"L3", 0, -4}, {"L4", 0, 4}}, {{"L5", 0, -4}}}},
-        {"a 19-pixel line in an 8-pixel slot",
-         "L1\nL2\nL3",
-         {64, 16},
-         optionsWith(monoFont(), L::ManyLine, 2),
-         {{{"L1", 0, -5}, {"L2", 0, 3}}, {{"L3", 0, -5}}}},
-        {"three a page on 48 pixels",
-         "L1\nL2\nL3\nL4",
-         {64, 48},
-         optionsWith(defaultTextFont(), L::ManyLine, 3),
-         {{{"L1", 0, 0}, {"L2", 0, 16}, {"L3", 0, 32}}, {{"L4", 0, 0}}}},
-        {"100 a page: slots of no height",
-         "L1\nL2",
-         {64, 16},
-         optionsWith(defaultTextFont(), L::ManyLine, 100),
-         {{{"L1", 0, -8}, {"L2", 0, -8}}}},
-        {"centred, and cut on both sides when wider",
-         "AB\nABC\nABCDEFGHIJKLMNO",
-         {64, 16},
-         centred,
-         {{{"AB", 22, -1}}, {{"ABC", 17, -1}}, {{"ABCDEFGHIJKLMNO", -43, -1}}}},
+        {"a bc def\n\nEND\n", "a bc|def||END", 16, perLine, 4, {-1}},  // wrapped at 64
+        {"L1\nL2\nL3\nL4\nL5", "", 16, two, 3, {-4, 4}},               // line 5 alone on page 3
+        {"L1\nL2\nL3", "", 16, monoTwo, 2, {-5, 3}},  // 19-pixel lines, 8-pixel slots
+        {"L1\nL2\nL3\nL4", "", 48, three, 2, {0, 16, 32}},
+        {"AB\nABC\nABCDEFGHIJKLMNO", "", 16, centred, 3, {-1}, {22, 17, -43}},  // cut when wider
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        const TextComposition composition(row.text, row.screen, row.options);
-        ASSERT_EQ(composition.pageCount(), static_cast<int>(row.pages.size()));
-        for (int i = 1; i <= composition.pageCount(); ++i) {
-            EXPECT_EQ(composition.page(i), drawn(row.screen, row.options.style, row.pages[i - 1]))
-                << "page " << i;
+        SCOPED_TRACE(row.text.toStdString());
+        const QSize screen(64, row.height);
+        const TextComposition composition(row.text, screen, row.options);
+        const QStringList lines = *row.lines ? QString(row.lines).split('|') : row.text.split('\n');
+        EXPECT_EQ(composition.lines(), lines);
+        ASSERT_EQ(composition.pageCount(), row.pages);
+        const int perPage = static_cast<int>(row.y.size());
+        for (int page = 1; page <= row.pages; ++page) {
+            std::vector<Line> drawnLines;
+            for (int j = (page - 1) * perPage; j < std::min(page * perPage, int(lines.size()));
+                 ++j) {
+                drawnLines.push_back({lines[j], row.x.empty() ? 0 : row.x[j], row.y[j % perPage]});
+            }
+            EXPECT_EQ(composition.page(page), drawn(screen, row.options.style, drawnLines))
+                << "page " << page;
         }
     }
     // Below line 5 on page 3 there is only background.
     const TextComposition lastAlone("L1\nL2\nL3\nL4\nL5", {64, 16},
-                                    optionsWith(defaultTextFont(), L::ManyLine, 2));
+                                    optionsWith(defaultTextFont(), TextLayout::ManyLine, 2));
     EXPECT_EQ(coloursIn(lastAlone.page(3), QRect(0, 12, 64, 4)), std::set<QRgb>{kBlue.rgb()});
 }
 
@@ -261,25 +249,30 @@ TEST(TextComposer, WritesNothingBeyondTheListRoom) {
     many.layout = TextLayout::ManyLine;
     many.linesPerPage = 2;
     const QString lines300 = QString("x\n").repeated(300);
-    const QString lines20 = QString("x\n").repeated(20);
+    QString huge;  // a megabyte
+    while (huge.size() < 1000000) {
+        huge += "the quick brown fox 你好世界 jumps\n";
+    }
     struct Row {
-        const char* what;
         ComposeOptions options;
         QString text;
         int room;
-        int needed;  // 0: fits
+        int needed;  // 0: fits; -1: more than the list can ever take
     };
+    // 8 pixels a character: 2048 characters make 256 screens of 64.
     const Row rows[] = {
-        // 8 pixels a character: 2048 characters make 256 screens of 64.
-        {"strip of 256 pages", strip, QString(2048, 'A'), 255, 256},
-        {"strip of 10 pages in a room of 10", strip, QString(80, 'A'), 10, 0},
-        {"strip of 11 pages in a room of 10", strip, QString(88, 'A'), 10, 11},
-        {"300 lines", perLine, lines300, 255, 300},
-        {"300 lines, 2 a page, room 149", many, lines300, 149, 150},
-        {"20 lines, 2 a page, room 10", many, lines20, 10, 0},
+        {strip, QString(2048, 'A'), 255, 256},
+        {strip, QString(80, 'A'), 10, 0},
+        {strip, QString(88, 'A'), 10, 11},
+        {perLine, lines300, 255, 300},
+        {many, lines300, 149, 150},
+        {many, QString("x\n").repeated(20), 10, 0},
+        {strip, huge, 255, -1},
+        {perLine, huge, 255, -1},
+        {many, huge, 255, -1},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.what);
+        SCOPED_TRACE(testing::Message() << row.text.size() << " characters, room " << row.room);
         QTemporaryDir dir;
         const ComposeResult result =
             composeTextPages(row.text, {64, 16}, row.options, dir.path(), row.room);
@@ -289,7 +282,9 @@ TEST(TextComposer, WritesNothingBeyondTheListRoom) {
             EXPECT_EQ(filesIn(dir.path(), "*.bmp").size(), row.room);
         } else {
             EXPECT_EQ(result.pages, 0);
-            EXPECT_TRUE(result.error.contains(QStringLiteral("needs %1 pages").arg(row.needed)))
+            EXPECT_TRUE(result.error.contains(row.needed > 0
+                                                  ? QStringLiteral("needs %1 pages").arg(row.needed)
+                                                  : "pages, but the list can take only 255"))
                 << result.error.toStdString();
             EXPECT_TRUE(filesIn(dir.path(), "*").isEmpty());
         }
@@ -303,20 +298,6 @@ TEST(TextComposer, WritesNothingBeyondTheListRoom) {
     PageList full = pages;
     EXPECT_EQ(full.placeGeneratedPages("X", room, CaptionStyle::Number).leftOut, 0);
     EXPECT_EQ(pages.placeGeneratedPages("X", room + 1, CaptionStyle::Number).leftOut, 1);
-
-    // A megabyte of text is refused in every layout without drawing a page.
-    QString huge;
-    while (huge.size() < 1000000) {
-        huge += "the quick brown fox 你好世界 jumps\n";
-    }
-    for (const ComposeOptions& options : {strip, perLine, many}) {
-        QTemporaryDir dir;
-        const ComposeResult result =
-            composeTextPages(huge, {64, 16}, options, dir.path(), PageList::kMaxPages);
-        EXPECT_TRUE(result.error.contains("pages, but the list can take only 255"))
-            << result.error.toStdString();
-        EXPECT_TRUE(filesIn(dir.path(), "*").isEmpty());
-    }
 }
 
 TEST(TextComposer, LinesPerPageFromHeightAndFont) {
