@@ -4,11 +4,6 @@
 #include "tests/EmulatorSupport.h"
 #include "tests/ProgramSupport.h"
 
-#include <gtest/gtest.h>
-
-#include <QAction>
-#include <QComboBox>
-#include <QLabel>
 #include <QPainter>
 
 namespace {
@@ -169,55 +164,47 @@ TEST(CommandsEndToEnd, WhatArrivesIsWhatWasSent) {
     EXPECT_EQ(s.BPS, 0);
 }
 
+// The window's SEND, TIME and MODE actions and the dialog's Download (of T7).
+void command(Program& program, const QByteArray& action) {
+    if (action == "Download") {
+        control<QComboBox>(program.form5, "ComboBox1")->setCurrentIndex(7);
+        emit program.form5.downloadRequested();
+    } else {
+        control<QAction>(program.window, action.constData())->trigger();
+    }
+}
+
 TEST(CommandsEndToEnd, TheWindowsCommands) {
-    const auto trigger = [](const char* action) {
-        return [action](Program& p) { p.window.findChild<QAction*>(action)->trigger(); };
+    const std::tuple<QByteArray, bool, const char*> cases[] = {
+        {"m_Send", false, "rec success!"},
+        {"m_Send", true, "error rec or can not sendback!"},
+        {"m_Help", false, "time success!"},
+        {"m_Help", true, "set time error or can not sendback!"},
+        {"m_Exit", false, "mode success!"},
+        {"m_Exit", true, "error mode or can not sendback!"},
+        {"Download", false, "download success!"},
+        {"Download", true, "download......"},
     };
-    const auto download = [](Program& p) {
-        p.form5.findChild<QComboBox*>("ComboBox1")->setCurrentIndex(7);
-        emit p.form5.downloadRequested();
-    };
-    struct Case {
-        const char* name;
-        QStringList emulator;
-        std::function<void(Program&)> command;
-        const char* outcome;
-    };
-    const Case cases[] = {
-        {"SEND", {}, trigger("m_Send"), "rec success!"},
-        {"SEND, wrong byte",
-         {"--wrong-reply"},
-         trigger("m_Send"),
-         "error rec or can not sendback!"},
-        {"TIME", {}, trigger("m_Help"), "time success!"},
-        {"TIME, wrong byte",
-         {"--wrong-reply"},
-         trigger("m_Help"),
-         "set time error or can not sendback!"},
-        {"MODE", {}, trigger("m_Exit"), "mode success!"},
-        {"MODE, wrong byte",
-         {"--wrong-reply"},
-         trigger("m_Exit"),
-         "error mode or can not sendback!"},
-        {"Download", {}, download, "download success!"},
-        {"Download, wrong reply", {"--wrong-reply"}, download, "download......"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [action, wrongReply, outcome] : cases) {
+        SCOPED_TRACE(action.toStdString() + (wrongReply ? ", wrong reply" : ""));
         EmulatedSign sign;
         prepare(sign);
-        ASSERT_TRUE(sign.start(c.emulator));
+        ASSERT_TRUE(sign.start(wrongReply ? QStringList{"--wrong-reply"} : QStringList{}));
         Program program(sign.dir.path());
         program.window.loadListFrom(sign.path("show.lis"));
-        c.command(program);
-        EXPECT_EQ(program.window.findChild<QLabel*>("StatusPanel2")->text(), c.outcome);
+        command(program, action);
+        const auto panel = [&](int i) {
+            return control<QLabel>(program.window, ("StatusPanel" + std::to_string(i)).c_str())
+                ->text();
+        };
+        EXPECT_EQ(panel(2), outcome);
         EXPECT_TRUE(program.messages.isEmpty()) << program.messages.join(' ').toStdString();
-        if (QByteArray(c.name) == "SEND") {
-            EXPECT_EQ(program.window.findChild<QLabel*>("StatusPanel0")->text(), "MAX 1757 PAGES");
-            EXPECT_EQ(program.window.findChild<QLabel*>("StatusPanel1")->text(), "SEND OVER");
+        if (action == "m_Send" && !wrongReply) {
+            EXPECT_EQ(panel(0), "MAX 1757 PAGES");
+            EXPECT_EQ(panel(1), "SEND OVER");
             EXPECT_EQ(program.window.pages().currentTab(), 1);  // the last page sent
         }
-        if (QByteArray(c.name).startsWith("Download")) {
+        if (action == "Download") {
             // The dialog and the window take the defaults of T7, whatever the reply.
             EXPECT_EQ(program.form5.parameters().scanMode, 4);
             EXPECT_EQ(program.form5.parameters().light, 5710);
@@ -230,7 +217,7 @@ TEST(CommandsEndToEnd, TheWindowsCommands) {
     prepare(sign, 250);
     Program program(sign.dir.path());
     for (const char* action : {"m_Send", "m_Help", "m_Exit"}) {
-        trigger(action)(program);
+        command(program, action);
     }
     EXPECT_EQ(program.messages, (QStringList{"comm error ", "comm error!", "comm error"}));
 }

@@ -1,19 +1,6 @@
 #include "tests/ProgramSupport.h"
-#include "tests/TestSupport.h"
 
-#include <gtest/gtest.h>
-
-#include <QAction>
-#include <QComboBox>
-#include <QDir>
-#include <QElapsedTimer>
 #include <QFrame>
-#include <QLabel>
-#include <QProgressBar>
-#include <QRadioButton>
-#include <QSpinBox>
-#include <QTemporaryDir>
-#include <QTest>
 #include <QThread>
 
 namespace {

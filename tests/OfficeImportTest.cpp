@@ -6,16 +6,9 @@
 #include "import/SpreadsheetImport.h"
 #include "pages/PlayListFile.h"
 #include "tests/ProgramSupport.h"
-#include "tests/TestSupport.h"
 
-#include <gtest/gtest.h>
-
-#include <QDir>
-#include <QElapsedTimer>
-#include <QLineEdit>
 #include <QPainter>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QUrl>
 
 #include <signal.h>

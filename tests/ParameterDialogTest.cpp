@@ -1,15 +1,7 @@
 #include "tests/EmulatorSupport.h"
 #include "tests/ProgramSupport.h"
 
-#include <gtest/gtest.h>
-
-#include <QCheckBox>
-#include <QComboBox>
-#include <QGroupBox>
-#include <QLabel>
 #include <QScreen>
-#include <QSpinBox>
-#include <QTest>
 
 namespace {
 

@@ -1,10 +1,6 @@
 #include "pages/PlayListFile.h"
 #include "tests/TestSupport.h"
 
-#include <gtest/gtest.h>
-
-#include <QTemporaryDir>
-
 namespace {
 
 // The lines, each ended by CR LF.

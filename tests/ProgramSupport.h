@@ -5,15 +5,23 @@
 #include "app/ParameterDialog.h"
 #include "app/SpreadsheetImportDialog.h"
 #include "app/TextComposerDialog.h"
+#include "tests/TestSupport.h"
 
-#include <QCoreApplication>
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
 #include <QTabBar>
+#include <QTest>
+#include <QTextEdit>
 #include <QTimer>
-
-#include <functional>
-
-#include <gtest/gtest.h>
 
 // The child of parent with this object name and type.
 template <typename T>

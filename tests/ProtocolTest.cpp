@@ -11,16 +11,10 @@
 #include "transfer/SetupImage.h"
 #include "transfer/Transmission.h"
 
-#include <gtest/gtest.h>
-
 #include <QPainter>
-#include <QTemporaryDir>
 
-#include <array>
 #include <iterator>
 #include <map>
-#include <tuple>
-#include <vector>
 
 namespace {
 

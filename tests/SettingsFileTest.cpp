@@ -1,13 +1,6 @@
 #include "core/SettingsFile.h"
 #include "tests/TestSupport.h"
 
-#include <gtest/gtest.h>
-
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QTemporaryDir>
-
 #include <sys/resource.h>
 #include <csignal>
 

@@ -9,8 +9,13 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 
+#include <array>
+#include <functional>
 #include <set>
+#include <tuple>
+#include <vector>
 
 #include <gtest/gtest.h>
 

@@ -4,25 +4,13 @@
 #include "platform/Fonts.h"
 #include "platform/PictureFile.h"
 #include "tests/ProgramSupport.h"
-#include "tests/TestSupport.h"
 #include "transfer/Packing.h"
 
-#include <gtest/gtest.h>
-
-#include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
 #include <QFontInfo>
-#include <QLineEdit>
 #include <QPainter>
-#include <QSpinBox>
 #include <QStyle>
-#include <QTemporaryDir>
 #include <QTextBlock>
-#include <QTextEdit>
 #include <QTextLayout>
-
-#include <set>
 
 namespace {
 
