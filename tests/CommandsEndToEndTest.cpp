@@ -17,8 +17,7 @@ void prepare(const EmulatedSign& sign, int comm = 1, int type = 0) {
                    .arg(comm)
                    .arg(type)
                    .toLatin1());
-    QImage picture(64, 16, QImage::Format_RGB32);
-    picture.fill(Qt::black);
+    QImage picture = filled({64, 16}, Qt::black);
     QPainter(&picture).fillRect(0, 4, 32, 1, Qt::red);
     picture.save(sign.path("line.bmp"));
     writeBytes(sign.path("show.lis"),

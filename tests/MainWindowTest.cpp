@@ -127,9 +127,7 @@ TEST(MainWindow, LoadFileSetsThePagePictureAndShowsIt) {
     Program program(dir.path());
     TTwpMain& window = program.window;
     const QString jpeg = QDir(dir.path()).filePath("RED.JPG");
-    QImage red(640, 480, QImage::Format_RGB32);
-    red.fill(QColor(250, 0, 0));
-    ASSERT_TRUE(red.save(jpeg, "JPEG", 95));
+    ASSERT_TRUE(filled({640, 480}, QColor(250, 0, 0)).save(jpeg, "JPEG", 95));
 
     program.addPages(1);
     window.loadFile(jpeg);

@@ -68,10 +68,6 @@ QStringList workingFolders(const QString& folder) {
     return entries(folder, "marquee-import-*");
 }
 
-QImage bitmap(const QString& path) {
-    return QImage(path).convertToFormat(QImage::Format_RGB32);
-}
-
 constexpr QRgb kRed = 0xffff0000, kGreen = 0xff00ff00, kBlue = 0xff0000ff, kBlack = 0xff000000,
                kWhite = 0xffffffff;
 using Colours = std::set<QRgb>;
@@ -83,19 +79,13 @@ Settings screenOf(int width, int height) {
     return settings;
 }
 
-QImage filled(QSize size, QRgb colour) {
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(colour);
-    return image;
-}
-
 TEST(OfficeImport, ScreensFromPicturesAndTheContentBox) {
     // A picture whose outermost row and column are blue, inside green.
-    QImage framed = filled(QSize(4, 3), kBlue);
+    QImage framed = filled({4, 3}, QColor(kBlue));
     QPainter(&framed).fillRect(1, 1, 3, 2, QColor(kGreen));
     // A document's page goes at (0, 0), cut, not scaled, black beyond; a
     // spreadsheet's loses its outer row and column and has white beyond.
-    const QImage small = documentScreen(filled(QSize(3, 2), kRed), QSize(5, 4));
+    const QImage small = documentScreen(filled({3, 2}, QColor(kRed)), QSize(5, 4));
     EXPECT_EQ(coloursIn(small, QRect(0, 0, 3, 2)), Colours{kRed});
     EXPECT_EQ(coloursIn(small, QRect(3, 0, 2, 4)), Colours{kBlack});
     EXPECT_EQ(coloursIn(small, QRect(0, 2, 5, 2)), Colours{kBlack});
@@ -110,15 +100,15 @@ TEST(OfficeImport, ScreensFromPicturesAndTheContentBox) {
     EXPECT_EQ(coloursIn(documentScreen(QImage(), QSize(3, 3))), Colours{kBlack});
     EXPECT_EQ(coloursIn(spreadsheetScreen(QImage(), QSize(3, 3))), Colours{kWhite});
 
-    QImage page = filled(QSize(20, 30), kWhite);
+    QImage page = filled({20, 30}, QColor(kWhite));
     page.setPixel(5, 7, kBlack);
     page.setPixel(9, 3, 0xff808080);
     page.setPixel(1, 1, 0xfffafafa);  // too faint to count
-    QImage dark = filled(QSize(10, 10), kBlack);
+    QImage dark = filled({10, 10}, QColor(kBlack));
     dark.setPixel(4, 6, kWhite);
     EXPECT_EQ(contentBox(page), QRect(QPoint(5, 3), QPoint(9, 7)));  // ink on white paper
     EXPECT_EQ(contentBox(dark), QRect(4, 6, 1, 1));                  // white ink on black
-    EXPECT_EQ(contentBox(filled(QSize(8, 8), kWhite)), QRect());     // nothing on the page
+    EXPECT_EQ(contentBox(filled({8, 8}, QColor(kWhite))), QRect());  // nothing on the page
 }
 
 TEST(DocumentImport, ThreePagesIntoTwoPageList) {
@@ -152,15 +142,15 @@ TEST(DocumentImport, ThreePagesIntoTwoPageList) {
 
     // Page 1 is 192 x 96 pixels of squares: cut at the screen, not scaled,
     // and starting at the content, not at the paper's margin.
-    const QImage first = bitmap(folder.filePath("LC1.bmp"));
+    const QImage first = QImage(folder.filePath("LC1.bmp"));
     ASSERT_EQ(first.size(), QSize(128, 64));
     EXPECT_EQ(coloursIn(first, QRect(0, 0, 95, 64)), Colours{kRed});
     EXPECT_EQ(coloursIn(first, QRect(97, 0, 31, 64)), Colours{kGreen});
     // Page 2's square is narrower than the screen: black beyond it.
-    const QImage second = bitmap(folder.filePath("LC2.bmp"));
+    const QImage second = QImage(folder.filePath("LC2.bmp"));
     EXPECT_EQ(coloursIn(second, QRect(0, 0, 95, 64)), Colours{kGreen});
     EXPECT_EQ(coloursIn(second, QRect(98, 0, 30, 64)), Colours{kBlack});
-    EXPECT_EQ(coloursIn(bitmap(folder.filePath("LC3.bmp")), QRect(0, 0, 95, 64)), Colours{kBlue});
+    EXPECT_EQ(coloursIn(QImage(folder.filePath("LC3.bmp")), QRect(0, 0, 95, 64)), Colours{kBlue});
     EXPECT_EQ(program.window.previewShown().pixel(2, 2), kBlue);  // page 4 is shown
 
     // Again, from the command line into a saved two-page list, on a smaller
@@ -177,7 +167,7 @@ TEST(DocumentImport, ThreePagesIntoTwoPageList) {
     ASSERT_EQ(saved.pages.size(), 4u);
     EXPECT_EQ(saved.pages[1].FileName, "LC1.bmp");
     EXPECT_EQ(saved.pages[3].FileName, "LC3.bmp");
-    const QImage again = bitmap(folder.filePath("LC1.bmp"));
+    const QImage again = QImage(folder.filePath("LC1.bmp"));
     EXPECT_EQ(again.size(), QSize(32, 16));
     EXPECT_EQ(coloursIn(again), Colours{kRed});
     EXPECT_EQ(workingFolders(temp.path()), QStringList());
@@ -207,7 +197,7 @@ TEST(DocumentImport, PageThatCannotBeTakenIsWrittenBlack) {
                                          "written black.")
                               .arg(document)});
     EXPECT_EQ(pages.item(1).FileName, "LC1.bmp");
-    EXPECT_EQ(coloursIn(bitmap(folder.filePath("LC1.bmp"))), Colours{kBlack});
+    EXPECT_EQ(coloursIn(QImage(folder.filePath("LC1.bmp"))), Colours{kBlack});
     EXPECT_FALSE(surface.steps.isEmpty());
 }
 
@@ -240,7 +230,7 @@ TEST(SpreadsheetImport, RangeIntoLastPage) {
     // About 940 x 460 pixels of green from the top-left corner, blue T20 at
     // its lower right, white to the right and below; column U and row 21
     // never appear.
-    const QImage page = bitmap(folder.filePath("LCXLS1.bmp"));
+    const QImage page = QImage(folder.filePath("LCXLS1.bmp"));
     ASSERT_EQ(page.size(), QSize(1200, 600));
     EXPECT_EQ(coloursIn(page), (Colours{kGreen, kBlue, kWhite}));
     EXPECT_EQ(coloursIn(page, QRect(0, 0, 800, 400)), Colours{kGreen});
@@ -262,7 +252,7 @@ TEST(SpreadsheetImport, RangeIntoLastPage) {
     ASSERT_EQ(saved.pages.size(), 3u);
     EXPECT_EQ(saved.pages[2].FileName, "LCXLS1.bmp");
     EXPECT_EQ(saved.pages[0].FileName, QString());
-    const QImage again = bitmap(folder.filePath("LCXLS1.bmp"));
+    const QImage again = QImage(folder.filePath("LCXLS1.bmp"));
     EXPECT_EQ(again.size(), QSize(64, 32));
     EXPECT_EQ(coloursIn(again), Colours{kGreen});
 }

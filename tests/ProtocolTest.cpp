@@ -101,8 +101,7 @@ TEST(Protocol, PackingGammaAndBcd) {
     }
     const std::pair<int, int> curve[] = {{255, 255}, {128, 32}, {41, 1}, {40, 0}, {200, 123}};
     for (const auto& [in, out] : curve) {
-        QImage canvas(1, 1, QImage::Format_RGB32);
-        canvas.fill(qRgb(in, in, in));
+        QImage canvas = filled({1, 1}, QColor(in, in, in));
         AdjustGamma(canvas, 1, 1);
         EXPECT_EQ(canvas.pixel(0, 0), qRgb(out, out, out)) << in;
     }
@@ -123,8 +122,7 @@ PageList onePage(const QString& file, int inMode, int speed, int time) {
 
 TEST(Protocol, WholeT13TransferOfOneEightByEightPage) {
     QTemporaryDir dir;
-    QImage picture(8, 8, QImage::Format_RGB32);
-    picture.fill(Qt::black);
+    QImage picture = filled({8, 8}, Qt::black);
     picture.setPixel(0, 0, qRgb(0, 255, 0));  // one lit LED, top left
     picture.setPixel(7, 7, qRgb(0, 255, 0));  // and bottom right
     ASSERT_TRUE(picture.save(dir.filePath("dot.bmp")));
@@ -147,8 +145,7 @@ TEST(Protocol, WholeT13TransferOfOneEightByEightPage) {
 
 TEST(Protocol, TransferPagesAndRefusals) {
     QTemporaryDir dir;
-    QImage wide(320, 240, QImage::Format_RGB32);
-    wide.fill(Qt::black);
+    QImage wide = filled({320, 240}, Qt::black);
     QPainter(&wide).fillRect(160, 0, 160, 240, Qt::red);  // right half red
     ASSERT_TRUE(wide.save(dir.filePath("wide.bmp")));
     Settings settings;  // 64 x 16, T0

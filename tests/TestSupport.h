@@ -77,6 +77,13 @@ inline void expectMatchesGolden(const QImage& picture, const char* name) {
     }
 }
 
+// A picture of one colour.
+inline QImage filled(QSize size, QColor colour) {
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(colour);
+    return image;
+}
+
 // The colours of the pixels of a picture in area (all of it by default).
 inline std::set<QRgb> coloursIn(const QImage& image, QRect area = {}) {
     const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
