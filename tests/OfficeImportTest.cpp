@@ -72,13 +72,6 @@ constexpr QRgb kRed = 0xffff0000, kGreen = 0xff00ff00, kBlue = 0xff0000ff, kBlac
                kWhite = 0xffffffff;
 using Colours = std::set<QRgb>;
 
-Settings screenOf(int width, int height) {
-    Settings settings;
-    settings.WIDTH = width;
-    settings.HEIGHT = height;
-    return settings;
-}
-
 TEST(OfficeImport, ScreensFromPicturesAndTheContentBox) {
     // A picture whose outermost row and column are blue, inside green.
     QImage framed = filled({4, 3}, QColor(kBlue));

@@ -79,9 +79,7 @@ TEST(ParameterDialog, ReadAndSaveThroughTheWindow) {
     // "read parameter" runs READ PARA: both the window and the dialog show it.
     emit dialog.readRequested();
     EXPECT_EQ(status(), "read para success!");
-    const Settings read = window.settings();
-    EXPECT_EQ((std::vector<int>{read.NUM, read.WIDTH, read.HEIGHT, read.SCAN, read.TYPE}),
-              (std::vector<int>{5, 96, 32, 8, 3}));
+    EXPECT_EQ(settingsText(window.settings()), "5 96 32 1 8 0 1 0 3 0");
     EXPECT_EQ(dialog.parameters().num, 5);
     EXPECT_EQ(dialog.parameters().type, 3);
     EXPECT_EQ(dialog.parameters().light, 2830);  // the light maximum for scan mode 8
@@ -94,9 +92,7 @@ TEST(ParameterDialog, ReadAndSaveThroughTheWindow) {
     dialog.showParameters(changed);
     emit dialog.saveRequested();
     EXPECT_EQ(status(), "save para success!");
-    EXPECT_EQ(window.settings().NUM, 12);
-    EXPECT_EQ(window.settings().WIDTH, 128);
-    EXPECT_FALSE(window.settings().COLOR_SWAP);
+    EXPECT_EQ(settingsText(window.settings()), "12 128 32 1 8 0 0 0 3 0");
     EXPECT_TRUE(program.messages.isEmpty());
 
     // Without a port: "comm error", and the window keeps its values.
@@ -107,7 +103,7 @@ TEST(ParameterDialog, ReadAndSaveThroughTheWindow) {
     dialog.showParameters(changed);
     emit dialog.saveRequested();
     EXPECT_EQ(program.messages, QStringList{"comm error"});
-    EXPECT_EQ(window.settings().NUM, 12);
+    EXPECT_EQ(settingsText(window.settings()), "12 128 32 250 8 0 0 0 3 0");
 }
 
 }  // namespace

@@ -339,10 +339,11 @@ TEST(Protocol, ParameterAssignments) {
 }
 
 TEST(Protocol, ReadParaReplies) {
-    Settings before;
+    Settings before;  // what the window shows: 1 200 16 7 16 1 1 0 0 2
+    before.WIDTH = 200;
     before.COMM = 7;
     before.RG_SWAP = true;
-    before.WIDTH = 200;
+    before.BPS = 2;
     const QByteArray normal = hexBytes("AA550005") + hexBytes(kDefaultBlock);
     const auto changed = [&](int offset, const char* bytes) {
         return QByteArray(normal).replace(4 + offset, qstrlen(bytes) / 2, hexBytes(bytes));
@@ -350,31 +351,20 @@ TEST(Protocol, ReadParaReplies) {
     const auto defaultsFor = [](int type) {
         return hexBytes("AA550005 FF") + char(type) + QByteArray(30, '\0');
     };
-    struct Case {
-        const char* name;
-        QByteArray reply;
-        bool apply;
-        int num, type, width, height, bps, scan, light;
+    // NUM, TYPE, WIDTH, HEIGHT, BPS and SCAN change; COMM and the flags never.
+    const std::tuple<const char*, QByteArray, bool, const char*, int> cases[] = {
+        {"the defaults block", normal, true, "1 64 16 7 16 1 1 0 0 0", 1390},
+        {"light field FFFF", changed(17, "FFFF"), true, "1 64 16 7 16 1 1 0 0 0", 0},
+        {"defaults reply T14", defaultsFor(14), true, "1 64 16 7 4 1 1 0 14 0", 5710},
+        {"defaults reply T25", defaultsFor(25), true, "1 64 16 7 1 1 1 0 25 0", 22990},
+        {"defaults reply type 27", defaultsFor(27), false, "1 200 16 7 16 1 1 0 0 2", 1390},
+        {"width out of range clamps", changed(3, "0010"), true, "1 2048 16 7 16 1 1 0 0 0", 1390},
     };
-    const Case cases[] = {
-        {"the defaults block", normal, true, 1, 0, 64, 16, 0, 16, 1390},
-        {"light field FFFF", changed(17, "FFFF"), true, 1, 0, 64, 16, 0, 16, 0},
-        {"defaults reply T14", defaultsFor(14), true, 1, 14, 64, 16, 0, 4, 5710},
-        {"defaults reply T25", defaultsFor(25), true, 1, 25, 64, 16, 0, 1, 22990},
-        {"defaults reply type 27", defaultsFor(27), false, 1, 0, 200, 16, 0, 16, 0},
-        {"width out of range clamps", changed(3, "0010"), true, 1, 0, 2048, 16, 0, 16, 1390},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        const ParameterReply result = interpretParameterReply(c.reply, before);
-        const Settings& s = result.settings;
-        EXPECT_EQ(result.apply, c.apply);
-        EXPECT_EQ((std::vector<int>{s.NUM, s.TYPE, s.WIDTH, s.HEIGHT, s.BPS, s.SCAN}),
-                  (std::vector<int>{c.num, c.type, c.width, c.height, c.bps, c.scan}));
-        // COMM and the flags are never touched.
-        EXPECT_EQ(s.COMM, 7);
-        EXPECT_TRUE(s.RG_SWAP);
-        EXPECT_EQ(result.parameters.light, c.apply ? c.light : P{}.light);
+    for (const auto& [name, reply, apply, settings, light] : cases) {
+        const ParameterReply result = interpretParameterReply(reply, before);
+        EXPECT_EQ(result.apply, apply) << name;
+        EXPECT_EQ(settingsText(result.settings), settings) << name;
+        EXPECT_EQ(result.parameters.light, light) << name;
     }
     expectFields(interpretParameterReply(normal, before).parameters, P{});
     // 8 bit swap needs exactly 0x01; data com is on for any non-zero byte.
@@ -407,10 +397,13 @@ TEST(Protocol, SetupImageDownloadFrameAndSavedSettings) {
     Settings current;
     current.TYPE = 5;
     P saved;
+    saved.num = 9;
+    saved.width = 96;
     saved.height = 2;
+    saved.scanMode = 8;
+    saved.dataCom = 0;
     saved.bps = 57600;
-    const Settings after = settingsAfterSave(current, saved);
-    EXPECT_EQ((std::vector<int>{after.HEIGHT, after.BPS, after.TYPE}), (std::vector<int>{8, 3, 5}));
+    EXPECT_EQ(settingsText(settingsAfterSave(current, saved)), "9 96 8 1 8 0 0 0 5 3");
 }
 
 TEST(Protocol, GlyphTable) {

@@ -8,15 +8,6 @@ namespace {
 
 const QByteArray kDefaultBytes = "1\r\n64\r\n16\r\n1\r\n16\r\n0\r\n1\r\n0\r\n0\r\n0\r\n";
 
-// The ten values of settings, blank between.
-QString values(const Settings& settings) {
-    QStringList texts;
-    for (int value : settingValues(settings)) {
-        texts << QString::number(value);
-    }
-    return texts.join(' ');
-}
-
 TEST(SettingsFile, ReadsAsTheWindowDoesAtStartUp) {
     struct Case {
         const char* name;
@@ -53,7 +44,7 @@ TEST(SettingsFile, ReadsAsTheWindowDoesAtStartUp) {
         Settings settings;
         const SettingsReadResult result = readSettingsFile(dir.path(), &settings);
         EXPECT_EQ(result.found, !c.content.isEmpty());
-        EXPECT_EQ(values(settings), c.expected);
+        EXPECT_EQ(settingsText(settings), c.expected);
         EXPECT_EQ(result.valuesRead, c.valuesRead);
         EXPECT_EQ(result.error, c.error);
         EXPECT_EQ(result.errorLine, c.errorLine);
@@ -69,8 +60,8 @@ TEST(SettingsFile, WritesTenCrLfLinesAndRoundTripsToAFixedPoint) {
         applySettingValue(lowest, i, settingDefs()[static_cast<size_t>(i)].minimum);
         applySettingValue(highest, i, settingDefs()[static_cast<size_t>(i)].maximum);
     }
-    EXPECT_EQ(values(highest), "255 2048 1600 255 16 1 1 1 26 4");
-    EXPECT_EQ(values(lowest), "0 8 8 1 1 0 0 0 0 0");
+    EXPECT_EQ(settingsText(highest), "255 2048 1600 255 16 1 1 1 26 4");
+    EXPECT_EQ(settingsText(lowest), "0 8 8 1 1 0 0 0 0 0");
     for (const Settings& original : {Settings{}, lowest, highest}) {
         QTemporaryDir dir;
         ASSERT_TRUE(writeSettingsFile(dir.path(), original));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/Settings.h"
+
 #include <QByteArray>
 #include <QDir>
 #include <QElapsedTimer>
@@ -95,6 +97,24 @@ inline std::set<QRgb> coloursIn(const QImage& image, QRect area = {}) {
         }
     }
     return colours;
+}
+
+// The ten settings in the order of ck.ini (NUM WIDTH HEIGHT COMM SCAN
+// RG-SWAP COLOR-SWAP ADJUST TYPE BPS), a blank between.
+inline QString settingsText(const Settings& settings) {
+    QStringList texts;
+    for (int value : settingValues(settings)) {
+        texts << QString::number(value);
+    }
+    return texts.join(' ');
+}
+
+// A screen of width x height, the other settings at their defaults.
+inline Settings screenOf(int width, int height) {
+    Settings settings;
+    settings.WIDTH = width;
+    settings.HEIGHT = height;
+    return settings;
 }
 
 // One run of the real marquee-cli.

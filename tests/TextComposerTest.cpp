@@ -301,12 +301,7 @@ TEST(TextComposer, LinesPerPageFromHeightAndFont) {
 
 // A program folder whose ck.ini gives the screen size.
 QString folderFor(const QTemporaryDir& dir, int width, int height) {
-    EXPECT_TRUE(writeSettingsFile(dir.path(), [&] {
-        Settings settings;
-        settings.WIDTH = width;
-        settings.HEIGHT = height;
-        return settings;
-    }()));
+    EXPECT_TRUE(writeSettingsFile(dir.path(), screenOf(width, height)));
     return dir.path();
 }
 
