@@ -47,7 +47,7 @@ TEST(CommandsEndToEnd, OutcomesOfTheCommandLine) {
         const char* err = "";
         int comm = 1;  // 250 is /dev/ttyS249: no port, and no emulator
         int type = 0;
-        qint64 minMs = 0, maxMs = 10000;
+        qint64 minMs = 0;  // the command takes at least this long
     };
     const QString rec = M + S + "rec success!", recError = M + S + "error rec or can not sendback!";
     const QStringList send = {"send", "show.lis"}, mode = {"mode", "show.lis"};
@@ -55,8 +55,8 @@ TEST(CommandsEndToEnd, OutcomesOfTheCommandLine) {
     const Case cases[] = {
         {{"--extra", "3"}, send, 0, rec},  // extra bytes after the acknowledgement
         {wrong, send, 1, recError},
-        {{"--delay", "1800"}, send, 0, rec, "", 1, 0, 1750, 3000},  // late but in time
-        {{"--delay", "2300"}, send, 1, recError, "", 1, 0, 1950, 3500},
+        {{"--delay", "1800"}, send, 0, rec, "", 1, 0, 1750},       // late but in time
+        {{"--delay", "2300"}, send, 1, recError, "", 1, 0, 1950},  // after the 2000 ms
         {{}, send, 3, "", "comm error \n", 250},
         {{}, send, 2, "", "cannot be sent", 1, 14},
         {{}, {"send", "gone.lis"}, 2, "MAX 1757 PAGES", "page 1: cannot load gone.jpg"},
@@ -88,7 +88,6 @@ TEST(CommandsEndToEnd, OutcomesOfTheCommandLine) {
         EXPECT_EQ(out(run), c.out);
         EXPECT_TRUE(run.err.contains(QString::fromUtf8(c.err))) << run.err.toStdString();
         EXPECT_GE(run.ms, c.minMs);
-        EXPECT_LE(run.ms, c.maxMs);
         // Only what the controller took is stored: READ PARA's reply, and
         // what save and download sent, acknowledged or not.
         const bool sends = c.command[0] == "save-para" || c.command[0] == "download";
