@@ -3,25 +3,21 @@
 #include "core/SettingsFile.h"
 #include "tests/TestSupport.h"
 
-#include <QDir>
-#include <QFileInfo>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QThread>
 
 // A program folder with the controller emulator (the real `marquee-cli
-// emulate`) serving a port in it.
+// emulate`) serving port 1 in it.
 class EmulatedSign {
   public:
     QTemporaryDir dir;
     QString path(const QString& name) const { return QDir(dir.path()).filePath(name); }
 
-    // Starts the emulator with options; true once it has linked comN.
-    bool start(const QStringList& options = {}, int port = 1) {
+    // Starts the emulator with options; true once it has linked com1.
+    bool start(const QStringList& options = {}) {
         m_process.start(
             QStringLiteral(MARQUEE_CLI_PATH),
             QStringList{"--folder", dir.path(), "emulate", "--timeout", "30"} + options);
-        const QString link = path(QStringLiteral("com%1").arg(port));
+        const QString link = path("com1");
         for (int i = 0; i < 1000 && !QFileInfo::exists(link); ++i) {
             QThread::msleep(10);
         }
