@@ -4,10 +4,7 @@
 
 #include "tests/TestSupport.h"
 
-#include <gtest/gtest.h>
-
 #include <QCryptographicHash>
-#include <QTemporaryDir>
 
 TEST(BuildOutput, EveryTypeAndScreenIsByteForByteAsRecorded) {
     const QString table = QString::fromUtf8(readBytes(dataPath("transfers.txt")));

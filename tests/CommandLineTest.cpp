@@ -1,10 +1,5 @@
 #include "tests/TestSupport.h"
 
-#include <gtest/gtest.h>
-
-#include <QDir>
-#include <QTemporaryDir>
-
 namespace {
 
 TEST(CommandLine, UsageAndExitStatus) {

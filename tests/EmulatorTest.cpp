@@ -5,7 +5,6 @@
 #include "emulator/Emulator.h"
 #include "pages/PageList.h"
 #include "platform/SerialDevice.h"
-#include "tests/PageSupport.h"
 #include "tests/TestSupport.h"
 #include "transfer/GlyphTable.h"
 #include "transfer/SetupImage.h"
@@ -71,7 +70,7 @@ QByteArray endFrame(uint8_t num = 1) {
 TEST(EmulatorParser, ParsesWhatTheBuildersWrite) {
     const Settings t13{1, 8, 8, 1, 16, false, false, false, 13, 0};  // 8 x 8, COLOR-SWAP off
     PageList pages;
-    pages.loadPages({page("", 40, 0, 0, 7, 3)});
+    pages.loadPages({PlayItem{"", 40, 0, 0, 7, 3}});
     const QTemporaryDir dir;
     const QString glyphs = "816 bytes ending " + glyphTable().right(4).toHex();
     const std::pair<QByteArray, QString> rows[] = {
@@ -244,7 +243,7 @@ bool linked(const QTemporaryDir& dir, const char* name) {
 TEST(EmulatorLine, PacedTransferTakesItsLineTime) {
     // 73 pages of 64 x 16, glyphs, play table, end: 20556 bytes, 21.4 s at 9600 bit/s.
     PageList pages;
-    pages.loadPages(std::vector<PlayItem>(73, page("", 1, 0, 0, 5, 2)));
+    pages.loadPages(std::vector<PlayItem>(73, PlayItem{"", 1, 0, 0, 5, 2}));
     const QByteArray tx = buildTransfer(Settings{}, pages, QString(), nullptr).bytes;
     const QTemporaryDir dir;
     QProcess emulator;  // a T0 64 x 16 controller at 9600 bit/s

@@ -1,67 +1,13 @@
-#include "app/DocumentImportDialog.h"
-#include "app/MainWindow.h"
-#include "app/ParameterDialog.h"
-#include "app/SpreadsheetImportDialog.h"
-#include "app/TextComposerDialog.h"
-#include "core/SettingsFile.h"
-#include "platform/PictureFile.h"
 #include "tests/ProgramSupport.h"
-#include "tests/TestSupport.h"
 
-#include <gtest/gtest.h>
-
-#include <functional>
-
-#include <QAction>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QDir>
-#include <QElapsedTimer>
 #include <QFrame>
-#include <QLabel>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QSpinBox>
-#include <QTabBar>
-#include <QTemporaryDir>
-#include <QTest>
 #include <QThread>
 
 namespace {
 
-struct Recorded {
-    QStringList messages;
-    TTwpMain::MessageFn fn() {
-        return [this](const QString& text, const QString&) { messages << text; };
-    }
-};
-
-template <typename T>
-T* control(QWidget& window, const char* name) {
-    T* widget = window.findChild<T*>(QString::fromLatin1(name));
-    EXPECT_NE(widget, nullptr) << name;
-    return widget;
-}
-
-QStringList tabTexts(QWidget& window) {
-    QTabBar* tabs = control<QTabBar>(window, "Tab");
-    QStringList texts;
-    for (int i = 0; i < tabs->count(); ++i) {
-        texts << tabs->tabText(i);
-    }
-    return texts;
-}
-
 void clickTab(QWidget& window, int index) {
     QTabBar* tabs = control<QTabBar>(window, "Tab");
     QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(index).center());
-}
-
-QImage solid(QSize size, QColor colour) {
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(colour);
-    return image;
 }
 
 TEST(MainWindow, FirstStartHasTheDefaultsAndCloseWritesCkIni) {
@@ -72,14 +18,14 @@ TEST(MainWindow, FirstStartHasTheDefaultsAndCloseWritesCkIni) {
         EXPECT_EQ(window.settings(), Settings{});
         EXPECT_EQ(control<QComboBox>(window, "ComboBox2")->currentText(), "9600");
         EXPECT_EQ(control<QComboBox>(window, "ComboBox1")->count(), 27);
-        EXPECT_EQ(tabTexts(window), QStringList{"1"});
+        EXPECT_EQ(program.tabs(), QStringList{"1"});
         EXPECT_FALSE(control<QPushButton>(window, "DelMu")->isEnabled());
         EXPECT_FALSE(control<QProgressBar>(window, "PBar")->isVisible());
         EXPECT_EQ(control<QProgressBar>(window, "PBar")->maximum(), 100000);
+        EXPECT_EQ(control<QLabel>(window, "StatusPanel1")->width(), 200);
         for (const char* panel : {"StatusPanel0", "StatusPanel1", "StatusPanel2"}) {
             EXPECT_TRUE(control<QLabel>(window, panel)->text().isEmpty());
         }
-        EXPECT_EQ(control<QLabel>(window, "StatusPanel1")->width(), 200);
         EXPECT_EQ(control<QComboBox>(window, "InModeList")->currentText(),
                   "immediately manifestation");
         EXPECT_EQ(control<QSpinBox>(window, "Edit2")->value(), 5);
@@ -89,10 +35,8 @@ TEST(MainWindow, FirstStartHasTheDefaultsAndCloseWritesCkIni) {
             EXPECT_NE(window.findChild<QAction*>(action), nullptr) << action;
         }
         EXPECT_EQ(window.findChild<QAction*>("m_Send")->text(), "SEND(&S)");
-        const QImage shown = window.previewShown();
-        EXPECT_EQ(shown.size(), QSize(64, 16));
-        EXPECT_EQ(shown.pixelColor(10, 10), QColor(Qt::black));
-
+        EXPECT_EQ(window.previewShown().size(), QSize(64, 16));
+        EXPECT_EQ(window.previewShown().pixelColor(10, 10), QColor(Qt::black));
         control<QSpinBox>(window, "Edit4")->setValue(128);
         control<QComboBox>(window, "ComboBox1")->setCurrentIndex(26);
         window.close();
@@ -102,57 +46,43 @@ TEST(MainWindow, FirstStartHasTheDefaultsAndCloseWritesCkIni) {
               "1\r\n128\r\n16\r\n1\r\n16\r\n0\r\n1\r\n0\r\n26\r\n0\r\n");
 }
 
-TEST(MainWindow, StartReadsCkIniAndReportsABadValue) {
+TEST(MainWindow, CkIniThatCannotBeReadOrSavedIsReported) {
     QTemporaryDir dir;
     ASSERT_TRUE(writeBytes(QDir(dir.path()).filePath("ck.ini"), "3\r\n96\r\n32\r\nx\r\n"));
-    Recorded recorded;
-    TTwpMain window(dir.path(), recorded.fn());
-    EXPECT_EQ(recorded.messages, QStringList{"Invalid numeric input"});
-    EXPECT_EQ(window.settings().NUM, 3);
-    EXPECT_EQ(window.settings().WIDTH, 96);
-    EXPECT_EQ(window.settings().HEIGHT, 32);
-    EXPECT_EQ(window.settings().COMM, 1);
+    Program bad(dir.path());
+    EXPECT_EQ(bad.messages, QStringList{"Invalid numeric input"});
+    EXPECT_EQ(settingsText(bad.window.settings()), "3 96 32 1 16 0 1 0 0 0");
+
+    QTemporaryDir other;
+    Program blocked(other.path());
+    ASSERT_TRUE(QDir(other.path()).mkdir("ck.ini"));  // something in the way
+    EXPECT_TRUE(blocked.window.close());              // closing is always allowed
+    EXPECT_EQ(blocked.messages, QStringList{"CAN NOT SAVE PARAMETER"});
 }
 
-TEST(MainWindow, CloseSaysWhenCkIniCannotBeSaved) {
-    QTemporaryDir dir;
-    Recorded recorded;
-    TTwpMain window(dir.path(), recorded.fn());
-    ASSERT_TRUE(QDir(dir.path()).mkdir("ck.ini"));  // something in the way
-    EXPECT_TRUE(window.close());                    // closing is always allowed
-    EXPECT_EQ(recorded.messages, QStringList{"CAN NOT SAVE PARAMETER"});
-}
-
-TEST(MainWindow, PreviewFrameFollowsTheLayoutRule) {
+TEST(MainWindow, PreviewFollowsTheScreenSize) {
     QTemporaryDir dir;
     Program program(dir.path());
     TTwpMain& window = program.window;
     QFrame* frame = control<QFrame>(window, "Panel1");
     QWidget* stage = frame->parentWidget();
     control<QComboBox>(window, "Zoom")->setCurrentIndex(1);  // 1:1
-    struct Case {
-        int width, height;
-    };
-    for (const Case& c : {Case{128, 16}, Case{64, 16}, Case{256, 64}, Case{2048, 600}}) {
-        SCOPED_TRACE(c.width);
-        control<QSpinBox>(window, "Edit4")->setValue(c.width);
-        control<QSpinBox>(window, "Edit5")->setValue(c.height);
+    for (const QSize screen : {QSize(128, 16), QSize(64, 16), QSize(256, 64), QSize(2048, 600)}) {
+        SCOPED_TRACE(screen.width());
+        control<QSpinBox>(window, "Edit4")->setValue(screen.width());
+        control<QSpinBox>(window, "Edit5")->setValue(screen.height());
         QCoreApplication::processEvents();
-        EXPECT_EQ(frame->size(), QSize(c.width + 2, c.height + 2));
-        const QSize area = stage->parentWidget()->size();  // the scroll area's viewport
-        const int left = std::max(0, (area.width() - (c.width + 2)) / 2);
-        const int top = std::max(0, (area.height() - (c.height + 2)) / 2 - 30);
-        EXPECT_EQ(frame->pos(), QPoint(left, top));
+        EXPECT_EQ(frame->size(), screen + QSize(2, 2));
+        EXPECT_EQ(window.previewShown().size(), screen);
+        // The parameter panel, then the tab strip, stand below the frame.
         const QRect panel = control<QWidget>(window, "ParameterPanel")->geometry();
-        EXPECT_EQ(panel.top(), frame->geometry().bottom() + 1 + 20);
         const QRect tabs = control<QTabBar>(window, "Tab")->geometry();
+        EXPECT_EQ(panel.top(), frame->geometry().bottom() + 1 + 20);
         EXPECT_EQ(tabs.top(), panel.bottom() + 1 + 10);
         EXPECT_EQ(tabs.left(), panel.left());
-        EXPECT_EQ(tabs.width(), panel.width());
         // Nothing is cut off: the stage is as large as all of it.
         EXPECT_GE(stage->width(), frame->geometry().right() + 1);
         EXPECT_GE(stage->height(), control<QProgressBar>(window, "PBar")->geometry().bottom());
-        EXPECT_EQ(window.previewShown().size(), QSize(c.width, c.height));
     }
 }
 
@@ -160,24 +90,18 @@ TEST(MainWindow, AddDeleteAndScopeThroughTheControls) {
     QTemporaryDir dir;
     Program program(dir.path());
     TTwpMain& window = program.window;
-    QPushButton* add = control<QPushButton>(window, "AddMu");
     QPushButton* remove = control<QPushButton>(window, "DelMu");
     QSpinBox* time = control<QSpinBox>(window, "Edit2");
     QComboBox* mode = control<QComboBox>(window, "InModeList");
-
-    QTest::mouseClick(add, Qt::LeftButton);
-    QTest::mouseClick(add, Qt::LeftButton);
-    EXPECT_EQ(tabTexts(window), (QStringList{"1", " 2", " 3"}));
-    EXPECT_TRUE(remove->isEnabled());
+    program.addPages(2);
+    EXPECT_EQ(program.tabs(), (QStringList{"1", " 2", " 3"}));
     time->setValue(300);  // page 3
     EXPECT_EQ(window.pages().item(3).DispTime, 44);
 
     clickTab(window, 1);
-    EXPECT_EQ(window.pages().currentTab(), 1);
     EXPECT_EQ(time->value(), 5);
     QTest::mouseClick(remove, Qt::LeftButton);
-    EXPECT_EQ(tabTexts(window), (QStringList{"1", " 2"}));
-    EXPECT_EQ(window.pages().currentTab(), 1);
+    EXPECT_EQ(program.tabs(), (QStringList{"1", " 2"}));
     EXPECT_EQ(control<QTabBar>(window, "Tab")->currentIndex(), 1);
     EXPECT_EQ(window.pages().item(2).DispTime, 44);
     EXPECT_EQ(time->value(), 300 % 256);
@@ -186,8 +110,6 @@ TEST(MainWindow, AddDeleteAndScopeThroughTheControls) {
     QTest::mouseClick(control<QRadioButton>(window, "Ra2"), Qt::LeftButton);
     mode->setCurrentIndex(40);
     emit mode->activated(40);
-    EXPECT_EQ(window.pages().item(1).InMode, 40);
-    EXPECT_EQ(window.pages().item(2).InMode, 40);
     QTest::mouseClick(control<QRadioButton>(window, "Ra1"), Qt::LeftButton);
     mode->setCurrentIndex(3);
     emit mode->activated(3);
@@ -196,7 +118,7 @@ TEST(MainWindow, AddDeleteAndScopeThroughTheControls) {
 
     QTest::mouseClick(remove, Qt::LeftButton);
     EXPECT_FALSE(remove->isEnabled());
-    EXPECT_EQ(tabTexts(window), QStringList{"1"});
+    EXPECT_EQ(program.tabs(), QStringList{"1"});
 }
 
 TEST(MainWindow, LoadFileSetsThePagePictureAndShowsIt) {
@@ -204,14 +126,13 @@ TEST(MainWindow, LoadFileSetsThePagePictureAndShowsIt) {
     Program program(dir.path());
     TTwpMain& window = program.window;
     const QString jpeg = QDir(dir.path()).filePath("RED.JPG");
-    ASSERT_TRUE(solid(QSize(640, 480), QColor(250, 0, 0)).save(jpeg, "JPEG", 95));
+    ASSERT_TRUE(filled({640, 480}, QColor(250, 0, 0)).save(jpeg, "JPEG", 95));
 
-    QTest::mouseClick(control<QPushButton>(window, "AddMu"), Qt::LeftButton);
+    program.addPages(1);
     window.loadFile(jpeg);
     EXPECT_EQ(window.pages().item(2).FileName, jpeg);
     EXPECT_TRUE(window.pages().item(1).FileName.isEmpty());
-    QImage shown = window.previewShown();
-    EXPECT_EQ(shown.pixelColor(30, 8), QColor(Qt::red));  // the sign lights it red
+    EXPECT_EQ(window.previewShown().pixelColor(30, 8), QColor(Qt::red));  // the sign lights it red
 
     // Page 1 is blank: black. A broken picture: black with a red cross.
     clickTab(window, 0);
@@ -221,9 +142,8 @@ TEST(MainWindow, LoadFileSetsThePagePictureAndShowsIt) {
     window.loadFile(broken);
     EXPECT_EQ(window.pages().item(1).FileName, broken);
     EXPECT_EQ(program.messages.size(), 1);
-    shown = window.previewShown();
-    EXPECT_EQ(shown.pixelColor(0, 0).red(), 220);
-    EXPECT_EQ(shown.pixelColor(30, 2), QColor(Qt::black));
+    EXPECT_EQ(window.previewShown().pixelColor(0, 0).red(), 220);
+    EXPECT_EQ(window.previewShown().pixelColor(30, 2), QColor(Qt::black));
 
     // Another extension does nothing.
     window.loadFile(QDir(dir.path()).filePath("notes.pdf"));
@@ -235,11 +155,11 @@ TEST(MainWindow, OtherProgramsAreStartedWithTheirFileAndFolder) {
     QTemporaryDir bin;
     // Stand-ins first on PATH record their working folder and arguments.
     const QString record = QDir(bin.path()).filePath("record.txt");
-    for (const char* name : {"kolourpaint", "xdg-open", "gedit"}) {
-        const QString standIn = QDir(bin.path()).filePath(QString::fromLatin1(name));
+    for (const QString name : {"kolourpaint", "xdg-open", "gedit"}) {
+        const QString standIn = QDir(bin.path()).filePath(name);
         ASSERT_TRUE(writeBytes(standIn, QStringLiteral("#!/bin/sh\n(echo %1; pwd; echo \"$@\") > "
                                                        "'%2.tmp'\nmv '%2.tmp' '%2'\n")
-                                            .arg(QString::fromLatin1(name), record)
+                                            .arg(name, record)
                                             .toUtf8()));
         QFile::setPermissions(standIn, QFile::permissions(standIn) | QFileDevice::ExeOwner);
     }
@@ -252,38 +172,33 @@ TEST(MainWindow, OtherProgramsAreStartedWithTheirFileAndFolder) {
     QDir().mkpath(pictures);
     ASSERT_TRUE(QImage(64, 16, QImage::Format_RGB32).save(pictures + "/shop.bmp"));
     QWidget* preview = control<QWidget>(window, "DispPlay");
+    const auto picture = [&] { window.findChild<QAction*>("m_EditBmp")->trigger(); };
+    const auto doubleClick = [&] { QTest::mouseDClick(preview, Qt::LeftButton); };
 
-    struct Case {
-        const char* name;
-        std::function<void()> act;
-        QString expected;  // empty: nothing is started
-    };
-    const Case cases[] = {
-        {"PICTURE on a blank page", [&] { window.findChild<QAction*>("m_EditBmp")->trigger(); },
-         "kolourpaint\n" + folder + "\nqzrn.bmp\n"},
-        {"double click on a blank page", [&] { QTest::mouseDClick(preview, Qt::LeftButton); },
-         QString()},
+    const std::tuple<const char*, std::function<void()>, QString> cases[] = {
+        {"PICTURE on a blank page", picture, "kolourpaint\n" + folder + "\nqzrn.bmp\n"},
+        {"double click on a blank page: nothing", doubleClick, ""},
         {"EDIT", [&] { window.findChild<QAction*>("m_EditTxt")->trigger(); },
          "gedit\n" + folder + "\n\n"},
         {"PICTURE on a page with a file",
          [&] {
              window.loadFile(pictures + "/shop.bmp");
-             window.findChild<QAction*>("m_EditBmp")->trigger();
+             picture();
          },
          "kolourpaint\n" + pictures + "\nshop.bmp\n"},
-        {"double click on a page with a file", [&] { QTest::mouseDClick(preview, Qt::LeftButton); },
+        {"double click on a page with a file", doubleClick,
          "xdg-open\n" + folder + "\n" + pictures + "/shop.bmp\n"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, act, expected] : cases) {
+        SCOPED_TRACE(name);
         QFile::remove(record);
-        c.act();
+        act();
         QElapsedTimer timer;
         timer.start();
-        while (!QFile::exists(record) && timer.elapsed() < (c.expected.isEmpty() ? 500 : 10000)) {
+        while (!QFile::exists(record) && timer.elapsed() < (expected.isEmpty() ? 500 : 10000)) {
             QThread::msleep(20);
         }
-        EXPECT_EQ(QString::fromUtf8(readBytes(record)), c.expected);
+        EXPECT_EQ(QString::fromUtf8(readBytes(record)), expected);
     }
     qputenv("PATH", oldPath);
 
@@ -299,21 +214,20 @@ TEST(MainWindow, SaveAndLoadListThroughTheWindow) {
     QTemporaryDir dir;
     Program program(dir.path());
     TTwpMain& window = program.window;
-    QTest::mouseClick(control<QPushButton>(window, "AddMu"), Qt::LeftButton);
-    control<QSpinBox>(window, "Edit1")->setValue(7);
-    window.saveListTo(QDir(dir.path()).filePath("show.txt"));
-    ASSERT_TRUE(QFile::exists(QDir(dir.path()).filePath("show.lis")));
-
-    QTest::mouseClick(control<QPushButton>(window, "AddMu"), Qt::LeftButton);
+    QSpinBox* speed = control<QSpinBox>(window, "Edit1");
+    program.addPages(1);
+    speed->setValue(7);
+    window.saveListTo(QDir(dir.path()).filePath("show.txt"));  // written as show.lis
+    program.addPages(1);
     window.loadListFrom(QDir(dir.path()).filePath("show.lis"));
-    EXPECT_EQ(tabTexts(window), (QStringList{"1", "2"}));
+    EXPECT_EQ(program.tabs(), (QStringList{"1", "2"}));
     EXPECT_EQ(window.pages().currentTab(), -1);
     EXPECT_TRUE(control<QPushButton>(window, "DelMu")->isEnabled());
     // Until a tab is clicked the page fields take no edits.
-    EXPECT_FALSE(control<QSpinBox>(window, "Edit1")->isEnabled());
+    EXPECT_FALSE(speed->isEnabled());
     clickTab(window, 1);
-    EXPECT_TRUE(control<QSpinBox>(window, "Edit1")->isEnabled());
-    EXPECT_EQ(control<QSpinBox>(window, "Edit1")->value(), 7);
+    EXPECT_TRUE(speed->isEnabled());
+    EXPECT_EQ(speed->value(), 7);
 }
 
 }  // namespace

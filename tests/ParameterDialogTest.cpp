@@ -1,32 +1,9 @@
-#include "app/MainWindow.h"
-#include "app/ParameterDialog.h"
-#include "tests/TestSupport.h"
+#include "tests/EmulatorSupport.h"
+#include "tests/ProgramSupport.h"
 
-#include <gtest/gtest.h>
-
-#include <QAction>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QDir>
-#include <QFileInfo>
-#include <QGroupBox>
-#include <QLabel>
-#include <QPushButton>
 #include <QScreen>
-#include <QSpinBox>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QThread>
-#include <QTimer>
 
 namespace {
-
-template <typename T>
-T* control(QWidget& parent, const char* name) {
-    T* widget = parent.findChild<T*>(QString::fromLatin1(name));
-    EXPECT_NE(widget, nullptr) << name;
-    return widget;
-}
 
 TEST(ParameterDialog, StartValuesLightAndLock) {
     TForm5 dialog;
@@ -52,29 +29,30 @@ TEST(ParameterDialog, StartValuesLightAndLock) {
     dialog.showParameters(received);
     EXPECT_EQ(dialog.parameters().light, 1000);
     EXPECT_EQ(dialog.parameters().clock, 22118400);
+
+    // Shown centred on the screen.
+    dialog.show();
+    QCoreApplication::processEvents();
+    const QRect screen = dialog.screen()->geometry();
+    EXPECT_EQ(dialog.pos(), QPoint((screen.width() - dialog.width()) / 2,
+                                   (screen.height() - dialog.height()) / 2));
 }
 
 TEST(ParameterDialog, AccessCodeAndTypeRule) {
-    struct Case {
-        const char* typed;
-        bool unlocks;
-    };
-    const Case cases[] = {
+    const std::pair<const char*, bool> typed[] = {
         {"12345", false},     {"99527", true},     {"604", true},         {"47316092", true},
         {"4731609x2", false}, {"473160925", true}, {"abc47316092", true},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.typed);
+    for (const auto& [keys, unlocks] : typed) {
+        SCOPED_TRACE(keys);
         TForm5 dialog;
         dialog.show();
-        QSpinBox* num = control<QSpinBox>(dialog, "Edit3");
-        num->setFocus();
+        control<QSpinBox>(dialog, "Edit3")->setFocus();
         QApplication::setActiveWindow(&dialog);
         QTest::keyClicks(QApplication::focusWidget() ? QApplication::focusWidget() : &dialog,
-                         QString::fromLatin1(c.typed));
-        EXPECT_EQ(dialog.unlocked(), c.unlocks);
-        EXPECT_EQ(control<QGroupBox>(dialog, "GroupBox2")->isEnabled(), c.unlocks);
-        dialog.hide();
+                         QString::fromLatin1(keys));
+        EXPECT_EQ(dialog.unlocked(), unlocks);
+        EXPECT_EQ(control<QGroupBox>(dialog, "GroupBox2")->isEnabled(), unlocks);
     }
 
     TForm5 dialog;
@@ -89,59 +67,22 @@ TEST(ParameterDialog, AccessCodeAndTypeRule) {
     }
 }
 
-TEST(ParameterDialog, ShownCentred) {
-    TForm5 dialog;
-    dialog.show();
-    QCoreApplication::processEvents();
-    const QRect screen = dialog.screen()->geometry();
-    EXPECT_EQ(dialog.x(), (screen.width() - dialog.width()) / 2);
-    EXPECT_EQ(dialog.y(), (screen.height() - dialog.height()) / 2);
-}
-
-struct Emulated {
-    QTemporaryDir dir;
-    QProcess emulator;
-    QString path(const char* name) const { return QDir(dir.path()).filePath(name); }
-    bool start(const QStringList& options) {
-        // Both ends at 115200 bit/s, so that a download takes its line time briefly.
-        writeBytes(path("ck.ini"), "1\r\n64\r\n16\r\n1\r\n16\r\n0\r\n1\r\n0\r\n0\r\n4\r\n");
-        emulator.start(QStringLiteral(MARQUEE_CLI_PATH),
-                       QStringList{"--folder", dir.path(), "emulate", "--port", "1", "--timeout",
-                                   "30", "--bps", "115200"} +
-                           options);
-        for (int i = 0; i < 1000 && !QFileInfo::exists(path("com1")); ++i) {
-            QThread::msleep(10);
-        }
-        return QFileInfo::exists(path("com1"));
-    }
-    ~Emulated() {
-        emulator.terminate();
-        emulator.waitForFinished(5000);
-    }
-};
-
 TEST(ParameterDialog, ReadAndSaveThroughTheWindow) {
-    Emulated sign;
+    EmulatedSign sign;
     ASSERT_TRUE(sign.start(
         {"--num", "5", "--width", "96", "--height", "32", "--scan", "8", "--type", "3"}));
-    QStringList messages;
-    TTwpMain window(sign.dir.path(),
-                    [&](const QString& text, const QString&) { messages << text; });
-    TForm5 dialog(&window);
-    window.attachDialogs(nullptr, nullptr, nullptr, &dialog);
-    auto status = [&] { return window.findChild<QLabel*>("StatusPanel2")->text(); };
+    Program program(sign.dir.path());
+    const TTwpMain& window = program.window;
+    TForm5& dialog = program.form5;
+    const auto status = [&] { return window.findChild<QLabel*>("StatusPanel2")->text(); };
 
     // "read parameter" runs READ PARA: both the window and the dialog show it.
     emit dialog.readRequested();
     EXPECT_EQ(status(), "read para success!");
-    EXPECT_EQ(window.settings().NUM, 5);
-    EXPECT_EQ(window.settings().WIDTH, 96);
-    EXPECT_EQ(window.settings().HEIGHT, 32);
-    EXPECT_EQ(window.settings().SCAN, 8);
-    EXPECT_EQ(window.settings().TYPE, 3);
+    EXPECT_EQ(settingsText(window.settings()), "5 96 32 1 8 0 1 0 3 0");
     EXPECT_EQ(dialog.parameters().num, 5);
     EXPECT_EQ(dialog.parameters().type, 3);
-    EXPECT_EQ(dialog.parameters().light, lightMaximum(18432000, 8, 100));
+    EXPECT_EQ(dialog.parameters().light, 2830);  // the light maximum for scan mode 8
 
     // "save parameter" sends the dialog's values and copies them to the window.
     ControllerParameters changed = dialog.parameters();
@@ -151,64 +92,18 @@ TEST(ParameterDialog, ReadAndSaveThroughTheWindow) {
     dialog.showParameters(changed);
     emit dialog.saveRequested();
     EXPECT_EQ(status(), "save para success!");
-    EXPECT_EQ(window.settings().NUM, 12);
-    EXPECT_EQ(window.settings().WIDTH, 128);
-    EXPECT_FALSE(window.settings().COLOR_SWAP);
-    EXPECT_TRUE(messages.isEmpty());
+    EXPECT_EQ(settingsText(window.settings()), "12 128 32 1 8 0 0 0 3 0");
+    EXPECT_TRUE(program.messages.isEmpty());
 
     // Without a port: "comm error", and the window keeps its values.
     Settings noPort = window.settings();
     noPort.COMM = 250;
-    window.setSettings(noPort);
+    program.window.setSettings(noPort);
     changed.num = 40;
     dialog.showParameters(changed);
     emit dialog.saveRequested();
-    EXPECT_EQ(messages, QStringList{"comm error"});
-    EXPECT_EQ(window.settings().NUM, 12);
-}
-
-TEST(ParameterDialog, ClockModeAndDownloadThroughTheWindow) {
-    struct Case {
-        const char* name;
-        QStringList emulator;
-        std::function<void(TTwpMain&, TForm5&)> command;
-        const char* status;
-    };
-    auto time = [](TTwpMain& w, TForm5&) { w.findChild<QAction*>("m_Help")->trigger(); };
-    auto mode = [](TTwpMain& w, TForm5&) { w.findChild<QAction*>("m_Exit")->trigger(); };
-    auto download = [](TTwpMain&, TForm5& d) {
-        d.findChild<QComboBox*>("ComboBox1")->setCurrentIndex(7);
-        emit d.downloadRequested();
-    };
-    const Case cases[] = {
-        {"TIME", {}, time, "time success!"},
-        {"TIME, silent", {"--silent"}, time, "set time error or can not sendback!"},
-        {"MODE", {}, mode, "mode success!"},
-        {"MODE, wrong byte", {"--wrong-reply"}, mode, "error mode or can not sendback!"},
-        {"Download", {}, download, "download success!"},
-        {"Download, wrong reply", {"--wrong-reply"}, download, "download......"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        Emulated sign;
-        writeBytes(sign.path("setup7"), QByteArray::fromHex("00AA00BB"));
-        ASSERT_TRUE(sign.start(c.emulator));
-        QStringList messages;
-        TTwpMain window(sign.dir.path(),
-                        [&](const QString& text, const QString&) { messages << text; });
-        TForm5 dialog(&window);
-        window.attachDialogs(nullptr, nullptr, nullptr, &dialog);
-        c.command(window, dialog);
-        EXPECT_EQ(window.findChild<QLabel*>("StatusPanel2")->text(), c.status);
-        EXPECT_TRUE(messages.isEmpty()) << messages.join(' ').toStdString();
-        if (QByteArray(c.name).startsWith("Download")) {
-            // The dialog and the window take the defaults of T7, whatever the reply.
-            EXPECT_EQ(dialog.parameters().scanMode, 4);
-            EXPECT_EQ(dialog.parameters().light, 5710);
-            EXPECT_EQ(window.settings().TYPE, 7);
-            EXPECT_EQ(window.settings().SCAN, 4);
-        }
-    }
+    EXPECT_EQ(program.messages, QStringList{"comm error"});
+    EXPECT_EQ(settingsText(window.settings()), "12 128 32 250 8 0 0 0 3 0");
 }
 
 }  // namespace

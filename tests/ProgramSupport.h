@@ -5,11 +5,31 @@
 #include "app/ParameterDialog.h"
 #include "app/SpreadsheetImportDialog.h"
 #include "app/TextComposerDialog.h"
+#include "tests/TestSupport.h"
 
-#include <QCoreApplication>
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
 #include <QTabBar>
+#include <QTest>
+#include <QTextEdit>
 #include <QTimer>
+
+// The child of parent with this object name and type.
+template <typename T>
+T* control(QObject& parent, const char* name) {
+    T* widget = parent.findChild<T*>(QString::fromLatin1(name));
+    EXPECT_NE(widget, nullptr) << name;
+    return widget;
+}
 
 // The window as a person starts it: the main window, then the four dialogs
 // in their order. Messages are recorded instead of shown.

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/Fonts.h"
+#include "tests/TestSupport.h"
 
 #include <QApplication>
 
@@ -9,6 +10,7 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
+    testsDir();  // before a window makes its folder current
     installFontConfig();
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
