@@ -1,7 +1,6 @@
 #pragma once
 
 #include "app/Layout.h"
-#include "controller/Link.h"
 #include "core/OperatorSurface.h"
 #include "core/Settings.h"
 #include "pages/PageList.h"
@@ -14,7 +13,10 @@
 class QAction;
 class QProgressBar;
 class QRadioButton;
+class CommandRunner;
 class PagePanel;
+class TransferLogDock;
+struct SendReview;
 class PreviewStage;
 class SettingsRow;
 class StatusArea;
@@ -23,6 +25,10 @@ class TForm2;
 class TForm3;
 class TForm5;
 
+// The dialog that lists the findings before SEND or MODE; "Send anyway"
+// when sending is possible. True when the operator sends.
+bool confirmSendWithDialog(QWidget* parent, const QString& findings, bool canSend);
+
 // The main window: a thin frame around the settings row, the preview stage
 // (with the page panel and tabs), the status area and the toolbar. Its
 // handlers read the controls, call the core and show what the core reports.
@@ -30,6 +36,9 @@ class TTwpMain : public QMainWindow, public OperatorSurface {
     Q_OBJECT
   public:
     using MessageFn = std::function<void(const QString& text, const QString& caption)>;
+    // Shows what was found before a transfer (with its estimate) and returns
+    // whether the operator sends anyway; canSend false offers no sending.
+    using ConfirmFn = std::function<bool(const QString& findings, bool canSend)>;
 
     // folder: the program folder, where ck.ini lives. showMessage shows a
     // modal message (a message box unless given; tests record the texts).
@@ -54,12 +63,21 @@ class TTwpMain : public QMainWindow, public OperatorSurface {
     // A list given when the program starts: loaded, then page 1 shown.
     void openListAtStart(const QString& path);
 
+    // Whether a controller command runs now; waiting spins the event loop
+    // until it has ended and reported.
+    bool commandRunning() const;
+    void waitForCommand();
+    // Replaces the dialog that shows what was found before a transfer.
+    void setConfirmation(ConfirmFn confirm) { m_confirm = std::move(confirm); }
+
     // OperatorSurface
     void setStatus(int panel, const QString& text) override;
     void repaintNow() override;
     void message(const QString& text, const QString& caption = QString()) override;
     void preparingPage(int page, const QImage& image) override;
     void progress(int value, int maximum) override;
+    void lineProgress(qint64 sent, qint64 total, qint64 msLeft) override;
+    void awaitingReply(int timeoutMs) override;
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -89,6 +107,12 @@ class TTwpMain : public QMainWindow, public OperatorSurface {
     void DispPlayClick();
     void DispPlayDblClick();
 
+    // While a command runs, no control that could start or change one
+    // takes input.
+    void commandRunningChanged(bool running);
+    // The findings before SEND or MODE: true to go on.
+    bool reviewed(const SendReview& review, int baud);
+
     // The page list after a change, with the current page drawn scaled.
     void showPagesAndPreview();
     void relayout();
@@ -96,13 +120,18 @@ class TTwpMain : public QMainWindow, public OperatorSurface {
     QString currentPageFile() const;
     QImage renderPreview();
 
+    static constexpr int kProgressMaximum = 100000;
+
     QString m_folder;
     MessageFn showMessage;
     PageList m_pages;
     PictureCache m_pictures;
     bool m_unscaled = false;
-    QImage m_sendingPage;  // the page being prepared for sending, shown as is
-    Link m_link;
+    QImage m_sendingPage;         // the page being prepared for sending, shown as is
+    bool m_lineProgress = false;  // the progress bar counts bytes on the line
+    ConfirmFn m_confirm;
+    CommandRunner* m_commands;
+    TransferLogDock* m_log;
 
     TForm1* m_form1 = nullptr;
     TForm2* m_form2 = nullptr;

@@ -131,6 +131,7 @@ TEST(ParameterDialog, ReadAndSaveThroughTheWindow) {
 
     // "read parameter" runs READ PARA: both the window and the dialog show it.
     emit dialog.readRequested();
+    window.waitForCommand();
     EXPECT_EQ(status(), "read para success!");
     EXPECT_EQ(window.settings().NUM, 5);
     EXPECT_EQ(window.settings().WIDTH, 96);
@@ -148,6 +149,7 @@ TEST(ParameterDialog, ReadAndSaveThroughTheWindow) {
     changed.dataCom = false;
     dialog.showParameters(changed);
     emit dialog.saveRequested();
+    window.waitForCommand();
     EXPECT_EQ(status(), "save para success!");
     EXPECT_EQ(window.settings().NUM, 12);
     EXPECT_EQ(window.settings().WIDTH, 128);
@@ -161,6 +163,7 @@ TEST(ParameterDialog, ReadAndSaveThroughTheWindow) {
     changed.num = 40;
     dialog.showParameters(changed);
     emit dialog.saveRequested();
+    window.waitForCommand();
     EXPECT_EQ(messages, QStringList{"comm error"});
     EXPECT_EQ(window.settings().NUM, 12);
 }
@@ -197,6 +200,7 @@ TEST(ParameterDialog, ClockModeAndDownloadThroughTheWindow) {
         TForm5 dialog(&window);
         window.attachDialogs(nullptr, nullptr, nullptr, &dialog);
         c.command(window, dialog);
+        window.waitForCommand();
         EXPECT_EQ(window.findChild<QLabel*>("StatusPanel2")->text(), c.status);
         EXPECT_TRUE(messages.isEmpty()) << messages.join(' ').toStdString();
         if (QByteArray(c.name).startsWith("Download")) {

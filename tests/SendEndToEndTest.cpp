@@ -172,6 +172,7 @@ TEST(SendEndToEnd, TheWindowSends) {
         Emulator emulator;
         ASSERT_TRUE(emulator.start(sign, {}));
         sendAction->trigger();
+        window.waitForCommand();
         EXPECT_EQ(panel(0), "MAX 1757 PAGES");
         EXPECT_EQ(panel(1), "SEND OVER");
         EXPECT_EQ(panel(2), "rec success!");
@@ -182,12 +183,14 @@ TEST(SendEndToEnd, TheWindowSends) {
         Emulator emulator;
         ASSERT_TRUE(emulator.start(sign, {"--silent"}));
         sendAction->trigger();
+        window.waitForCommand();
         EXPECT_EQ(panel(2), "error rec or can not sendback!");
     }
     Settings noPort = window.settings();
     noPort.COMM = 250;  // /dev/ttyS249: no such device
     window.setSettings(noPort);
     sendAction->trigger();
+    window.waitForCommand();
     EXPECT_EQ(messages, QStringList{"comm error "});
 }
 

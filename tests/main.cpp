@@ -3,6 +3,7 @@
 #include "platform/Fonts.h"
 
 #include <QApplication>
+#include <QStandardPaths>
 
 int main(int argc, char** argv) {
     // Widget tests drive the real window without a display.
@@ -11,6 +12,8 @@ int main(int argc, char** argv) {
     }
     installFontConfig();
     QApplication app(argc, argv);
+    // The window keeps its transfer log in the user's data folder: not the real one.
+    QStandardPaths::setTestModeEnabled(true);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
