@@ -29,6 +29,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QTabBar>
+#include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
 
@@ -65,6 +66,11 @@ TTwpMain::TTwpMain(const QString& folder, MessageFn messageFn, QWidget* parent)
     connect(m_commands, &CommandRunner::logged, m_log, &TransferLogDock::append);
     connect(m_commands, &CommandRunner::busyChanged, this, &TTwpMain::commandRunningChanged);
     connect(m_status, &StatusArea::cancelClicked, m_commands, &CommandRunner::cancel);
+    m_prepareTimer = new QTimer(this);
+    m_prepareTimer->setSingleShot(true);
+    m_prepareTimer->setInterval(500);
+    connect(m_prepareTimer, &QTimer::timeout, this, &TTwpMain::preparePages);
+    connect(m_settingsRow, &SettingsRow::changed, this, &TTwpMain::schedulePreparation);
     m_confirm = [this](const QString& findings, bool canSend) {
         return confirmSendWithDialog(this, findings, canSend);
     };
@@ -181,7 +187,13 @@ const MainLayout& TTwpMain::currentLayout() const {
 
 // ---- Page list ---------------------------------------------------------
 
+TTwpMain::~TTwpMain() {
+    delete m_commands;
+    m_preparation.stop();
+}
+
 void TTwpMain::showPagesAndPreview() {
+    schedulePreparation();
     m_pagePanel->showPageList();
     m_unscaled = false;
     redrawPreview();
@@ -267,6 +279,7 @@ void TTwpMain::loadFile(const QString& path) {
                 break;
             }
             m_pages.setPagePicture(path);
+            schedulePreparation();
             m_unscaled = false;
             const PictureLoad picture =
                 m_pictures.load(resolveInFolder(m_folder, path), m_stage->surface()->size());

@@ -5,6 +5,7 @@
 #include "core/Settings.h"
 #include "pages/PageList.h"
 #include "pages/Preview.h"
+#include "transfer/PagePipeline.h"
 
 #include <QMainWindow>
 
@@ -13,6 +14,7 @@
 class QAction;
 class QProgressBar;
 class QRadioButton;
+class QTimer;
 class CommandRunner;
 class PagePanel;
 class TransferLogDock;
@@ -43,6 +45,8 @@ class TTwpMain : public QMainWindow, public OperatorSurface {
     // folder: the program folder, where ck.ini lives. showMessage shows a
     // modal message (a message box unless given; tests record the texts).
     explicit TTwpMain(const QString& folder, MessageFn showMessage = {}, QWidget* parent = nullptr);
+    // Waits for a running command (asked to stop) before anything goes.
+    ~TTwpMain() override;
 
     // The dialogs, created after the main window, in this order.
     void attachDialogs(TForm1* form1, TForm2* form2, TForm3* form3, TForm5* form5);
@@ -67,6 +71,10 @@ class TTwpMain : public QMainWindow, public OperatorSurface {
     // until it has ended and reported.
     bool commandRunning() const;
     void waitForCommand();
+    // The pages prepared in the background for the next SEND, and whether
+    // the list as it is now has been prepared whole.
+    const PreparedPages& preparedPages() const { return m_prepared; }
+    bool pagesPrepared() const { return m_preparation.finished(); }
     // Replaces the dialog that shows what was found before a transfer.
     void setConfirmation(ConfirmFn confirm) { m_confirm = std::move(confirm); }
 
@@ -113,6 +121,11 @@ class TTwpMain : public QMainWindow, public OperatorSurface {
     // The findings before SEND or MODE: true to go on.
     bool reviewed(const SendReview& review, int baud);
 
+    // After a change of the list or of a setting that changes page bytes:
+    // the pages are prepared again once the changes have settled.
+    void schedulePreparation();
+    void preparePages();
+
     // The page list after a change, with the current page drawn scaled.
     void showPagesAndPreview();
     void relayout();
@@ -130,6 +143,9 @@ class TTwpMain : public QMainWindow, public OperatorSurface {
     QImage m_sendingPage;         // the page being prepared for sending, shown as is
     bool m_lineProgress = false;  // the progress bar counts bytes on the line
     ConfirmFn m_confirm;
+    PreparedPages m_prepared;
+    BackgroundPreparation m_preparation{m_prepared};
+    QTimer* m_prepareTimer;
     CommandRunner* m_commands;
     TransferLogDock* m_log;
 

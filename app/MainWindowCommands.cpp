@@ -11,8 +11,10 @@
 #include "controller/ControllerCommands.h"
 #include "core/TransferLog.h"
 #include "transfer/ModuleType.h"
+#include "transfer/PageCheck.h"
 #include "transfer/SendCheck.h"
 #include "transfer/SetupImage.h"
+#include "transfer/Transmission.h"
 
 #include <QAction>
 #include <QDir>
@@ -22,6 +24,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabBar>
+#include <QTimer>
 
 #include <memory>
 
@@ -62,16 +65,17 @@ void TTwpMain::m_SendClick() {
     if (m_commands->busy() || typeFamily(s.TYPE).depth == Depth::NotSent) {
         return;  // a module type that is not sent: SEND does nothing
     }
-    // The picture check's findings (pages whose file cannot be used) join
-    // the review here, as its third argument.
-    if (!reviewed(reviewSend(s, m_pages, {}), s.baudRate())) {
+    if (!reviewed(reviewSend(s, m_pages, checkPages(s, m_pages, m_folder)), s.baudRate())) {
         return;
     }
     QDir::setCurrent(m_folder);
     m_commands->run(
         QStringLiteral("SEND"), s,
-        [s, pages = m_pages, folder = m_folder](Link& link, OperatorSurface& surface) {
-            return sendPages(link, surface, s, pages, folder);
+        [this, s, pages = m_pages, folder = m_folder](Link& link, OperatorSurface& surface) {
+            // What was prepared in the background is written at once; the
+            // rest is decoded while the first pages are on the line.
+            m_preparation.stop();
+            return sendPages(link, surface, s, pages, folder, &m_prepared);
         },
         [this](const ExchangeResult&) {
             m_sendingPage = QImage();
@@ -186,6 +190,7 @@ void TTwpMain::commandRunningChanged(bool running) {
     }
     m_status->setCancelVisible(running);
     if (!running) {
+        schedulePreparation();
         m_status->setCommandState(QString());
         m_lineProgress = false;
         PBar->setRange(0, kProgressMaximum);
@@ -213,4 +218,18 @@ void TTwpMain::awaitingReply(int timeoutMs) {
     PBar->setFormat(text);
     PBar->show();
     m_status->setCommandState(text);
+}
+
+void TTwpMain::schedulePreparation() {
+    m_prepareTimer->start();
+}
+
+void TTwpMain::preparePages() {
+    if (m_commands->busy()) {
+        return;  // prepared again when the command has ended
+    }
+    const Settings s = settings();
+    const MemoryMap map = memoryMapFor(s);
+    const bool sendable = typeFamily(s.TYPE).depth != Depth::NotSent && map.fits();
+    m_preparation.start(s, m_pages, sendable ? map.pagesSent(m_pages.PageCount()) : 0, m_folder);
 }

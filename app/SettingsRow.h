@@ -23,6 +23,7 @@ class SettingsRow : public QGroupBox {
 
   signals:
     void screenSizeChanged();  // WIDTH or HEIGHT
+    void changed();            // any of the ten
     void readParaClicked();    // READ PARA
 
   private:

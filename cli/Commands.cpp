@@ -6,6 +6,7 @@
 #include "core/TransferLog.h"
 #include "pages/PlayListFile.h"
 #include "platform/AtomicFile.h"
+#include "transfer/PageCheck.h"
 #include "transfer/SendCheck.h"
 #include "transfer/SetupImage.h"
 #include "transfer/Transmission.h"
@@ -198,9 +199,8 @@ int runSend(const QString& folder, const QString& listPath) {
                        .arg(typeTexts().value(settings.TYPE)));
         return kExitBadInput;
     }
-    // The picture check's findings (pages whose file cannot be used) join
-    // the review here, as its third argument.
-    if (!reviewed(reviewSend(settings, pages, {}), settings.baudRate())) {
+    if (!reviewed(reviewSend(settings, pages, checkPages(settings, pages, folder)),
+                  settings.baudRate())) {
         return kExitBadInput;
     }
     ConsoleSurface surface;

@@ -48,6 +48,18 @@ struct SlowSign {
     }
 };
 
+// The window on such a sign, with the list loaded and the controller reading.
+struct SlowSend {
+    explicit SlowSend(int pages)
+        : sign(pages), controller(sign.dir.path(), 9600), program(sign.dir.path()) {
+        program.window.loadListFrom(sign.dir.filePath("slow.lis"));
+    }
+    SlowSign sign;
+    PacedController controller;
+    Program program;
+    TTwpMain& window = program.window;
+};
+
 QWidget* toolButton(TTwpMain& window, const char* action) {
     return window.findChild<QToolBar*>("ToolBar1")
         ->widgetForAction(window.findChild<QAction*>(action));
@@ -64,12 +76,9 @@ qint64 eventLoopAnswerMs() {
 }
 
 TEST(CommandWorker, PacedSendStaysAliveAndCancelsAtAFrameBoundary) {
-    SlowSign sign(9);
-    PacedController controller(sign.dir.path(), 9600);
-    ASSERT_TRUE(controller.ok());
-    Program program(sign.dir.path());
-    TTwpMain& window = program.window;
-    window.loadListFrom(sign.dir.filePath("slow.lis"));
+    SlowSend send(9);
+    ASSERT_TRUE(send.controller.ok());
+    auto& [sign, controller, program, window] = send;
     QProgressBar* bar = window.findChild<QProgressBar*>("PBar");
     QLabel* state = window.findChild<QLabel*>("CommandState");
 
@@ -133,12 +142,9 @@ TEST(CommandWorker, PacedSendStaysAliveAndCancelsAtAFrameBoundary) {
 }
 
 TEST(CommandWorker, InputDuringATransferIsNeverReplayed) {
-    SlowSign sign(2);  // 4,970 bytes: 5.2 s on the line, longer than the reply limit
-    PacedController controller(sign.dir.path(), 9600);
-    ASSERT_TRUE(controller.ok());
-    Program program(sign.dir.path());
-    TTwpMain& window = program.window;
-    window.loadListFrom(sign.dir.filePath("slow.lis"));
+    SlowSend send(2);  // 4,970 bytes: 5.2 s on the line, longer than the reply limit
+    ASSERT_TRUE(send.controller.ok());
+    auto& [sign, controller, program, window] = send;
     QSpinBox* num = window.findChild<QSpinBox*>("Edit3");
 
     QTest::mouseClick(toolButton(window, "m_Send"), Qt::LeftButton);

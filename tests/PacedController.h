@@ -39,6 +39,8 @@ class PacedController {
         return m_frames;
     }
     qint64 bytesRead() const { return m_bytes; }
+    // When the first byte came, on QElapsedTimer's clock (ms); 0 before.
+    qint64 firstByteAt() const { return m_firstByteAt; }
     // Whether part of a frame is held, cut short.
     bool inFrame() const {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -68,6 +70,11 @@ class PacedController {
                 allowed = 0;
                 continue;
             }
+            if (m_firstByteAt == 0) {
+                QElapsedTimer now;
+                now.start();
+                m_firstByteAt = now.msecsSinceReference();
+            }
             allowed += data.size();
             m_bytes += data.size();
             std::lock_guard<std::mutex> lock(m_mutex);
@@ -90,6 +97,7 @@ class PacedController {
     bool m_ok = false;
     std::atomic<bool> m_stop{false};
     std::atomic<qint64> m_bytes{0};
+    std::atomic<qint64> m_firstByteAt{0};
     mutable std::mutex m_mutex;
     FrameParser m_parser;
     std::vector<ReceivedFrame> m_frames;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/PictureFile.h"
+
 #include <QImage>
 #include <QSize>
 #include <QString>
@@ -14,4 +16,6 @@ struct PreparedPage {
 // stretched to exactly the screen's size (aspect not kept, no smoothing, so
 // hard pixel edges stay hard) and, with ADJUST, passed through AdjustGamma.
 // fileName is resolved against the program folder.
-PreparedPage preparePage(const QString& fileName, const QString& folder, QSize screen, bool adjust);
+// jpegWorkBytes caps libjpeg's own memory for the decode.
+PreparedPage preparePage(const QString& fileName, const QString& folder, QSize screen, bool adjust,
+                         qint64 jpegWorkBytes = kMaxJpegWorkBytes);
