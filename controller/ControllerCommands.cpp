@@ -45,6 +45,8 @@ ExchangeResult sendPages(Link& link, OperatorSurface& surface, const Settings& s
     }
     if (!result.reason.isEmpty()) {
         surface.message(result.reason);
+        result.outcome =
+            QStringLiteral("refused: %1").arg(result.reason.section(QLatin1Char('\n'), 0, 0));
         return result;
     }
     // Decoding starts now, while the port opens.

@@ -58,7 +58,9 @@ ExchangeResult exchange(Link& link, OperatorSurface& surface, const Settings& se
     if (!built) {
         link.ClosePort();
         surface.message(result.reason);
-        return finish(ExchangeResult::Stage::Refused, QStringLiteral("refused, nothing sent"));
+        return finish(
+            ExchangeResult::Stage::Refused,
+            QStringLiteral("refused: %1").arg(result.reason.section(QLatin1Char('\n'), 0, 0)));
     }
     const SendOutcome sent = source ? link.SendFrames(*source) : link.SendBuffer();
     if (sent == SendOutcome::Cancelled || sent == SendOutcome::SourceFailed) {
