@@ -1,7 +1,6 @@
 #include "transfer/PagePipeline.h"
 
 #include "core/ProgramFolder.h"
-#include "platform/Memory.h"
 #include "platform/PictureFile.h"
 #include "transfer/Packing.h"
 #include "transfer/PagePreparation.h"
@@ -106,7 +105,6 @@ PagePipeline::PagePipeline(const Settings& settings, const PageList& pages, int 
     // keep freed buffers of their own.
     const int threads = static_cast<int>(
         std::clamp<qint64>(kBudgetBytes / largest, 1, std::min(pipelineThreads(), count)));
-    keepFreedBlocksForReuse();
     for (int i = 0; i < threads && count > 0; ++i) {
         m_threads.emplace_back([this] { work(); });
     }

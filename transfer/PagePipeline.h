@@ -53,8 +53,8 @@ class PreparedPages {
 // by an estimate of their memory against a budget, never by the number of
 // cores: a decode starts only while the estimates of the decodes running
 // stay within the budget (one runs alone whatever its size), and libjpeg's
-// own memory is capped at the budget. The threads keep their buffers for
-// their next page.
+// own memory is capped at the budget. The threads live for the whole list,
+// so the allocator hands each the blocks it freed on its last page.
 class PagePipeline {
   public:
     static constexpr qint64 kBudgetBytes = 96LL * 1024 * 1024;

@@ -45,6 +45,8 @@ TransferStream::TransferStream(const Settings& settings, const PageList& pages,
     m_count = m_map.pagesSent(pages.PageCount());
     m_total = reviewSend(settings, pages, {}).estimate.bytes;
     m_pipeline = std::make_unique<PagePipeline>(settings, pages, m_count, folder, cache);
+    // The glyphs need the fonts loaded the first time: not while the line waits.
+    m_glyphs = std::async(std::launch::async, glyphTable);
 }
 
 TransferStream::~TransferStream() = default;
@@ -88,7 +90,7 @@ bool TransferStream::nextFrame(QByteArray* frame, QString* error) {
             return false;
         }
         appendWriteBlockHeader(*frame, num, kTableBank, kGlyphAddress, kGlyphBytes);
-        *frame += glyphTable();
+        *frame += m_glyphs.get();
     } else if (index == m_count + 2) {
         appendPlayTableFrame(*frame, num, m_map, m_pages, m_count);
     } else {

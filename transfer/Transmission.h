@@ -11,6 +11,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <future>
 #include <memory>
 
 class PagePipeline;
@@ -82,6 +83,7 @@ class TransferStream : public FrameSource {
     int m_next = 1;  // pages 1..N, then the glyph table, the play table, the end
     QStringList m_unusable;
     std::unique_ptr<PagePipeline> m_pipeline;
+    std::future<QByteArray> m_glyphs;  // drawn while the pages go out
 };
 
 // The play table frame: a write block to bank 7 at A holding N (16-bit)
