@@ -1,7 +1,7 @@
 // What an operator waits for in the largest transfer: 255 pages of photos on
 // a dual-colour 112 x 62 sign at 115200 Bd, sent to a reader that drains the
 // line at its rate (10 bits a byte). Reports the time to the first byte and
-// the total time against the line time, and the peak memory, for full-HD
+// the total time against the line time, for full-HD
 // baseline, 12-megapixel baseline and 12-megapixel progressive photos.
 //
 // MARQUEE_THREADS forces the decode threads (to compare machines);
@@ -10,7 +10,6 @@
 
 #include "controller/ControllerCommands.h"
 #include "platform/Fonts.h"
-#include "platform/Memory.h"
 #include "tests/PacedController.h"
 #include "transfer/GlyphTable.h"
 
@@ -129,10 +128,8 @@ void BM_Send(benchmark::State& state, QSize size, bool progressive) {
     state.counters["line_s"] = line;
     state.counters["first_byte_s"] = firstByte;
     state.counters["total_s"] = total;
-    // The total includes the 2 s reply window only as far as the reader is slow to answer.
     state.counters["total_over_line_pct"] = (total - line) / line * 100.0;
     state.counters["threads"] = pipelineThreads();
-    state.counters["peak_rss_mb"] = double(peakResidentBytes()) / (1024 * 1024);
 }
 
 BENCHMARK_CAPTURE(BM_Send, full_hd_baseline, QSize(1920, 1080), false)
