@@ -11,29 +11,31 @@
 namespace {
 
 // The surface a command sees on its thread: every report is queued to the
-// window's surface, in the order made; a repaint is not needed there.
+// window's surface, in the order made; a repaint is not needed there. The
+// queued calls hold the window's surface, not this one, which is gone when
+// the command has ended.
 class QueuedSurface : public OperatorSurface {
   public:
     QueuedSurface(QObject* receiver, OperatorSurface& target, const std::atomic<bool>& cancel)
         : m_receiver(receiver), m_target(target), m_cancel(cancel) {}
 
     void setStatus(int panel, const QString& text) override {
-        post([this, panel, text] { m_target.setStatus(panel, text); });
+        post([t = &m_target, panel, text] { t->setStatus(panel, text); });
     }
     void message(const QString& text, const QString& caption) override {
-        post([this, text, caption] { m_target.message(text, caption); });
+        post([t = &m_target, text, caption] { t->message(text, caption); });
     }
     void preparingPage(int page, const QImage& image) override {
-        post([this, page, image] { m_target.preparingPage(page, image); });
+        post([t = &m_target, page, image] { t->preparingPage(page, image); });
     }
     void progress(int value, int maximum) override {
-        post([this, value, maximum] { m_target.progress(value, maximum); });
+        post([t = &m_target, value, maximum] { t->progress(value, maximum); });
     }
     void lineProgress(qint64 sent, qint64 total, qint64 msLeft) override {
-        post([this, sent, total, msLeft] { m_target.lineProgress(sent, total, msLeft); });
+        post([t = &m_target, sent, total, msLeft] { t->lineProgress(sent, total, msLeft); });
     }
     void awaitingReply(int timeoutMs) override {
-        post([this, timeoutMs] { m_target.awaitingReply(timeoutMs); });
+        post([t = &m_target, timeoutMs] { t->awaitingReply(timeoutMs); });
     }
     bool cancelRequested() const override { return m_cancel; }
 
