@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 
+#include "app/CommandRunner.h"
 #include "app/DocumentImportDialog.h"
 #include "app/PagePanel.h"
 #include "app/PagePreview.h"
@@ -11,13 +12,13 @@
 #include "app/SpreadsheetImportDialog.h"
 #include "app/StatusArea.h"
 #include "app/TextComposerDialog.h"
-#include "controller/ControllerCommands.h"
+#include "app/TransferLogDock.h"
 #include "core/ProgramFolder.h"
 #include "core/SettingsFile.h"
+#include "core/TransferLog.h"
 #include "import/PictureImport.h"
 #include "pages/PlayListFile.h"
 #include "platform/DesktopShell.h"
-#include "transfer/SetupImage.h"
 
 #include <QAction>
 #include <QApplication>
@@ -30,20 +31,12 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QTabBar>
+#include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
 
-namespace {
-
-constexpr int kProgressMaximum = 100000;
-
-}  // namespace
-
 TTwpMain::TTwpMain(const QString& folder, MessageFn messageFn, QWidget* parent)
-    : QMainWindow(parent),
-      m_folder(folder),
-      showMessage(std::move(messageFn)),
-      m_link(folder, *this) {
+    : QMainWindow(parent), m_folder(folder), showMessage(std::move(messageFn)) {
     setObjectName(QStringLiteral("TwpMain"));
     setWindowTitle(QStringLiteral("Marquee"));
     if (!showMessage) {
@@ -73,6 +66,20 @@ TTwpMain::TTwpMain(const QString& folder, MessageFn messageFn, QWidget* parent)
     column->addWidget(m_stage, 1);
     setCentralWidget(central);
     m_status = new StatusArea(statusBar());
+    m_log = new TransferLogDock(transferLogPath(), this);
+    addDockWidget(Qt::BottomDockWidgetArea, m_log);
+    m_commands = new CommandRunner(folder, *this, transferLogPath(), this);
+    connect(m_commands, &CommandRunner::logged, m_log, &TransferLogDock::append);
+    connect(m_commands, &CommandRunner::busyChanged, this, &TTwpMain::commandRunningChanged);
+    connect(m_status, &StatusArea::cancelClicked, m_commands, &CommandRunner::cancel);
+    m_prepareTimer = new QTimer(this);
+    m_prepareTimer->setSingleShot(true);
+    m_prepareTimer->setInterval(500);
+    connect(m_prepareTimer, &QTimer::timeout, this, &TTwpMain::preparePages);
+    connect(m_settingsRow, &SettingsRow::changed, this, &TTwpMain::schedulePreparation);
+    m_confirm = [this](const QString& findings, bool canSend) {
+        return confirmSendWithDialog(this, findings, canSend);
+    };
 
     PreviewSurface* surface = m_stage->surface();
     connect(surface, &PreviewSurface::clicked, this, &TTwpMain::DispPlayClick);
@@ -183,9 +190,15 @@ const MainLayout& TTwpMain::currentLayout() const {
     return m_stage->currentLayout();
 }
 
+TTwpMain::~TTwpMain() {
+    delete m_commands;
+    m_preparation.stop();
+}
+
 // ---- Page list ---------------------------------------------------------
 
 void TTwpMain::showPagesAndPreview() {
+    schedulePreparation();
     m_pagePanel->showPageList();
     m_preview->pageChanged();
 }
@@ -270,6 +283,7 @@ void TTwpMain::loadFile(const QString& path) {
                 break;
             }
             m_pages.setPagePicture(path);
+            schedulePreparation();
             m_preview->pageChanged();
             const QString error = m_preview->pictureError(path);
             if (!error.isEmpty()) {
@@ -300,66 +314,6 @@ void TTwpMain::loadFile(const QString& path) {
         case LoadFileKind::Other:
             break;
     }
-}
-
-void TTwpMain::m_SendClick() {
-    QDir::setCurrent(m_folder);
-    sendPages(m_link, *this, settings(), m_pages, m_folder);
-    m_preview->showSending(QImage());
-}
-
-void TTwpMain::setClockClicked() {
-    setClock(m_link, *this, settings(), QDateTime());
-}
-
-void TTwpMain::sendModesClicked() {
-    sendPlayModes(m_link, *this, settings(), m_pages);
-}
-
-void TTwpMain::BitBtn2Click() {
-    const ReadParaResult result = readParameters(m_link, *this, settings());
-    if (!result.received) {
-        return;
-    }
-    if (m_form5) {
-        m_form5->clearGeometry();
-    }
-    if (result.apply) {
-        setSettings(result.settings);
-        if (m_form5) {
-            m_form5->showParameters(result.parameters);
-        }
-    }
-}
-
-void TTwpMain::saveParameters() {
-    if (!m_form5) {
-        return;
-    }
-    const ExchangeResult result =
-        ::saveParameters(m_link, *this, settings(), m_form5->parameters());
-    if (result.stage != ExchangeResult::Stage::PortError) {
-        setSettings(settingsAfterSave(settings(), m_form5->parameters()));
-    }
-}
-
-void TTwpMain::downloadSetupImage() {
-    if (!m_form5) {
-        return;
-    }
-    QDir::setCurrent(m_folder);
-    const int type = m_form5->downloadType();
-    const SetupImage setup = loadSetupImage(m_folder, type);
-    if (!setup.error.isEmpty()) {
-        showMessage(setup.error, QString());
-        return;
-    }
-    const ExchangeResult result = downloadSetup(m_link, *this, settings(), setup.image);
-    if (result.stage == ExchangeResult::Stage::PortError) {
-        return;
-    }
-    m_form5->showParameters(defaultParameters(type));
-    setSettings(settingsAfterDownload(settings(), type));
 }
 
 void TTwpMain::m_EditBmpClick() {
@@ -414,15 +368,16 @@ void TTwpMain::DispPlayDblClick() {
 
 void TTwpMain::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
-    m_preview->relayout();
-}
-
-void TTwpMain::resizeEvent(QResizeEvent* event) {
-    QMainWindow::resizeEvent(event);
+    // The log starts a few lines high; the preview has the room.
+    resizeDocks({m_log}, {m_log->minimumSizeHint().height()}, Qt::Vertical);
     m_preview->relayout();
 }
 
 void TTwpMain::closeEvent(QCloseEvent* event) {
+    if (m_commands->busy()) {
+        m_commands->cancel();
+        m_commands->waitIdle();
+    }
     if (!writeSettingsFile(m_folder, settings())) {
         showMessage(QString::fromLatin1(kCannotSaveParameter), QString());
     }
@@ -450,6 +405,9 @@ void TTwpMain::preparingPage(int page, const QImage& image) {
 }
 
 void TTwpMain::progress(int value, int maximum) {
+    if (m_lineProgress) {
+        return;  // the bar counts bytes once they go out
+    }
     PBar->setVisible(value < maximum);
     PBar->setValue(maximum > 0
                        ? static_cast<int>(static_cast<qint64>(value) * kProgressMaximum / maximum)

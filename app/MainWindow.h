@@ -1,10 +1,10 @@
 #pragma once
 
 #include "app/Layout.h"
-#include "controller/Link.h"
 #include "core/OperatorSurface.h"
 #include "core/Settings.h"
 #include "pages/PageList.h"
+#include "transfer/PagePipeline.h"
 
 #include <QMainWindow>
 
@@ -13,8 +13,12 @@
 class QAction;
 class QProgressBar;
 class QRadioButton;
+class QTimer;
+class CommandRunner;
 class PagePanel;
 class PagePreview;
+class TransferLogDock;
+struct SendReview;
 class PreviewStage;
 class SettingsRow;
 class SignViewBar;
@@ -24,6 +28,10 @@ class TForm2;
 class TForm3;
 class TForm5;
 
+// The dialog that lists the findings before SEND or MODE; "Send anyway"
+// when sending is possible. True when the operator sends.
+bool confirmSendWithDialog(QWidget* parent, const QString& findings, bool canSend);
+
 // The main window: a thin frame around the settings row, the preview stage
 // (with the page panel and tabs), the status area and the toolbar. Its
 // handlers read the controls, call the core and show what the core reports.
@@ -31,10 +39,15 @@ class TTwpMain : public QMainWindow, public OperatorSurface {
     Q_OBJECT
   public:
     using MessageFn = std::function<void(const QString& text, const QString& caption)>;
+    // Shows what was found before a transfer (with its estimate) and returns
+    // whether the operator sends anyway; canSend false offers no sending.
+    using ConfirmFn = std::function<bool(const QString& findings, bool canSend)>;
 
     // folder: the program folder, where ck.ini lives. showMessage shows a
     // modal message (a message box unless given; tests record the texts).
     explicit TTwpMain(const QString& folder, MessageFn showMessage = {}, QWidget* parent = nullptr);
+    // Waits for a running command (asked to stop) before anything goes.
+    ~TTwpMain() override;
 
     // The dialogs, created after the main window, in this order.
     void attachDialogs(TForm1* form1, TForm2* form2, TForm3* form3, TForm5* form5);
@@ -56,17 +69,29 @@ class TTwpMain : public QMainWindow, public OperatorSurface {
     // A list given when the program starts: loaded, then page 1 shown.
     void openListAtStart(const QString& path);
 
+    // Whether a controller command runs now; waiting spins the event loop
+    // until it has ended and reported.
+    bool commandRunning() const;
+    void waitForCommand();
+    // The pages prepared in the background for the next SEND, and whether
+    // the list as it is now has been prepared whole.
+    const PreparedPages& preparedPages() const { return m_prepared; }
+    bool pagesPrepared() const { return m_preparation.finished(); }
+    // Replaces the dialog that shows what was found before a transfer.
+    void setConfirmation(ConfirmFn confirm) { m_confirm = std::move(confirm); }
+
     // OperatorSurface
     void setStatus(int panel, const QString& text) override;
     void repaintNow() override;
     void message(const QString& text, const QString& caption = QString()) override;
     void preparingPage(int page, const QImage& image) override;
     void progress(int value, int maximum) override;
+    void lineProgress(qint64 sent, qint64 total, qint64 msLeft) override;
+    void awaitingReply(int timeoutMs) override;
 
   protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
 
   private:
     void createToolbar();
@@ -91,14 +116,33 @@ class TTwpMain : public QMainWindow, public OperatorSurface {
     void DispPlayClick();
     void DispPlayDblClick();
 
+    // While a command runs, no control that could start or change one
+    // takes input.
+    void commandRunningChanged(bool running);
+    // The findings before SEND or MODE: true to go on.
+    bool reviewed(const SendReview& review, int baud);
+
+    // After a change of the list or of a setting that changes page bytes:
+    // the pages are prepared again once the changes have settled.
+    void schedulePreparation();
+    void preparePages();
+
     // The page list after a change, with the current page drawn scaled.
     void showPagesAndPreview();
     QString currentPageFile() const;
 
+    static constexpr int kProgressMaximum = 100000;
+
     QString m_folder;
     MessageFn showMessage;
     PageList m_pages;
-    Link m_link;
+    bool m_lineProgress = false;  // the progress bar counts bytes on the line
+    ConfirmFn m_confirm;
+    PreparedPages m_prepared;
+    BackgroundPreparation m_preparation{m_prepared};
+    QTimer* m_prepareTimer;
+    CommandRunner* m_commands;
+    TransferLogDock* m_log;
 
     TForm1* m_form1 = nullptr;
     TForm2* m_form2 = nullptr;

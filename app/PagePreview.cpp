@@ -31,6 +31,7 @@ PagePreview::PagePreview(const QString& folder, const PageList& pages,
     m_bar->setShownZoom([this] { return m_stage->shownZoom(); });
     m_bar->watchWheel(m_stage->viewport());
     connect(m_bar, &SignViewBar::zoomChanged, this, &PagePreview::relayout);
+    connect(m_stage, &PreviewStage::areaResized, this, &PagePreview::relayout);
     connect(m_bar, &SignViewBar::modeChanged, this, &PagePreview::redraw);
     connect(m_bar, &SignViewBar::playPageClicked, this, [this] { play(false); });
     connect(m_bar, &SignViewBar::playListClicked, this, [this] { play(true); });

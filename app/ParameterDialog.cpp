@@ -79,6 +79,7 @@ TForm5::TForm5(QWidget* parent) : QDialog(parent) {
     SpinEdit1 = spin("SpinEdit1", &P::light);
     Label10 = new QLabel;
     Label10->setObjectName(QStringLiteral("Label10"));
+    Label10->setObjectName(QStringLiteral("Label10"));
     CheckBox8 = check("CheckBox8", QStringLiteral("8 bit swap"), false);
     CheckBox2 = check("CheckBox2", QStringLiteral("data com"), true);
     CheckBox1 = check("CheckBox1", QStringLiteral("oe com"), true);
@@ -157,9 +158,14 @@ TForm5::TForm5(QWidget* parent) : QDialog(parent) {
     column->addWidget(GroupBox1);
     column->addWidget(GroupBox2);
 
-    connect(ComboBox2, &QComboBox::currentIndexChanged, this, &TForm5::recomputeLight);
-    connect(Edit7, &QSpinBox::textChanged, this, &TForm5::recomputeLight);
-    connect(Edit1, &QSpinBox::textChanged, this, &TForm5::recomputeLight);
+    // A change of clock, scan mode or scan frequency sets light to the maximum.
+    const auto timingChanged = [this] {
+        m_lightFromController = false;
+        recomputeLight();
+    };
+    connect(ComboBox2, &QComboBox::currentIndexChanged, this, timingChanged);
+    connect(Edit7, &QSpinBox::textChanged, this, timingChanged);
+    connect(Edit1, &QSpinBox::textChanged, this, timingChanged);
     connect(ComboBox1, &QComboBox::activated, this, &TForm5::typeChanged);
     connect(Button1, &QPushButton::clicked, this, &TForm5::saveRequested);
     connect(Button4, &QPushButton::clicked, this, &TForm5::readRequested);
@@ -196,7 +202,7 @@ ControllerParameters TForm5::parameters() const {
     return p;
 }
 
-void TForm5::showParameters(const ControllerParameters& p) {
+void TForm5::showParameters(const ControllerParameters& p, bool fromController) {
     const auto set = [](QSpinBox* box, qint64 value) { box->setValue(static_cast<int>(value)); };
     set(Edit3, p.num);
     if (p.type >= 0 && p.type < ComboBox1->count()) {
@@ -232,6 +238,7 @@ void TForm5::showParameters(const ControllerParameters& p) {
     set(SpinEdit6, p.offMinute);
     set(SpinEdit7, p.offSecond);
     CheckBox7->setChecked(p.english != 0);
+    m_lightFromController = fromController;
 }
 
 void TForm5::clearGeometry() {
@@ -245,10 +252,10 @@ int TForm5::downloadType() const {
 }
 
 bool TForm5::unlocked() const {
-    return GroupBox1->isEnabled();
+    return m_unlocked;
 }
 
-void TForm5::recomputeLight() {
+void TForm5::recomputeLight(bool keepLight) {
     // While a field holds no number (the operator is typing), or the
     // product is not positive, there is no maximum: light keeps its value.
     bool clockOk = false;
@@ -263,7 +270,9 @@ void TForm5::recomputeLight() {
     }
     const int maximum = lightMaximum(clock, scan, frequency);
     Label10->setText(QStringLiteral("(max%1)").arg(maximum));
-    SpinEdit1->setValue(maximum);
+    if (!keepLight) {
+        SpinEdit1->setValue(maximum);
+    }
 }
 
 void TForm5::typeChanged(int type) {
@@ -275,8 +284,13 @@ void TForm5::typeChanged(int type) {
 void TForm5::updateLock() {
     // Once open, the groups stay open for the whole run.
     m_unlocked = m_unlocked || m_accessCode.granted();
-    GroupBox1->setEnabled(m_unlocked);
-    GroupBox2->setEnabled(m_unlocked);
+    GroupBox1->setEnabled(m_unlocked && !m_commandRunning);
+    GroupBox2->setEnabled(m_unlocked && !m_commandRunning);
+}
+
+void TForm5::setCommandRunning(bool running) {
+    m_commandRunning = running;
+    updateLock();
 }
 
 void TForm5::showEvent(QShowEvent* event) {
@@ -285,7 +299,8 @@ void TForm5::showEvent(QShowEvent* event) {
         const QRect area = screen->geometry();
         move((area.width() - width()) / 2, (area.height() - height()) / 2);
     }
-    recomputeLight();
+    // Light read from the controller stays; the label still shows the maximum.
+    recomputeLight(m_lightFromController);
     // Every key typed in the dialog feeds the access code first.
     qApp->installEventFilter(this);
 }

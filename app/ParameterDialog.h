@@ -26,12 +26,16 @@ class TForm5 : public QDialog {
     // Shows received or default parameters, in the fixed order (light last,
     // so the light maximum that scan mode and frequency recompute does not
     // overwrite it). Setting the type here does not run the type-change rule.
-    void showParameters(const ControllerParameters& parameters);
+    // A light value that came from the controller is kept when the dialog
+    // is shown next, until clock, scan mode or scan frequency change.
+    void showParameters(const ControllerParameters& parameters, bool fromController = false);
     // After a good READ PARA reply: "num", "width" and "high" go to 0 first.
     void clearGeometry();
     // The module type chosen in "Download setup".
     int downloadType() const;
     bool unlocked() const;
+    // While a controller command runs, the commands here take no input.
+    void setCommandRunning(bool running);
 
   signals:
     void saveRequested();      // "save parameter"
@@ -44,13 +48,16 @@ class TForm5 : public QDialog {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    void recomputeLight();
+    // The light maximum for the label; light itself takes it unless keep.
+    void recomputeLight(bool keepLight = false);
     void typeChanged(int type);
     void updateLock();
 
     // The dialog lives for the whole run, and so does the typed window.
     AccessCode m_accessCode;
     bool m_unlocked = false;
+    bool m_commandRunning = false;
+    bool m_lightFromController = false;
     const QEvent* m_lastKey = nullptr;  // the key press already counted
     QGroupBox* GroupBox1;               // "Parameter"
     QGroupBox* GroupBox2;               // "Download setup"

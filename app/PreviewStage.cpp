@@ -57,3 +57,8 @@ void PreviewStage::relayout(QSize screen, int zoom) {
     m_tabs->setGeometry(m_layout.tabs);
     m_progress->setGeometry(m_layout.progress);
 }
+
+void PreviewStage::resizeEvent(QResizeEvent* event) {
+    QScrollArea::resizeEvent(event);
+    emit areaResized();
+}

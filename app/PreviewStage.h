@@ -28,6 +28,13 @@ class PreviewStage : public QScrollArea {
     // The zoom of the last layout.
     int shownZoom() const { return m_zoom; }
 
+  signals:
+    // The visible area changed size (the window, or a dock beside the stage).
+    void areaResized();
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override;
+
   private:
     QWidget* m_stage;
     QWidget* m_panel;

@@ -78,6 +78,15 @@ SettingsRow::SettingsRow(QWidget* parent) : QGroupBox(parent) {
         connect(box, &QCheckBox::toggled, this, &SettingsRow::signChanged);
     }
     connect(ComboBox1, &QComboBox::currentIndexChanged, this, &SettingsRow::signChanged);
+    for (QSpinBox* spin : {Edit3, Edit4, Edit5, Edit6, Edit7}) {
+        connect(spin, &QSpinBox::valueChanged, this, &SettingsRow::changed);
+    }
+    for (QCheckBox* box : {CheckBox1, CheckBox2, CheckBox3}) {
+        connect(box, &QCheckBox::toggled, this, &SettingsRow::changed);
+    }
+    for (QComboBox* list : {ComboBox1, ComboBox2}) {
+        connect(list, &QComboBox::currentIndexChanged, this, &SettingsRow::changed);
+    }
 }
 
 Settings SettingsRow::settings() const {

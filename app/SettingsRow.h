@@ -24,6 +24,7 @@ class SettingsRow : public QGroupBox {
   signals:
     void screenSizeChanged();  // WIDTH or HEIGHT
     void signChanged();        // RG-SWAP, COLOR-SWAP, ADJUST or TYPE: what the LEDs show
+    void changed();            // any of the ten
     void readParaClicked();    // READ PARA
 
   private:

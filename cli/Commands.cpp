@@ -3,14 +3,30 @@
 #include "controller/ControllerCommands.h"
 #include "core/Settings.h"
 #include "core/SettingsFile.h"
+#include "core/TransferLog.h"
 #include "pages/PlayListFile.h"
 #include "platform/AtomicFile.h"
+#include "transfer/PageCheck.h"
+#include "transfer/SendCheck.h"
 #include "transfer/SetupImage.h"
 #include "transfer/Transmission.h"
 
+#include <QLocale>
+
+#include <atomic>
+#include <csignal>
 #include <cstdio>
 
+#include <unistd.h>
+
 namespace {
+
+std::atomic<bool> interrupted{false};
+bool progressLines = false;
+
+void onInterrupt(int) {
+    interrupted = true;
+}
 
 void writeLine(FILE* stream, const QString& text) {
     const QByteArray bytes = text.toLocal8Bit();
@@ -44,7 +60,10 @@ int exitStatus(const ExchangeResult& result, const QString& portPath) {
             printError(QStringLiteral("%1: %2").arg(portPath, result.reason));
             return kExitPortError;
         case ExchangeResult::Stage::Refused:
+        case ExchangeResult::Stage::Stopped:
             return kExitBadInput;
+        case ExchangeResult::Stage::Cancelled:
+            return kExitCancelled;
         case ExchangeResult::Stage::Done:
             break;
     }
@@ -59,20 +78,95 @@ void storeSettings(const QString& folder, const Settings& settings) {
     }
 }
 
+// The findings before SEND or MODE go to standard error; false when one of
+// them leaves nothing to send. A screen or rate that cannot be sent at all
+// is told by the command itself, as before.
+bool reviewed(const SendReview& review, int baud) {
+    bool shown = false;
+    bool blocking = false;
+    for (const SendFinding& finding : review.findings) {
+        if (finding.kind != SendFinding::Kind::NotSendable) {
+            printError(finding.text);
+            shown = true;
+            blocking = blocking || finding.blocking;
+        }
+    }
+    if (shown && !blocking) {
+        printError(QStringLiteral("Sending anyway: %1").arg(review.estimateText(baud)));
+    }
+    return !blocking;
+}
+
 }  // namespace
 
 void printError(const QString& text) {
     writeLine(stderr, text);
 }
 
+void setProgressLines(bool on) {
+    progressLines = on;
+}
+
+ConsoleSurface::ConsoleSurface() : m_terminal(isatty(STDERR_FILENO) == 1) {
+    interrupted = false;
+    struct sigaction action {};
+    action.sa_handler = onInterrupt;
+    action.sa_flags = SA_RESETHAND;  // a second Ctrl-C ends the program
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+}
+
+ConsoleSurface::~ConsoleSurface() {
+    endProgressLine();
+    std::signal(SIGINT, SIG_DFL);
+}
+
 void ConsoleSurface::setStatus(int, const QString& text) {
+    endProgressLine();
     if (!text.isEmpty()) {
         writeLine(stdout, text);
     }
 }
 
 void ConsoleSurface::message(const QString& text, const QString&) {
+    endProgressLine();
     printError(text);
+}
+
+void ConsoleSurface::lineProgress(qint64 sent, qint64 total, qint64 msLeft) {
+    if (!m_terminal && !progressLines) {
+        return;
+    }
+    const QLocale locale(QLocale::English);
+    const QString text =
+        QStringLiteral("%1 of %2 bytes sent, %3 left")
+            .arg(locale.toString(sent), locale.toString(total), durationText(msLeft));
+    if (m_terminal) {
+        const QByteArray bytes = ("\r" + text + QStringLiteral("   ")).toLocal8Bit();
+        std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
+        std::fflush(stderr);
+        m_progressShown = true;
+    } else {
+        printError(text);
+    }
+}
+
+void ConsoleSurface::awaitingReply(int timeoutMs) {
+    if (m_terminal || progressLines) {
+        endProgressLine();
+        printError(QStringLiteral("waiting for the controller (up to %1 s)").arg(timeoutMs / 1000));
+    }
+}
+
+bool ConsoleSurface::cancelRequested() const {
+    return interrupted;
+}
+
+void ConsoleSurface::endProgressLine() {
+    if (m_progressShown) {
+        std::fputc('\n', stderr);
+        m_progressShown = false;
+    }
 }
 
 int runSettings(const QString& folder) {
@@ -103,6 +197,10 @@ int runSend(const QString& folder, const QString& listPath) {
         // The window does nothing here; a script is told why.
         printError(QStringLiteral("Module type %1 cannot be sent; nothing was sent.")
                        .arg(typeTexts().value(settings.TYPE)));
+        return kExitBadInput;
+    }
+    if (!reviewed(reviewSend(settings, pages, checkPages(settings, pages, folder)),
+                  settings.baudRate())) {
         return kExitBadInput;
     }
     ConsoleSurface surface;
@@ -144,6 +242,9 @@ int runMode(const QString& folder, const QString& listPath) {
     const Settings settings = loadSettings(folder);
     PageList pages;
     if (!loadList(listPath, &pages)) {
+        return kExitBadInput;
+    }
+    if (!reviewed(reviewMode(settings, pages), settings.baudRate())) {
         return kExitBadInput;
     }
     ConsoleSurface surface;

@@ -6,17 +6,44 @@
 #include <QStringList>
 
 // Exit status of marquee-cli: 0 done (the controller acknowledged); 1 no
-// reply or a wrong reply; 2 bad usage or bad input (nothing was sent); 3 the
-// port could not be opened.
-enum ExitStatus { kExitOk = 0, kExitNoReply = 1, kExitBadInput = 2, kExitPortError = 3 };
+// reply or a wrong reply; 2 bad usage or bad input (nothing was sent, or a
+// page found unusable stopped the transfer); 3 the port could not be
+// opened; 4 cancelled by Ctrl-C.
+enum ExitStatus {
+    kExitOk = 0,
+    kExitNoReply = 1,
+    kExitBadInput = 2,
+    kExitPortError = 3,
+    kExitCancelled = 4
+};
 
 // Status texts go to standard output, one a line, as the window would show
-// them; message-box texts go to standard error.
+// them; message-box texts go to standard error. Progress by bytes and the
+// wait for the controller go to standard error when it is a terminal (one
+// line redrawn) or when asked for (one line each). While it exists, Ctrl-C
+// asks the command to stop at the next frame boundary; a second Ctrl-C
+// ends the program at once.
 class ConsoleSurface : public OperatorSurface {
   public:
+    ConsoleSurface();
+    ~ConsoleSurface() override;
+    ConsoleSurface(const ConsoleSurface&) = delete;
+    ConsoleSurface& operator=(const ConsoleSurface&) = delete;
+
     void setStatus(int panel, const QString& text) override;
     void message(const QString& text, const QString& caption = QString()) override;
+    void lineProgress(qint64 sent, qint64 total, qint64 msLeft) override;
+    void awaitingReply(int timeoutMs) override;
+    bool cancelRequested() const override;
+
+  private:
+    void endProgressLine();
+    bool m_terminal;
+    bool m_progressShown = false;
 };
+
+// --progress: progress lines on standard error even when it is no terminal.
+void setProgressLines(bool on);
 
 // Writes a line to standard error.
 void printError(const QString& text);

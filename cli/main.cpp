@@ -23,6 +23,8 @@ const char kUsage[] =
     "options:\n"
     "  --folder DIR         the program folder (ck.ini, pages, port links comN);\n"
     "                       default: the folder of this executable\n"
+    "  --progress           progress lines on standard error even when it is no\n"
+    "                       terminal (on a terminal one line is redrawn anyway)\n"
     "  --help               show this text\n"
     "\n"
     "commands:\n"
@@ -89,8 +91,13 @@ const char kUsage[] =
     "Settings come from DIR/ck.ini as the window reads them at start-up; the\n"
     "port is \"com\" + COMM: DIR/comN if present, else /dev/ttyS<N-1>.\n"
     "Status texts go to standard output, messages to standard error.\n"
+    "send and mode first print on standard error what they find (pages beyond the\n"
+    "controller's capacity are left out, columns beyond a multiple of 8 are cut).\n"
+    "Ctrl-C stops a transfer at the next frame boundary: the controller does not\n"
+    "get the end of it, and the list must be sent again.\n"
     "Exit status: 0 the controller acknowledged; 1 no reply or a wrong reply;\n"
-    "2 bad usage or bad input (nothing was sent); 3 the port could not be opened.\n"
+    "2 bad usage or bad input (nothing was sent, or a page found unusable stopped\n"
+    "the transfer); 3 the port could not be opened; 4 cancelled by Ctrl-C.\n"
     "Imports: 0 done; 1 done, some pages written black; 2 bad usage or a file that\n"
     "cannot be read or opened; 4 LibreOffice missing or not startable.\n";
 
@@ -127,6 +134,10 @@ int main(int argc, char* argv[]) {
         if (option == QLatin1String("--help")) {
             std::fputs(kUsage, stdout);
             return kExitOk;
+        }
+        if (option == QLatin1String("--progress")) {
+            setProgressLines(true);
+            continue;
         }
         if (option == QLatin1String("--folder")) {
             if (args.isEmpty()) {

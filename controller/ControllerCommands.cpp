@@ -1,5 +1,6 @@
 #include "controller/ControllerCommands.h"
 
+#include "transfer/PageCheck.h"
 #include "transfer/SetupImage.h"
 #include "transfer/Transmission.h"
 
@@ -29,7 +30,7 @@ void showCapacity(OperatorSurface& surface, const MemoryMap& map) {
 }  // namespace
 
 ExchangeResult sendPages(Link& link, OperatorSurface& surface, const Settings& settings,
-                         const PageList& pages, const QString& folder) {
+                         const PageList& pages, const QString& folder, PreparedPages* cache) {
     ExchangeResult result;
     result.stage = ExchangeResult::Stage::Refused;
     if (typeFamily(settings.TYPE).depth == Depth::NotSent) {
@@ -37,17 +38,23 @@ ExchangeResult sendPages(Link& link, OperatorSurface& surface, const Settings& s
     }
     const MemoryMap map = memoryMapFor(settings);
     result.reason = checkSendable(settings, map);
+    const QStringList findings =
+        result.reason.isEmpty() ? checkPages(settings, pages, folder) : QStringList();
+    if (!findings.isEmpty()) {
+        result.reason = unusablePagesMessage(findings);
+    }
     if (!result.reason.isEmpty()) {
         surface.message(result.reason);
+        result.outcome =
+            QStringLiteral("refused: %1").arg(result.reason.section(QLatin1Char('\n'), 0, 0));
         return result;
     }
+    // Decoding starts now, while the port opens.
+    auto stream = std::make_unique<TransferStream>(settings, pages, folder, &surface, cache);
     ExchangeSteps steps = stepsFor(ControllerCommand::Send, kCommErrorSend, {});
-    steps.build = [&](QByteArray& tx, QString* reason) {
+    steps.stream = [&](QString*) -> std::unique_ptr<FrameSource> {
         showCapacity(surface, map);
-        TransferBuild build = buildTransfer(settings, pages, folder, &surface);
-        *reason = build.error;
-        tx = std::move(build.bytes);
-        return build.error.isEmpty();
+        return std::move(stream);
     };
     return exchange(link, surface, settings, steps);
 }

@@ -5,6 +5,7 @@
 #include "core/OperatorSurface.h"
 #include "core/Settings.h"
 #include "pages/PageList.h"
+#include "transfer/PagePipeline.h"
 #include "transfer/ParameterBlock.h"
 
 #include <QByteArray>
@@ -15,9 +16,12 @@
 // port, write the transmission, judge the reply, show the outcome, close.
 
 // SEND: the picture transfer of the list's pages. A module type without a
-// family sends nothing and says nothing (stage Refused, empty reason).
+// family sends nothing and says nothing (stage Refused, empty reason). Every
+// page is checked before the port opens; then page k is written while later
+// pages are decoded and packed (pages found in cache are not decoded again).
 ExchangeResult sendPages(Link& link, OperatorSurface& surface, const Settings& settings,
-                         const PageList& pages, const QString& folder);
+                         const PageList& pages, const QString& folder,
+                         PreparedPages* cache = nullptr);
 
 // TIME: the controller's clock from now (the current time when invalid).
 ExchangeResult setClock(Link& link, OperatorSurface& surface, const Settings& settings,

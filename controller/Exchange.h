@@ -9,15 +9,26 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 // One command to the controller: open the port "com" + COMM, configure it at
-// the BPS rate, build the transmission, write it in one piece, wait for the
-// reply, show the outcome in status panel 2, close the port.
+// the BPS rate, build the transmission, write it, wait for the reply, show
+// the outcome in status panel 2, close the port.
 struct ExchangeResult {
-    enum class Stage { PortError, Refused, Done };
+    enum class Stage {
+        PortError,  // the port could not be opened or configured
+        Refused,    // bad input: nothing was written
+        Cancelled,  // the operator stopped it at a frame boundary
+        Stopped,    // the rest could not be built: stopped at a frame boundary
+        Done,       // written, and the reply judged
+    };
     Stage stage = Stage::PortError;
     ReplyOutcome reply = ReplyOutcome::NoReply;
-    QString reason;  // why the port failed or the build refused
+    QString reason;    // why the port failed, the build refused or stopped
+    QString port;      // the port's path
+    qint64 bytes = 0;  // bytes written
+    qint64 ms = 0;     // from opening the port to closing it
+    QString outcome;   // in a few words, for the transfer log
 };
 
 struct ExchangeSteps {
@@ -27,9 +38,15 @@ struct ExchangeSteps {
     // Fills the transmission once the port is configured; returns false
     // (with a reason) to refuse before anything is written.
     std::function<bool(QByteArray& tx, QString* reason)> build;
+    // Or, instead of build: a transmission built while it is written. Null
+    // with a reason to refuse.
+    std::function<std::unique_ptr<FrameSource>(QString* reason)> stream;
     // Runs right after the write, before the wait (may be empty).
     std::function<void()> afterSend;
 };
 
 ExchangeResult exchange(Link& link, OperatorSurface& surface, const Settings& settings,
                         const ExchangeSteps& steps);
+
+// Told when a transfer was cancelled: the controller did not get its end.
+extern const char kCancelledText[];

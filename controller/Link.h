@@ -2,15 +2,29 @@
 
 #include "core/OperatorSurface.h"
 #include "platform/SerialDevice.h"
+#include "transfer/FrameSource.h"
 
 #include <QByteArray>
 #include <QString>
 
+// How a write ended.
+enum class SendOutcome {
+    Sent,          // every byte has left on the line
+    Cancelled,     // stopped by the operator at a frame boundary
+    SourceFailed,  // the rest could not be built; stopped at a frame boundary
+    WriteFailed,   // the device failed or the other end hung up
+};
+
 // The serial link every controller command goes through: open the port,
-// configure it, collect the whole transmission in TxBuffer, write it in one
-// piece, wait for a reply of fixed length, close the port. No connection is
-// held between commands. One Link serves the whole program; commands never
-// run at the same time.
+// configure it, collect the whole transmission in TxBuffer, write it, wait
+// for a reply of fixed length, close the port. No connection is held
+// between commands, and commands never run at the same time.
+//
+// Writing keeps pace with the line (10 bits a byte at the configured rate,
+// at most a fifth of a second ahead), so progress counts bytes that have
+// left, and a cancel takes effect at the next frame boundary without a
+// queue of seconds still to drain. The write is over only when the driver
+// reports its queue empty and the line time of every byte has passed.
 class Link {
   public:
     // folder: the program folder, where port links comN are looked up.
@@ -22,26 +36,35 @@ class Link {
     // Baud rate, 8 data bits, no parity, one stop bit, both queues purged,
     // status panel 2 emptied. False when the device refuses the settings.
     bool ConfigurePort(int baud);
-    // Writes all of TxBuffer: status panel 1 shows "SENDING......", then
-    // "SEND OVER".
-    void SendBuffer();
+    // Writes all of TxBuffer, frame by frame: status panel 1 shows
+    // "SENDING......", then "SEND OVER" once the last byte has left.
+    SendOutcome SendBuffer();
+    // The same for a transmission built while it is written.
+    SendOutcome SendFrames(FrameSource& source);
     // Waits up to timeoutMs for count reply bytes and reads exactly those
     // into RxBuffer. A hang-up of the other end ends the wait at once.
     bool WaitReply(int timeoutMs, int count);
     void ClosePort();
 
-    // Why the last open or configuration failed.
+    // Why the last open, configuration or write failed, or why the source
+    // stopped.
     const QString& reason() const { return m_reason; }
     // The path of the port last opened or tried.
     const QString& portPath() const { return m_portPath; }
+    // Bytes handed to the port by the last write.
+    qint64 bytesWritten() const { return m_written; }
 
     SerialDevice PortHandle;
     QByteArray TxBuffer;
     QByteArray RxBuffer;  // the last reply, byte 0 first received
 
   private:
+    SendOutcome writePaced(FrameSource& source);
+
     QString m_folder;
     OperatorSurface& m_surface;
     QString m_reason;
     QString m_portPath;
+    int m_baud = 9600;
+    qint64 m_written = 0;
 };

@@ -26,4 +26,17 @@ class OperatorSurface {
         (void)value;
         (void)maximum;
     }
+    // Bytes of a transmission that have left on the line, of total, and the
+    // milliseconds the rest needs at the line rate.
+    virtual void lineProgress(qint64 sent, qint64 total, qint64 msLeft) {
+        (void)sent;
+        (void)total;
+        (void)msLeft;
+    }
+    // The whole transmission is out; the controller's reply is awaited for
+    // at most timeoutMs.
+    virtual void awaitingReply(int timeoutMs) { (void)timeoutMs; }
+    // Whether the operator asked to stop (Cancel, Ctrl-C). A transfer stops
+    // at the next frame boundary.
+    virtual bool cancelRequested() const { return false; }
 };

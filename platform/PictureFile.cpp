@@ -3,9 +3,12 @@
 #include "platform/AtomicFile.h"
 
 #include <QBuffer>
+#include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QImageWriter>
+
+#include <algorithm>
 
 #include <climits>
 #include <csetjmp>
@@ -18,12 +21,6 @@
 #include <jpeglib.h>
 
 namespace {
-
-// libjpeg may use this much memory of its own, on top of the decoded picture.
-// Progressive files keep every coefficient of the full-size picture even when
-// decoding at a reduced size, so a small file with a huge frame could
-// otherwise ask for many gigabytes.
-constexpr long kMaxJpegWorkBytes = 1024L * 1024 * 1024;
 
 // Qt's reader refuses pictures above its own limit, 128 MB by default.
 constexpr int kQtAllocationLimitMb = static_cast<int>(kMaxPictureBytes / (1024 * 1024));
@@ -62,14 +59,17 @@ struct JpegJob {
     unsigned long size;
     unsigned int targetWidth;  // 0 = full size
     unsigned int targetHeight;
+    long maxWorkBytes;
     // Work.
     jpeg_decompress_struct cinfo;
     JpegErrorManager err;
+    jpeg_progress_mgr progress;
     // Out. pixels is a malloc'ed RGB32 buffer handed over on success.
     unsigned char* pixels;
     unsigned int width;
     unsigned int height;
     JpegFailure failure;
+    qint64 coefficientBytes;  // a progressive file's coefficients, from the header
 };
 
 [[noreturn]] void failJpeg(j_common_ptr cinfo) {
@@ -82,6 +82,18 @@ struct JpegJob {
         (*cinfo->err->format_message)(cinfo, err->message);
     }
     std::longjmp(err->jump, 1);
+}
+
+// Called between the passes over a progressive file: a file with more
+// scans than kMaxJpegScans is refused before it takes seconds.
+void onJpegProgress(j_common_ptr cinfo) {
+    auto* decompress = reinterpret_cast<j_decompress_ptr>(cinfo);
+    if (decompress->input_scan_number > kMaxJpegScans) {
+        auto* err = reinterpret_cast<JpegErrorManager*>(cinfo->err);
+        std::snprintf(err->message, sizeof err->message,
+                      "the picture has more than %d progressive scans", kMaxJpegScans);
+        std::longjmp(err->jump, 1);
+    }
 }
 
 void onJpegMessage(j_common_ptr cinfo, int msgLevel) {
@@ -175,7 +187,9 @@ bool runJpegDecode(JpegJob* job) {
     }
     jpeg_create_decompress(&job->cinfo);
     jpeg_decompress_struct* cinfo = &job->cinfo;
-    cinfo->mem->max_memory_to_use = kMaxJpegWorkBytes;
+    cinfo->mem->max_memory_to_use = job->maxWorkBytes;
+    job->progress.progress_monitor = onJpegProgress;
+    cinfo->progress = &job->progress;
     jpeg_mem_src(cinfo, job->data, job->size);
     jpeg_read_header(cinfo, TRUE);
 
@@ -227,6 +241,35 @@ bool runJpegDecode(JpegJob* job) {
     // Every pixel is in; whatever follows the last scan is not needed, so
     // libjpeg is not asked to read on to the end marker.
     jpeg_destroy_decompress(cinfo);
+    return true;
+}
+
+// Reads a JPEG header only: the size it decodes at for the target, and what
+// a progressive file's coefficients take. False when the header is bad.
+bool readJpegHeader(JpegJob* job) {
+    job->cinfo.err = jpeg_std_error(&job->err.pub);
+    job->err.pub.error_exit = failJpeg;
+    job->err.pub.emit_message = onJpegMessage;
+    if (setjmp(job->err.jump)) {
+        jpeg_destroy_decompress(&job->cinfo);
+        return false;
+    }
+    jpeg_create_decompress(&job->cinfo);
+    jpeg_mem_src(&job->cinfo, job->data, job->size);
+    jpeg_read_header(&job->cinfo, TRUE);
+    const jpeg_decompress_struct& cinfo = job->cinfo;
+    // Every coefficient of every component, 2 bytes each, at its own
+    // sampling: width x height x components x 2 without subsampling.
+    for (int c = 0; cinfo.progressive_mode && c < cinfo.num_components; ++c) {
+        const jpeg_component_info& component = cinfo.comp_info[c];
+        job->coefficientBytes += qint64(component.width_in_blocks) * component.height_in_blocks *
+                                 DCTSIZE2 * qint64(sizeof(JCOEF));
+    }
+    jpeg_calc_output_dimensions(&job->cinfo);
+    chooseScale(job);
+    job->width = job->cinfo.output_width;
+    job->height = job->cinfo.output_height;
+    jpeg_destroy_decompress(&job->cinfo);
     return true;
 }
 
@@ -347,7 +390,7 @@ PictureLoad decodeWithQt(const QByteArray& data, const QByteArray& format) {
 
 }  // namespace
 
-PictureLoad decodeJpeg(const QByteArray& data, QSize targetSize) {
+PictureLoad decodeJpeg(const QByteArray& data, QSize targetSize, qint64 jpegWorkBytes) {
     if (data.isEmpty()) {
         return {QImage(), QStringLiteral("no picture data")};
     }
@@ -355,6 +398,7 @@ PictureLoad decodeJpeg(const QByteArray& data, QSize targetSize) {
     auto job = std::make_unique<JpegJob>();
     job->data = reinterpret_cast<const unsigned char*>(data.constData());
     job->size = static_cast<unsigned long>(data.size());
+    job->maxWorkBytes = static_cast<long>(jpegWorkBytes);
     if (targetSize.isValid() && !targetSize.isEmpty()) {
         job->targetWidth = static_cast<unsigned int>(targetSize.width());
         job->targetHeight = static_cast<unsigned int>(targetSize.height());
@@ -380,7 +424,7 @@ PictureLoad decodeBmp(const QByteArray& data) {
     return decodeWithQt(data, "bmp");
 }
 
-PictureLoad loadPicture(const QString& path, QSize targetSize) {
+PictureLoad loadPicture(const QString& path, QSize targetSize, qint64 jpegWorkBytes) {
     const QFileInfo info(path);
     // A name is shown whole unless it is absurdly long (a damaged list).
     QString name = info.fileName();
@@ -401,12 +445,45 @@ PictureLoad loadPicture(const QString& path, QSize targetSize) {
     }
     const QString suffix = info.suffix().toLower();
     PictureLoad result = suffix == QLatin1String("jpg") || suffix == QLatin1String("jpeg")
-                             ? decodeJpeg(data, targetSize)
+                             ? decodeJpeg(data, targetSize, jpegWorkBytes)
                              : decodeWithQt(data, suffix.toLatin1());
     if (!result.error.isEmpty()) {
         return failed(result.error);
     }
     return result;
+}
+
+qint64 decodeMemoryEstimate(const QString& path, QSize targetSize) {
+    QFile file(path);
+    const qint64 fileBytes = file.size();
+    if (!file.open(QIODevice::ReadOnly)) {
+        return fileBytes;
+    }
+    // The header, and with it any thumbnail and metadata before the frame.
+    const QByteArray start = file.read(256 * 1024);
+    qint64 pixels = 0;
+    qint64 workBytes = 0;
+    if (start.startsWith("\xFF\xD8")) {
+        auto job = std::make_unique<JpegJob>();
+        job->data = reinterpret_cast<const unsigned char*>(start.constData());
+        job->size = static_cast<unsigned long>(start.size());
+        job->targetWidth = static_cast<unsigned int>(std::max(0, targetSize.width()));
+        job->targetHeight = static_cast<unsigned int>(std::max(0, targetSize.height()));
+        if (readJpegHeader(job.get())) {
+            pixels = qint64(job->width) * job->height;
+            workBytes = job->coefficientBytes;
+        }
+    } else {
+        QBuffer buffer;
+        buffer.setData(start);
+        buffer.open(QIODevice::ReadOnly);
+        QSize size = QImageReader(&buffer).size();
+        if (!size.isValid()) {
+            size = bmpHeaderSize(start);
+        }
+        pixels = qint64(std::max(0, size.width())) * std::max(0, size.height());
+    }
+    return fileBytes + workBytes + 2 * pixels * 4;
 }
 
 bool saveBmp(const QImage& image, const QString& path, QString* error) {

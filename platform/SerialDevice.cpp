@@ -183,22 +183,15 @@ bool SerialDevice::writeAll(const QByteArray& data, QString* error) {
     QElapsedTimer sinceProgress;
     sinceProgress.start();
     while (left > 0) {
-        const ssize_t written = ::write(fd_, next, static_cast<size_t>(left));
+        const qint64 written = writeSome(next, left, error);
+        if (written < 0) {
+            return false;
+        }
         if (written > 0) {
             next += written;
             left -= written;
             sinceProgress.restart();
             continue;
-        }
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written < 0 && (errno == EIO || errno == EPIPE)) {
-            return setError(error, QStringLiteral("the other end of %1 hung up").arg(path_));
-        }
-        if (written < 0 && errno != EAGAIN) {
-            return setError(
-                error, QStringLiteral("writing to %1 failed: %2").arg(path_, systemError(errno)));
         }
         // The output queue is full: sleep until it has room.
         const int waitMs = remainingMs(sinceProgress, stallTimeoutMs_);
@@ -207,10 +200,8 @@ bool SerialDevice::writeAll(const QByteArray& data, QString* error) {
                                        .arg(path_)
                                        .arg(stallTimeoutMs_ / 1000.0));
         }
-        pollfd entry{fd_, POLLOUT, 0};
-        const int ready = poll(&entry, 1, waitMs);
-        if (ready > 0 && (entry.revents & (POLLHUP | POLLERR | POLLNVAL))) {
-            return setError(error, QStringLiteral("the other end of %1 hung up").arg(path_));
+        if (!waitWritable(waitMs, error)) {
+            return false;
         }
     }
     if (!waitUntilSent(error)) {
@@ -237,6 +228,49 @@ bool SerialDevice::waitOutLineTime(qint64 lineMs, const QElapsedTimer& since, QS
     }
 }
 
+qint64 SerialDevice::writeSome(const char* data, qint64 size, QString* error) {
+    if (fd_ < 0) {
+        setError(error, QStringLiteral("the port is not open"));
+        return -1;
+    }
+    for (;;) {
+        const ssize_t written = ::write(fd_, data, static_cast<size_t>(size));
+        if (written >= 0) {
+            return written;
+        }
+        if (errno == EINTR) {
+            continue;
+        }
+        if (errno == EAGAIN) {
+            return 0;
+        }
+        if (errno == EIO || errno == EPIPE) {
+            setError(error, QStringLiteral("the other end of %1 hung up").arg(path_));
+        } else {
+            setError(error,
+                     QStringLiteral("writing to %1 failed: %2").arg(path_, systemError(errno)));
+        }
+        return -1;
+    }
+}
+
+bool SerialDevice::waitWritable(int ms, QString* error) {
+    pollfd entry{fd_, POLLOUT, 0};
+    const int ready = poll(&entry, 1, ms);
+    if (ready > 0 && (entry.revents & (POLLHUP | POLLERR | POLLNVAL))) {
+        return setError(error, QStringLiteral("the other end of %1 hung up").arg(path_));
+    }
+    return true;
+}
+
+int SerialDevice::bytesQueuedOut() const {
+    int queued = 0;
+    if (fd_ < 0 || ioctl(fd_, TIOCOUTQ, &queued) != 0) {
+        return 0;
+    }
+    return queued;
+}
+
 // A synchronous write returns once the bytes are on the line, so the reply
 // time-out starts after the controller has had the whole transmission. The
 // driver's queue can hold seconds of data at 9600 baud: wait for it to empty.
@@ -245,8 +279,8 @@ bool SerialDevice::waitUntilSent(QString* error) {
     sinceProgress.start();
     int lastQueued = -1;
     for (;;) {
-        int queued = 0;
-        if (ioctl(fd_, TIOCOUTQ, &queued) != 0 || queued <= 0) {
+        const int queued = bytesQueuedOut();
+        if (queued <= 0) {
             return true;
         }
         if (lastQueued < 0 || queued < lastQueued) {

@@ -38,6 +38,20 @@ class SerialDevice {
     bool writeAll(const QByteArray& data, QString* error);
     void setStallTimeout(int ms) { stallTimeoutMs_ = ms; }
 
+    // Hands the device as much of size bytes as it takes now, without
+    // waiting: the count taken (0 when its queue is full), or -1 with a
+    // reason when the other end hung up or the write failed.
+    qint64 writeSome(const char* data, qint64 size, QString* error);
+    // Sleeps until the device takes data again, at most ms. False when the
+    // other end hung up.
+    bool waitWritable(int ms, QString* error);
+    // Bytes the driver still holds to send. A pseudo-terminal and some USB
+    // adapters report 0 while bytes are still on their way.
+    int bytesQueuedOut() const;
+    // Waits until the driver reports its output queue empty; fails on a
+    // hang-up, or when the queue does not shrink for the stall time-out.
+    bool waitUntilSent(QString* error);
+
     enum class Wait { Received, TimedOut, HungUp };
     // Reads exactly count bytes into *reply within timeoutMs, never more:
     // further bytes stay queued. Sleeps while nothing arrives. Bytes that
@@ -50,7 +64,6 @@ class SerialDevice {
     int handle() const { return fd_; }
 
   private:
-    bool waitUntilSent(QString* error);
     bool waitOutLineTime(qint64 lineMs, const QElapsedTimer& since, QString* error);
 
     int fd_ = -1;

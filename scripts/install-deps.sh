@@ -9,7 +9,7 @@ PACKAGES=(
     libjpeg62-turbo-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     clang-format clang libclang-rt-14-dev time
-    xvfb xauth
+    xvfb xauth xdotool
     imagemagick
     xfonts-wqy fonts-arphic-uming fonts-dejavu-core fontconfig
     libreoffice-writer-nogui libreoffice-calc-nogui libreoffice-draw-nogui python3-uno

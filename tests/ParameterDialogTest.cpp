@@ -72,12 +72,13 @@ TEST(ParameterDialog, ReadAndSaveThroughTheWindow) {
     ASSERT_TRUE(sign.start(
         {"--num", "5", "--width", "96", "--height", "32", "--scan", "8", "--type", "3"}));
     Program program(sign.dir.path());
-    const TTwpMain& window = program.window;
+    TTwpMain& window = program.window;
     TForm5& dialog = program.form5;
     const auto status = [&] { return window.findChild<QLabel*>("StatusPanel2")->text(); };
 
     // "read parameter" runs READ PARA: both the window and the dialog show it.
     emit dialog.readRequested();
+    window.waitForCommand();
     EXPECT_EQ(status(), "read para success!");
     EXPECT_EQ(settingsText(window.settings()), "5 96 32 1 8 0 1 0 3 0");
     EXPECT_EQ(dialog.parameters().num, 5);
@@ -91,6 +92,7 @@ TEST(ParameterDialog, ReadAndSaveThroughTheWindow) {
     changed.dataCom = false;
     dialog.showParameters(changed);
     emit dialog.saveRequested();
+    window.waitForCommand();
     EXPECT_EQ(status(), "save para success!");
     EXPECT_EQ(settingsText(window.settings()), "12 128 32 1 8 0 0 0 3 0");
     EXPECT_TRUE(program.messages.isEmpty());
@@ -102,6 +104,7 @@ TEST(ParameterDialog, ReadAndSaveThroughTheWindow) {
     changed.num = 40;
     dialog.showParameters(changed);
     emit dialog.saveRequested();
+    window.waitForCommand();
     EXPECT_EQ(program.messages, QStringList{"comm error"});
     EXPECT_EQ(settingsText(window.settings()), "12 128 32 250 8 0 0 0 3 0");
 }

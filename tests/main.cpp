@@ -4,6 +4,7 @@
 #include "tests/TestSupport.h"
 
 #include <QApplication>
+#include <QStandardPaths>
 
 int main(int argc, char** argv) {
     // Widget tests drive the real window without a display.
@@ -13,6 +14,8 @@ int main(int argc, char** argv) {
     testsDir();  // before a window makes its folder current
     installFontConfig();
     QApplication app(argc, argv);
+    // The window keeps its transfer log in the user's data folder: not the real one.
+    QStandardPaths::setTestModeEnabled(true);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

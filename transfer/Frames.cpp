@@ -26,3 +26,20 @@ int ToBcd(int value) {
     const int v = value & 0xFF;
     return ((v / 10) * 16 + v % 10) & 0xFF;
 }
+
+int frameLengthAt(const QByteArray& tx, int offset) {
+    const int left = static_cast<int>(tx.size()) - offset;
+    constexpr int kHeaderBytes = 6;
+    if (left <= kHeaderBytes) {
+        return left;
+    }
+    int length = kHeaderBytes;
+    const auto command = static_cast<Command>(tx[offset + 5]);
+    if (command == Command::WriteBlock && left >= kWriteBlockHeaderBytes) {
+        const auto byte = [&](int at) { return static_cast<unsigned char>(tx[offset + at]); };
+        length = kWriteBlockHeaderBytes + (byte(9) | byte(10) << 8);
+    } else if (command == Command::SetClock) {
+        length = kClockFrameBytes;
+    }
+    return length < left ? length : left;
+}

@@ -29,6 +29,14 @@ void appendFrameHeader(QByteArray& tx, uint8_t controller, Command command);
 constexpr int kWriteBlockHeaderBytes = 11;
 void appendWriteBlockHeader(QByteArray& tx, uint8_t controller, int bank, int address, int length);
 
+// The clock frame: the header with command 0x02 and seven clock bytes.
+constexpr int kClockFrameBytes = 13;
+
+// The length of the frame that starts at offset in a transmission built
+// here: a write block 11 + L bytes, a clock frame 13, any other command
+// frame its 6-byte header; never past the end of tx.
+int frameLengthAt(const QByteArray& tx, int offset);
+
 // End frame: the frame header with command 0x01 alone.
 void appendEndFrame(QByteArray& tx, uint8_t controller);
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/PictureFile.h"
+
 #include <QImage>
 #include <QSize>
 #include <QString>
@@ -14,7 +16,9 @@ struct PreparedPage {
 // stretched to exactly the screen's size (aspect not kept, no smoothing, so
 // hard pixel edges stay hard) and, with ADJUST, passed through AdjustGamma.
 // fileName is resolved against the program folder.
-PreparedPage preparePage(const QString& fileName, const QString& folder, QSize screen, bool adjust);
+// jpegWorkBytes caps libjpeg's own memory for the decode.
+PreparedPage preparePage(const QString& fileName, const QString& folder, QSize screen, bool adjust,
+                         qint64 jpegWorkBytes = kMaxJpegWorkBytes);
 
 // The drawing step of preparePage for a picture already decoded: stretched
 // to the screen, RGB32, then AdjustGamma with adjust.

@@ -3,51 +3,9 @@
 #include "transfer/Frames.h"
 #include "transfer/GlyphTable.h"
 #include "transfer/Packing.h"
-#include "transfer/PagePreparation.h"
-
-#include <QThread>
-
-#include <deque>
-#include <future>
-
-namespace {
-
-// Pictures are decoded a few pages ahead on the other cores; the pages are
-// still packed, shown and sent strictly in order.
-class PagePipeline {
-  public:
-    PagePipeline(const PageList& pages, int count, QString folder, QSize screen, bool adjust)
-        : m_pages(pages),
-          m_count(count),
-          m_folder(std::move(folder)),
-          m_screen(screen),
-          m_adjust(adjust),
-          m_ahead(std::max(2, QThread::idealThreadCount() + 1)) {}
-
-    PreparedPage take(int page) {
-        while (m_next <= m_count && m_next < page + m_ahead) {
-            const QString file = m_pages.item(m_next).FileName;
-            m_pending.push_back(
-                std::async(std::launch::async, preparePage, file, m_folder, m_screen, m_adjust));
-            ++m_next;
-        }
-        PreparedPage prepared = m_pending.front().get();
-        m_pending.pop_front();
-        return prepared;
-    }
-
-  private:
-    const PageList& m_pages;
-    int m_count;
-    QString m_folder;
-    QSize m_screen;
-    bool m_adjust;
-    int m_ahead;
-    int m_next = 1;
-    std::deque<std::future<PreparedPage>> m_pending;
-};
-
-}  // namespace
+#include "transfer/PageCheck.h"
+#include "transfer/PagePipeline.h"
+#include "transfer/SendCheck.h"
 
 QString capacityText(const MemoryMap& map) {
     return QStringLiteral("MAX %1 PAGES").arg(map.capacity());
@@ -72,59 +30,90 @@ QString checkSendable(const Settings& settings, const MemoryMap& map) {
     return {};
 }
 
+TransferStream::TransferStream(const Settings& settings, const PageList& pages,
+                               const QString& folder, OperatorSurface* surface,
+                               PreparedPages* cache, bool collect)
+    : m_settings(settings), m_pages(pages), m_surface(surface), m_collect(collect) {
+    m_map = memoryMapFor(settings);
+    m_refusal =
+        typeFamily(settings.TYPE).depth == Depth::NotSent
+            ? QStringLiteral("Module type %1 cannot be sent.").arg(typeTexts().value(settings.TYPE))
+            : checkSendable(settings, m_map);
+    if (!m_refusal.isEmpty()) {
+        return;
+    }
+    m_count = m_map.pagesSent(pages.PageCount());
+    m_total = reviewSend(settings, pages, {}).estimate.bytes;
+    m_pipeline = std::make_unique<PagePipeline>(settings, pages, m_count, folder, cache);
+    // The glyphs need the fonts loaded the first time: not while the line waits.
+    m_glyphs = std::async(std::launch::async, glyphTable);
+}
+
+TransferStream::~TransferStream() = default;
+
+bool TransferStream::nextFrame(QByteArray* frame, QString* error) {
+    frame->clear();
+    const auto num = static_cast<uint8_t>(m_settings.NUM);
+    if (!m_refusal.isEmpty() || m_next > m_count + 3) {
+        return false;
+    }
+    const int index = m_next++;
+    if (index <= m_count) {
+        PackedPage page = m_pipeline->take(index);
+        if (!page.error.isEmpty()) {
+            const QString finding = QStringLiteral("page %1: %2").arg(index).arg(page.error);
+            if (!m_collect) {
+                *error = finding;
+                m_next = m_count + 4;
+                return false;
+            }
+            m_unusable << finding;
+            page.bytes = QByteArray(m_map.P, '\0');  // keeps the layout; refused anyway
+        } else if (m_surface) {
+            m_surface->preparingPage(index, page.image);
+        }
+        if (m_surface) {
+            m_surface->progress(index, m_pages.PageCount());
+        }
+        appendWriteBlockHeader(*frame, num, m_map.pageBank(index), m_map.pageAddress(index),
+                               m_map.P);
+        *frame += page.bytes;
+        return true;
+    }
+    if (index == m_count + 1) {
+        if (m_surface) {
+            m_surface->progress(m_pages.PageCount(), m_pages.PageCount());
+        }
+        if (!m_unusable.isEmpty()) {
+            *error = unusablePagesMessage(m_unusable);
+            m_next = m_count + 4;
+            return false;
+        }
+        appendWriteBlockHeader(*frame, num, kTableBank, kGlyphAddress, kGlyphBytes);
+        *frame += m_glyphs.get();
+    } else if (index == m_count + 2) {
+        appendPlayTableFrame(*frame, num, m_map, m_pages, m_count);
+    } else {
+        appendEndFrame(*frame, num);
+    }
+    return true;
+}
+
 TransferBuild buildTransfer(const Settings& settings, const PageList& pages, const QString& folder,
                             OperatorSurface* surface) {
+    TransferStream stream(settings, pages, folder, surface, nullptr, true);
     TransferBuild build;
-    const TypeFamily family = typeFamily(settings.TYPE);
-    build.map = memoryMapFor(settings);
-    build.error =
-        family.depth == Depth::NotSent
-            ? QStringLiteral("Module type %1 cannot be sent.").arg(typeTexts().value(settings.TYPE))
-            : checkSendable(settings, build.map);
+    build.map = stream.map();
+    build.error = stream.refusal();
+    build.pagesSent = stream.pagesSent();
     if (!build.error.isEmpty()) {
         return build;
     }
-    const MemoryMap& map = build.map;
-    const auto num = static_cast<uint8_t>(settings.NUM);
-    const QSize screen(settings.WIDTH, settings.HEIGHT);
-    const ColourTest test{settings.RG_SWAP, settings.COLOR_SWAP};
-    const int count = map.pagesSent(pages.PageCount());
-    build.pagesSent = count;
-
-    QByteArray& tx = build.bytes;
-    tx.reserve(static_cast<qsizetype>(count) * (map.P + kWriteBlockHeaderBytes) + 1024);
-    QStringList unreadable;
-    PagePipeline pipeline(pages, count, folder, screen, settings.ADJUST);
-    for (int i = 1; i <= count; ++i) {
-        appendWriteBlockHeader(tx, num, map.pageBank(i), map.pageAddress(i), map.P);
-        const PreparedPage page = pipeline.take(i);
-        if (!page.error.isEmpty()) {
-            unreadable << QStringLiteral("page %1: %2").arg(i).arg(page.error);
-            tx.append(map.P, '\0');  // keeps the layout; the transfer is refused anyway
-        } else {
-            if (surface) {
-                surface->preparingPage(i, page.image);
-            }
-            packPage(page.image, family.depth, settings.WIDTH, settings.HEIGHT, test, tx);
-        }
-        if (surface) {
-            surface->progress(i, pages.PageCount());
-        }
+    build.bytes.reserve(stream.totalBytes());
+    QByteArray frame;
+    while (stream.nextFrame(&frame, &build.error)) {
+        build.bytes += frame;
     }
-    if (surface) {
-        surface->progress(pages.PageCount(), pages.PageCount());
-    }
-    if (!unreadable.isEmpty()) {
-        build.error = QStringLiteral("Nothing was sent: these pages have no usable picture.\n") +
-                      unreadable.join(QLatin1Char('\n'));
-        return build;
-    }
-
-    appendWriteBlockHeader(tx, num, kTableBank, kGlyphAddress, kGlyphBytes);
-    tx += glyphTable();
-
-    appendPlayTableFrame(tx, num, map, pages, count);
-    appendEndFrame(tx, num);
     return build;
 }
 

@@ -1,0 +1,233 @@
+// TTwpMain's controller commands: each runs on the command runner's thread
+// with copies of the settings and the page list taken when it starts, and
+// applies what it received when it has ended.
+
+#include "app/CommandRunner.h"
+#include "app/MainWindow.h"
+#include "app/PagePanel.h"
+#include "app/PagePreview.h"
+#include "app/ParameterDialog.h"
+#include "app/SettingsRow.h"
+#include "app/StatusArea.h"
+#include "controller/ControllerCommands.h"
+#include "core/TransferLog.h"
+#include "transfer/ModuleType.h"
+#include "transfer/PageCheck.h"
+#include "transfer/SendCheck.h"
+#include "transfer/SetupImage.h"
+#include "transfer/Transmission.h"
+
+#include <QAction>
+#include <QDir>
+#include <QLocale>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabBar>
+#include <QTimer>
+
+#include <memory>
+
+bool confirmSendWithDialog(QWidget* parent, const QString& findings, bool canSend) {
+    QMessageBox box(canSend ? QMessageBox::Warning : QMessageBox::Critical,
+                    QStringLiteral("Before sending"), findings, QMessageBox::NoButton, parent);
+    box.setObjectName(QStringLiteral("SendReview"));
+    box.setTextFormat(Qt::PlainText);
+    QPushButton* send = nullptr;
+    if (canSend) {
+        send = box.addButton(QStringLiteral("Send anyway"), QMessageBox::AcceptRole);
+        box.addButton(QMessageBox::Cancel);
+        box.setDefaultButton(QMessageBox::Cancel);
+    } else {
+        box.addButton(QMessageBox::Close);
+    }
+    box.exec();
+    return send && box.clickedButton() == static_cast<QAbstractButton*>(send);
+}
+
+bool TTwpMain::reviewed(const SendReview& review, int baud) {
+    // A screen or rate that cannot be sent at all is told by the command
+    // itself; the dialog is for what the operator may want to know first.
+    bool worthShowing = false;
+    for (const SendFinding& finding : review.findings) {
+        worthShowing = worthShowing || finding.kind != SendFinding::Kind::NotSendable;
+    }
+    if (!worthShowing) {
+        return true;
+    }
+    const QString text = review.texts().join(QStringLiteral("\n\n")) +
+                         QStringLiteral("\n\nEstimate: ") + review.estimateText(baud);
+    return m_confirm(text, review.canSend()) && review.canSend();
+}
+
+void TTwpMain::m_SendClick() {
+    const Settings s = settings();
+    if (m_commands->busy() || typeFamily(s.TYPE).depth == Depth::NotSent) {
+        return;  // a module type that is not sent: SEND does nothing
+    }
+    if (!reviewed(reviewSend(s, m_pages, checkPages(s, m_pages, m_folder)), s.baudRate())) {
+        return;
+    }
+    QDir::setCurrent(m_folder);
+    m_commands->run(
+        QStringLiteral("SEND"), s,
+        [this, s, pages = m_pages, folder = m_folder](Link& link, OperatorSurface& surface) {
+            // What was prepared in the background is written at once; the
+            // rest is decoded while the first pages are on the line.
+            m_preparation.stop();
+            return sendPages(link, surface, s, pages, folder, &m_prepared);
+        },
+        [this](const ExchangeResult&) { m_preview->showSending(QImage()); });
+}
+
+void TTwpMain::setClockClicked() {
+    m_commands->run(QStringLiteral("TIME"), settings(),
+                    [s = settings()](Link& link, OperatorSurface& surface) {
+                        return setClock(link, surface, s, QDateTime());
+                    });
+}
+
+void TTwpMain::sendModesClicked() {
+    const Settings s = settings();
+    if (m_commands->busy() || !reviewed(reviewMode(s, m_pages), s.baudRate())) {
+        return;
+    }
+    m_commands->run(QStringLiteral("MODE"), s,
+                    [s, pages = m_pages](Link& link, OperatorSurface& surface) {
+                        return sendPlayModes(link, surface, s, pages);
+                    });
+}
+
+void TTwpMain::BitBtn2Click() {
+    auto result = std::make_shared<ReadParaResult>();
+    m_commands->run(
+        QStringLiteral("READ PARA"), settings(),
+        [s = settings(), result](Link& link, OperatorSurface& surface) {
+            *result = readParameters(link, surface, s);
+            return result->exchange;
+        },
+        [this, result](const ExchangeResult&) {
+            if (!result->received) {
+                return;
+            }
+            if (m_form5) {
+                m_form5->clearGeometry();
+            }
+            if (result->apply) {
+                setSettings(result->settings);
+                if (m_form5) {
+                    m_form5->showParameters(result->parameters, true);
+                }
+            }
+        });
+}
+
+void TTwpMain::saveParameters() {
+    if (!m_form5) {
+        return;
+    }
+    const Settings s = settings();
+    const ControllerParameters parameters = m_form5->parameters();
+    m_commands->run(
+        QStringLiteral("save parameter"), s,
+        [s, parameters](Link& link, OperatorSurface& surface) {
+            return ::saveParameters(link, surface, s, parameters);
+        },
+        [this, s, parameters](const ExchangeResult& result) {
+            if (result.stage != ExchangeResult::Stage::PortError) {
+                setSettings(settingsAfterSave(s, parameters));
+            }
+        });
+}
+
+void TTwpMain::downloadSetupImage() {
+    if (!m_form5 || m_commands->busy()) {
+        return;
+    }
+    QDir::setCurrent(m_folder);
+    const int type = m_form5->downloadType();
+    const SetupImage setup = loadSetupImage(m_folder, type);
+    if (!setup.error.isEmpty()) {
+        showMessage(setup.error, QString());
+        return;
+    }
+    const Settings s = settings();
+    m_commands->run(
+        QStringLiteral("Download"), s,
+        [s, image = setup.image](Link& link, OperatorSurface& surface) {
+            return downloadSetup(link, surface, s, image);
+        },
+        [this, s, type](const ExchangeResult& result) {
+            if (result.stage == ExchangeResult::Stage::PortError) {
+                return;
+            }
+            m_form5->showParameters(defaultParameters(type));
+            setSettings(settingsAfterDownload(s, type));
+        });
+}
+
+bool TTwpMain::commandRunning() const {
+    return m_commands->busy();
+}
+
+void TTwpMain::waitForCommand() {
+    m_commands->waitIdle();
+}
+
+void TTwpMain::commandRunningChanged(bool running) {
+    for (QAction* action : {m_Send, m_Help, m_Exit, ToolButton2}) {
+        action->setEnabled(!running);
+    }
+    for (QWidget* widget : std::initializer_list<QWidget*>{Ra1, Ra2, m_settingsRow, m_pagePanel,
+                                                           m_pagePanel->tabBar()}) {
+        widget->setEnabled(!running);
+    }
+    if (m_form5) {
+        m_form5->setCommandRunning(running);
+    }
+    m_status->setCancelVisible(running);
+    if (!running) {
+        schedulePreparation();
+        m_status->setCommandState(QString());
+        m_lineProgress = false;
+        PBar->setRange(0, kProgressMaximum);
+        PBar->hide();
+    }
+}
+
+void TTwpMain::lineProgress(qint64 sent, qint64 total, qint64 msLeft) {
+    const QLocale locale(QLocale::English);
+    const QString text =
+        QStringLiteral("%1 of %2 bytes sent, %3 left")
+            .arg(locale.toString(sent), locale.toString(total), durationText(msLeft));
+    m_lineProgress = true;
+    PBar->setRange(0, kProgressMaximum);
+    PBar->setValue(total > 0 ? static_cast<int>(sent * kProgressMaximum / total) : 0);
+    PBar->setFormat(text);
+    PBar->show();
+    m_status->setCommandState(text);
+}
+
+void TTwpMain::awaitingReply(int timeoutMs) {
+    const QString text =
+        QStringLiteral("waiting for the controller (up to %1 s)").arg(timeoutMs / 1000);
+    PBar->setRange(0, 0);  // busy: no end known
+    PBar->setFormat(text);
+    PBar->show();
+    m_status->setCommandState(text);
+}
+
+void TTwpMain::schedulePreparation() {
+    m_prepareTimer->start();
+}
+
+void TTwpMain::preparePages() {
+    if (m_commands->busy()) {
+        return;  // prepared again when the command has ended
+    }
+    const Settings s = settings();
+    const MemoryMap map = memoryMapFor(s);
+    const bool sendable = typeFamily(s.TYPE).depth != Depth::NotSent && map.fits();
+    m_preparation.start(s, m_pages, sendable ? map.pagesSent(m_pages.PageCount()) : 0, m_folder);
+}
