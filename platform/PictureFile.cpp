@@ -1,13 +1,12 @@
 #include "platform/PictureFile.h"
 
 #include "platform/AtomicFile.h"
+#include "platform/PictureHeader.h"
 
 #include <QBuffer>
-#include <QFileInfo>
 #include <QImageReader>
 #include <QImageWriter>
 
-#include <climits>
 #include <csetjmp>
 #include <cstdint>
 #include <cstdio>
@@ -19,27 +18,9 @@
 
 namespace {
 
-// libjpeg may use this much memory of its own, on top of the decoded picture.
-// Progressive files keep every coefficient of the full-size picture even when
-// decoding at a reduced size, so a small file with a huge frame could
-// otherwise ask for many gigabytes.
-constexpr long kMaxJpegWorkBytes = 1024L * 1024 * 1024;
-
-// Qt's reader refuses pictures above its own limit, 128 MB by default.
-constexpr int kQtAllocationLimitMb = static_cast<int>(kMaxPictureBytes / (1024 * 1024));
-
-bool tooLarge(qint64 width, qint64 height) {
-    // Divided, not multiplied: a header may claim sizes whose product
-    // overflows even 64 bits.
-    if (width <= 0 || height <= 0) {
-        return false;
-    }
-    return width > kMaxPictureBytes / 4 / height;
-}
-
-QString tooLargeMessage(qint64 width, qint64 height) {
-    return QStringLiteral("picture too large: %1 x %2 pixels").arg(width).arg(height);
-}
+// Qt's reader refuses pictures above its own limit, 128 MB by default; ours
+// is the pixel budget as RGB32, with room for one conversion.
+constexpr int kQtAllocationLimitMb = static_cast<int>(kMaxPicturePixels * 4 * 2 / (1024 * 1024));
 
 // ---- JPEG -----------------------------------------------------------------
 //
@@ -60,14 +41,17 @@ struct JpegJob {
     // In.
     const unsigned char* data;
     unsigned long size;
-    unsigned int targetWidth;  // 0 = full size
-    unsigned int targetHeight;
+    QSize target;  // empty = full size
+    long maxPixels;
+    long maxWorkBytes;
     // Work.
     jpeg_decompress_struct cinfo;
     JpegErrorManager err;
     // Out. pixels is a malloc'ed RGB32 buffer handed over on success.
     unsigned char* pixels;
-    unsigned int width;
+    unsigned int imageWidth;  // as the header says
+    unsigned int imageHeight;
+    unsigned int width;  // as decoded
     unsigned int height;
     JpegFailure failure;
 };
@@ -75,7 +59,7 @@ struct JpegJob {
 [[noreturn]] void failJpeg(j_common_ptr cinfo) {
     auto* err = reinterpret_cast<JpegErrorManager*>(cinfo->err);
     if (err->pub.msg_code == JERR_NO_BACKING_STORE) {
-        // libjpeg asks for a temporary file when kMaxJpegWorkBytes is not
+        // libjpeg asks for a temporary file when maxWorkBytes is not
         // enough; its own text for that would puzzle the user.
         std::snprintf(err->message, sizeof err->message, "picture needs too much memory");
     } else {
@@ -98,12 +82,12 @@ void onJpegMessage(j_common_ptr cinfo, int msgLevel) {
     failJpeg(cinfo);
 }
 
-// Picks the smallest DCT scale that still covers the target in both
-// directions, for pictures at least twice the target's size.
+// Decodes at the DCT scale jpegScaleDenominator picks for the target.
 void chooseScale(JpegJob* job) {
     jpeg_decompress_struct* cinfo = &job->cinfo;
-    if (job->targetWidth == 0 || job->targetHeight == 0 ||
-        cinfo->image_width < 2 * job->targetWidth || cinfo->image_height < 2 * job->targetHeight) {
+    const int denominator =
+        jpegScaleDenominator(QSize(int(cinfo->image_width), int(cinfo->image_height)), job->target);
+    if (denominator == 1) {
         return;
     }
     // The picture is only going to be shrunk to a screen of LEDs: the fast
@@ -111,14 +95,9 @@ void chooseScale(JpegJob* job) {
     cinfo->dct_method = JDCT_IFAST;
     cinfo->do_fancy_upsampling = FALSE;
     cinfo->do_block_smoothing = FALSE;
-    for (unsigned int denom : {8u, 4u, 2u}) {
-        cinfo->scale_num = 1;
-        cinfo->scale_denom = denom;
-        jpeg_calc_output_dimensions(cinfo);
-        if (cinfo->output_width >= job->targetWidth && cinfo->output_height >= job->targetHeight) {
-            return;
-        }
-    }
+    cinfo->scale_num = 1;
+    cinfo->scale_denom = static_cast<unsigned int>(denominator);
+    jpeg_calc_output_dimensions(cinfo);
 }
 
 inline std::uint32_t rgb32(unsigned int r, unsigned int g, unsigned int b) {
@@ -175,7 +154,7 @@ bool runJpegDecode(JpegJob* job) {
     }
     jpeg_create_decompress(&job->cinfo);
     jpeg_decompress_struct* cinfo = &job->cinfo;
-    cinfo->mem->max_memory_to_use = kMaxJpegWorkBytes;
+    cinfo->mem->max_memory_to_use = job->maxWorkBytes;
     jpeg_mem_src(cinfo, job->data, job->size);
     jpeg_read_header(cinfo, TRUE);
 
@@ -195,9 +174,11 @@ bool runJpegDecode(JpegJob* job) {
     jpeg_calc_output_dimensions(cinfo);
     chooseScale(job);
 
+    job->imageWidth = cinfo->image_width;
+    job->imageHeight = cinfo->image_height;
     job->width = cinfo->output_width;
     job->height = cinfo->output_height;
-    if (tooLarge(job->width, job->height)) {
+    if (std::uint64_t(job->width) * job->height > std::uint64_t(job->maxPixels)) {
         job->failure = JpegFailure::TooLarge;
         jpeg_destroy_decompress(cinfo);
         return false;
@@ -236,77 +217,7 @@ void freePixels(void* pixels) {
 
 // ---- Other formats ----------------------------------------------------------
 
-// The size a Windows BMP header claims. Qt's reader gives no size for
-// headers it finds absurd, such as over 16384 rows, but those deserve the
-// same clear refusal as other oversized pictures.
-QSize bmpHeaderSize(const QByteArray& data) {
-    if (data.size() < 26 || !data.startsWith("BM")) {
-        return {};
-    }
-    const auto* bytes = reinterpret_cast<const unsigned char*>(data.constData());
-    auto le16 = [bytes](int at) { return qint64(bytes[at]) | qint64(bytes[at + 1]) << 8; };
-    auto le32 = [bytes](int at) {
-        return qint64(std::int32_t(std::uint32_t(bytes[at]) | std::uint32_t(bytes[at + 1]) << 8 |
-                                   std::uint32_t(bytes[at + 2]) << 16 |
-                                   std::uint32_t(bytes[at + 3]) << 24));
-    };
-    const qint64 infoSize = le32(14);
-    if (infoSize == 12) {  // OS/2 header with 16-bit sizes
-        return QSize(int(le16(18)), int(le16(20)));
-    }
-    const qint64 width = le32(18);
-    const qint64 height = qAbs(le32(22));  // negative when stored top down
-    if (infoSize < 40 || width <= 0 || height <= 0 || height > INT_MAX) {
-        return {};
-    }
-    return QSize(int(width), int(height));
-}
-
-// Whether an uncompressed BMP holds all the pixel rows its header claims.
-// Qt's reader fills missing rows in silently, so a file cut short (or a tiny
-// file claiming a huge picture) would load as a mostly blank picture.
-bool bmpCutShort(const QByteArray& data) {
-    if (data.size() < 30 || !data.startsWith("BM")) {
-        return false;
-    }
-    const auto* bytes = reinterpret_cast<const unsigned char*>(data.constData());
-    auto le16 = [bytes](int at) { return qint64(bytes[at]) | qint64(bytes[at + 1]) << 8; };
-    auto le32 = [bytes](int at) {
-        return qint64(std::uint32_t(bytes[at]) | std::uint32_t(bytes[at + 1]) << 8 |
-                      std::uint32_t(bytes[at + 2]) << 16 | std::uint32_t(bytes[at + 3]) << 24);
-    };
-    const qint64 offset = le32(10);
-    const qint64 infoSize = le32(14);
-    qint64 width = 0;
-    qint64 height = 0;
-    qint64 bits = 0;
-    qint64 compression = 0;
-    if (infoSize == 12) {
-        width = le16(18);
-        height = le16(20);
-        bits = le16(24);
-    } else if (infoSize >= 40 && data.size() >= 34) {
-        width = qint64(std::int32_t(le32(18)));
-        height = qAbs(qint64(std::int32_t(le32(22))));
-        bits = le16(28);
-        compression = le32(30);
-    } else {
-        return false;
-    }
-    // Run-length and embedded JPEG/PNG data have no fixed size.
-    if (compression != 0 && compression != 3 && compression != 6) {
-        return false;
-    }
-    if (width <= 0 || height <= 0 || bits <= 0 || bits > 64) {
-        return false;
-    }
-    // Divided, not multiplied: header sizes may overflow any product.
-    const qint64 rowBytes = (width * bits + 31) / 32 * 4;
-    const qint64 available = data.size() - offset + rowBytes;  // allow a short last row
-    return available <= 0 || height > available / rowBytes;
-}
-
-PictureLoad decodeWithQt(const QByteArray& data, const QByteArray& format) {
+PictureLoad decodeWithQt(const QByteArray& data, const char* format, qint64 maxPixels) {
     // The limit is process wide; raise it where it is lower than ours.
     if (QImageReader::allocationLimit() < kQtAllocationLimitMb) {
         QImageReader::setAllocationLimit(kQtAllocationLimitMb);
@@ -315,14 +226,21 @@ PictureLoad decodeWithQt(const QByteArray& data, const QByteArray& format) {
     buffer.setData(data);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, format);
+    // Qt's reader gives no size for headers it finds absurd, such as a BMP
+    // of over 16384 rows; those get the same clear refusal.
     QSize size = reader.size();
-    if (!size.isValid()) {
+    if (!size.isValid() && qstrcmp(format, "bmp") == 0) {
         size = bmpHeaderSize(data);
     }
-    if (size.isValid() && tooLarge(size.width(), size.height())) {
-        return {QImage(), tooLargeMessage(size.width(), size.height())};
+    if (size.isValid()) {
+        const QString tooLarge = pictureBudgetError(size, size, maxPixels);
+        if (!tooLarge.isEmpty()) {
+            return {QImage(), tooLarge};
+        }
     }
-    if (format.toLower() == "bmp" && bmpCutShort(data)) {
+    // Qt's BMP reader fills missing rows in silently, so a file cut short
+    // (or a tiny file claiming a huge picture) would load mostly blank.
+    if (qstrcmp(format, "bmp") == 0 && bmpCutShort(data, data.size())) {
         return {QImage(), QStringLiteral("the file is cut short: it holds fewer pixel rows than "
                                          "its header says")};
     }
@@ -347,7 +265,7 @@ PictureLoad decodeWithQt(const QByteArray& data, const QByteArray& format) {
 
 }  // namespace
 
-PictureLoad decodeJpeg(const QByteArray& data, QSize targetSize) {
+PictureLoad decodeJpeg(const QByteArray& data, QSize targetSize, const PictureLimits& limits) {
     if (data.isEmpty()) {
         return {QImage(), QStringLiteral("no picture data")};
     }
@@ -355,13 +273,14 @@ PictureLoad decodeJpeg(const QByteArray& data, QSize targetSize) {
     auto job = std::make_unique<JpegJob>();
     job->data = reinterpret_cast<const unsigned char*>(data.constData());
     job->size = static_cast<unsigned long>(data.size());
-    if (targetSize.isValid() && !targetSize.isEmpty()) {
-        job->targetWidth = static_cast<unsigned int>(targetSize.width());
-        job->targetHeight = static_cast<unsigned int>(targetSize.height());
-    }
+    job->target = targetSize.isValid() ? targetSize : QSize();
+    job->maxPixels = static_cast<long>(limits.pixels);
+    job->maxWorkBytes = static_cast<long>(limits.jpegWorkBytes);
     if (!runJpegDecode(job.get())) {
         if (job->failure == JpegFailure::TooLarge) {
-            return {QImage(), tooLargeMessage(job->width, job->height)};
+            return {QImage(),
+                    pictureBudgetError(QSize(int(job->imageWidth), int(job->imageHeight)),
+                                       QSize(int(job->width), int(job->height)), limits.pixels)};
         }
         return {QImage(), QString::fromLocal8Bit(job->err.message)};
     }
@@ -376,35 +295,44 @@ PictureLoad decodeJpeg(const QByteArray& data, QSize targetSize) {
     return {image, QString()};
 }
 
-PictureLoad decodeBmp(const QByteArray& data) {
-    return decodeWithQt(data, "bmp");
+PictureLoad decodeBmp(const QByteArray& data, const PictureLimits& limits) {
+    return decodeWithQt(data, "bmp", limits.pixels);
+}
+
+PictureLoad decodePng(const QByteArray& data, const PictureLimits& limits) {
+    return decodeWithQt(data, "png", limits.pixels);
+}
+
+PictureLoad decodePicture(const QByteArray& data, QSize targetSize, const PictureLimits& limits) {
+    switch (pictureKindOf(data)) {
+        case PictureKind::Bmp:
+            return decodeBmp(data, limits);
+        case PictureKind::Jpeg:
+            return decodeJpeg(data, targetSize, limits);
+        case PictureKind::Png:
+            return decodePng(data, limits);
+        case PictureKind::Unknown:
+            break;
+    }
+    return {QImage(), data.isEmpty() ? QStringLiteral("the file is empty")
+                                     : QStringLiteral("it is not %1").arg(acceptedPictureKinds())};
 }
 
 PictureLoad loadPicture(const QString& path, QSize targetSize) {
-    const QFileInfo info(path);
-    // A name is shown whole unless it is absurdly long (a damaged list).
-    QString name = info.fileName();
-    if (name.size() > 120) {
-        name = name.left(60) + QStringLiteral("…") + name.right(40);
+    // The file is checked and its header read before the whole of it: a
+    // picture that cannot be used costs no more than its first bytes.
+    const PictureHeader header = probePicture(path, targetSize);
+    if (!header.error.isEmpty()) {
+        return {QImage(), header.error};
     }
-    auto failed = [&name](const QString& reason) {
-        return PictureLoad{QImage(), QStringLiteral("cannot load %1: %2").arg(name, reason)};
-    };
-    // A file larger than the largest picture we accept is not worth reading.
     QByteArray data;
     QString error;
-    if (!readWholeFile(path, kMaxPictureBytes, &data, &error)) {
-        return failed(error);
+    if (!readWholeFile(path, kMaxPictureFileBytes, &data, &error)) {
+        return {QImage(), pictureError(path, error)};
     }
-    if (data.isEmpty()) {
-        return failed(QStringLiteral("the file is empty"));
-    }
-    const QString suffix = info.suffix().toLower();
-    PictureLoad result = suffix == QLatin1String("jpg") || suffix == QLatin1String("jpeg")
-                             ? decodeJpeg(data, targetSize)
-                             : decodeWithQt(data, suffix.toLatin1());
+    PictureLoad result = decodePicture(data, targetSize);
     if (!result.error.isEmpty()) {
-        return failed(result.error);
+        result.error = pictureError(path, result.error);
     }
     return result;
 }

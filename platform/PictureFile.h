@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/PictureHeader.h"
+
 #include <QByteArray>
 #include <QImage>
 #include <QSize>
@@ -11,23 +13,37 @@ struct PictureLoad {
     QString error;  // empty on success
 };
 
-// Decoded pictures larger than this are refused, checked from the header
-// before any pixel memory is taken.
-constexpr qint64 kMaxPictureBytes = 256LL * 1024 * 1024;
+// What one decode may take: the pixel budget, and the memory libjpeg may
+// use of its own on top of the decoded picture (a progressive file keeps
+// every coefficient of the full-size picture even when decoded reduced).
+// Smaller limits serve the fuzz targets, where every decode must be quick.
+struct PictureLimits {
+    qint64 pixels = kMaxPicturePixels;
+    qint64 jpegWorkBytes = 1024LL * 1024 * 1024;
+};
 
-// Loads a page picture. ".jpg" and ".jpeg" files (any case) are decoded with
-// libjpeg, everything else (".bmp") with Qt's image reader. When targetSize
-// is not empty and a JPEG is at least twice as large in both directions, it is
-// decoded at 1/2, 1/4 or 1/8 size, never smaller than targetSize. Errors name
-// the file. Transparent parts come out black, as unlit on the sign.
+// Loads a page picture: a regular file of at most kMaxPictureFileBytes
+// holding a BMP, JPEG or PNG picture, told by its first bytes whatever its
+// name. The header is checked against the pixel budget before the rest of
+// the file is read. When targetSize is not empty and a JPEG is at least
+// twice as large in both directions, it is decoded at 1/2, 1/4 or 1/8 size,
+// never smaller than targetSize. Errors name the file. Transparent parts
+// come out black, as unlit on the sign.
 PictureLoad loadPicture(const QString& path, QSize targetSize = QSize());
 
-// Decodes JPEG data held in memory, as loadPicture does for a JPEG file.
-// Corrupt or cut-short data is an error, not a partly grey picture.
-PictureLoad decodeJpeg(const QByteArray& data, QSize targetSize = QSize());
+// Decodes picture data held in memory, as loadPicture does for a file.
+PictureLoad decodePicture(const QByteArray& data, QSize targetSize = QSize(),
+                          const PictureLimits& limits = PictureLimits());
 
-// Decodes a Windows BMP held in memory, as loadPicture does for a BMP file.
-PictureLoad decodeBmp(const QByteArray& data);
+// Decodes JPEG data with libjpeg. Corrupt or cut-short data is an error, not
+// a partly grey picture.
+PictureLoad decodeJpeg(const QByteArray& data, QSize targetSize = QSize(),
+                       const PictureLimits& limits = PictureLimits());
+
+// Decodes a Windows BMP (uncompressed, bit fields or run-length) or a PNG
+// through Qt's readers, after the header's size has passed the budget.
+PictureLoad decodeBmp(const QByteArray& data, const PictureLimits& limits = PictureLimits());
+PictureLoad decodePng(const QByteArray& data, const PictureLimits& limits = PictureLimits());
 
 // Writes image as a 24-bit Windows BMP, replacing the file in one step.
 // Returns false with a reason in *error.
