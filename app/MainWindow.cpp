@@ -313,7 +313,7 @@ void TTwpMain::setClockClicked() {
 }
 
 void TTwpMain::sendModesClicked() {
-    sendPlayModes(m_link, *this, settings(), m_pages);
+    sendPlayModes(m_link, *this, settings(), m_pages, m_folder);
 }
 
 void TTwpMain::BitBtn2Click() {

@@ -15,7 +15,8 @@
 // port, write the transmission, judge the reply, show the outcome, close.
 
 // SEND: the picture transfer of the list's pages. A module type without a
-// family sends nothing and says nothing (stage Refused, empty reason).
+// family sends nothing and says nothing (stage Refused, empty reason). Every
+// page is checked (checkPages) before the port is opened.
 ExchangeResult sendPages(Link& link, OperatorSurface& surface, const Settings& settings,
                          const PageList& pages, const QString& folder);
 
@@ -23,9 +24,10 @@ ExchangeResult sendPages(Link& link, OperatorSurface& surface, const Settings& s
 ExchangeResult setClock(Link& link, OperatorSurface& surface, const Settings& settings,
                         const QDateTime& now);
 
-// MODE: the play table alone.
+// MODE: the play table alone. The pages' pictures are checked as by SEND,
+// before the port is opened; folder resolves their names.
 ExchangeResult sendPlayModes(Link& link, OperatorSurface& surface, const Settings& settings,
-                             const PageList& pages);
+                             const PageList& pages, const QString& folder);
 
 // READ PARA.
 struct ReadParaResult : ParameterReply {

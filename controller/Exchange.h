@@ -17,7 +17,9 @@ struct ExchangeResult {
     enum class Stage { PortError, Refused, Done };
     Stage stage = Stage::PortError;
     ReplyOutcome reply = ReplyOutcome::NoReply;
-    QString reason;  // why the port failed or the build refused
+    // Why the port failed, the build refused, the write failed or the reply
+    // was not the one expected (empty when the controller acknowledged).
+    QString reason;
 };
 
 struct ExchangeSteps {

@@ -18,20 +18,21 @@ bool Link::ConfigurePort(int baud) {
 void Link::SendBuffer() {
     m_surface.setStatus(1, QStringLiteral("SENDING......"));
     m_surface.repaintNow();
-    // A failed or short write is not reported here: the reply wait that
-    // follows then runs into its time-out, and the command says so.
-    QString ignored;
-    PortHandle.writeAll(TxBuffer, &ignored);
+    m_writeError.clear();
+    if (!PortHandle.writeAll(TxBuffer, &m_writeError) && m_writeError.isEmpty()) {
+        m_writeError = QStringLiteral("the write failed");
+    }
     m_surface.setStatus(1, QStringLiteral("SEND OVER"));
     m_surface.repaintNow();
 }
 
 bool Link::WaitReply(int timeoutMs, int count) {
-    QByteArray reply;
-    if (PortHandle.waitReply(timeoutMs, count, &reply) != SerialDevice::Wait::Received) {
+    const SerialDevice::Wait outcome = PortHandle.waitReply(timeoutMs, count, &m_received);
+    m_hungUp = outcome == SerialDevice::Wait::HungUp;
+    if (outcome != SerialDevice::Wait::Received) {
         return false;
     }
-    RxBuffer = reply;
+    RxBuffer = m_received;
     return true;
 }
 

@@ -23,10 +23,12 @@ class Link {
     // status panel 2 emptied. False when the device refuses the settings.
     bool ConfigurePort(int baud);
     // Writes all of TxBuffer: status panel 1 shows "SENDING......", then
-    // "SEND OVER".
+    // "SEND OVER". A write that fails is not reported here (the reply wait
+    // that follows runs into its time-out); writeError() says why.
     void SendBuffer();
     // Waits up to timeoutMs for count reply bytes and reads exactly those
     // into RxBuffer. A hang-up of the other end ends the wait at once.
+    // received() holds what came in this wait, whole or not.
     bool WaitReply(int timeoutMs, int count);
     void ClosePort();
 
@@ -34,6 +36,11 @@ class Link {
     const QString& reason() const { return m_reason; }
     // The path of the port last opened or tried.
     const QString& portPath() const { return m_portPath; }
+    // Why the last SendBuffer failed (hang-up, I/O error); empty when it did not.
+    const QString& writeError() const { return m_writeError; }
+    // The bytes of the last wait, and whether it ended by a hang-up.
+    const QByteArray& received() const { return m_received; }
+    bool hungUp() const { return m_hungUp; }
 
     SerialDevice PortHandle;
     QByteArray TxBuffer;
@@ -44,4 +51,7 @@ class Link {
     OperatorSurface& m_surface;
     QString m_reason;
     QString m_portPath;
+    QString m_writeError;
+    QByteArray m_received;
+    bool m_hungUp = false;
 };

@@ -1,5 +1,7 @@
 #include "platform/OfficeSuite.h"
 
+#include "platform/PictureFile.h"
+
 #include <poppler/cpp/poppler-document.h>
 #include <poppler/cpp/poppler-global.h>
 #include <poppler/cpp/poppler-page-renderer.h>
@@ -468,10 +470,12 @@ RangePicture takeRangePicture(const QString& workingCopy, const QString& workFol
         return fail(OfficeFailure::NoPicture,
                     timedOut ? timeText(options.timeoutMs) : script.errors());
     }
-    QImage picture;
-    if (!picture.load(target, "PNG")) {
-        return fail(OfficeFailure::NoPicture, QStringLiteral("the range picture cannot be read"));
+    // Read as any page picture is: checked, within the pixel budget.
+    const PictureLoad picture = loadPicture(target);
+    if (!picture.error.isEmpty()) {
+        return fail(OfficeFailure::NoPicture,
+                    QStringLiteral("the range picture cannot be read (%1)").arg(picture.error));
     }
-    result.picture = picture;
+    result.picture = picture.image;
     return result;
 }

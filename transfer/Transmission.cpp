@@ -3,6 +3,7 @@
 #include "transfer/Frames.h"
 #include "transfer/GlyphTable.h"
 #include "transfer/Packing.h"
+#include "transfer/PageCheck.h"
 #include "transfer/PagePreparation.h"
 
 #include <QThread>
@@ -84,6 +85,12 @@ TransferBuild buildTransfer(const Settings& settings, const PageList& pages, con
     if (!build.error.isEmpty()) {
         return build;
     }
+    // Every page's file is checked before any is decoded.
+    const QStringList findings = checkPages(settings, pages, folder);
+    if (!findings.isEmpty()) {
+        build.error = unusablePagesMessage(findings);
+        return build;
+    }
     const MemoryMap& map = build.map;
     const auto num = static_cast<uint8_t>(settings.NUM);
     const QSize screen(settings.WIDTH, settings.HEIGHT);
@@ -115,8 +122,7 @@ TransferBuild buildTransfer(const Settings& settings, const PageList& pages, con
         surface->progress(pages.PageCount(), pages.PageCount());
     }
     if (!unreadable.isEmpty()) {
-        build.error = QStringLiteral("Nothing was sent: these pages have no usable picture.\n") +
-                      unreadable.join(QLatin1Char('\n'));
+        build.error = unusablePagesMessage(unreadable);
         return build;
     }
 

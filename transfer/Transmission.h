@@ -38,8 +38,8 @@ MemoryMap memoryMapFor(const Settings& settings);
 
 // Builds the transfer of the list's pages with the settings' module type.
 // Reports each page as it is prepared and the progress through surface (may
-// be null). A page whose picture cannot be loaded makes it an error naming
-// every such page.
+// be null). Every page is checked first (checkPages); a page whose picture
+// cannot be used makes it an error naming every such page.
 TransferBuild buildTransfer(const Settings& settings, const PageList& pages, const QString& folder,
                             OperatorSurface* surface);
 
