@@ -300,6 +300,11 @@ PictureLoad decodeBmp(const QByteArray& data, const PictureLimits& limits) {
 }
 
 PictureLoad decodePng(const QByteArray& data, const PictureLimits& limits) {
+    // The header check first: it refuses chunks longer than the data.
+    const PictureHeader header = parsePictureHeader(data, data.size(), QSize());
+    if (header.kind == PictureKind::Png && !header.error.isEmpty()) {
+        return {QImage(), header.error};
+    }
     return decodeWithQt(data, "png", limits.pixels);
 }
 

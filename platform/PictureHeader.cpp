@@ -73,6 +73,25 @@ Walk jpegFrameSize(const QByteArray& data, QSize* size, QString* error) {
     }
 }
 
+// Whether every chunk of a PNG fits in the file. libpng takes a chunk's
+// length on trust and allocates it before reading the chunk, so a few bytes
+// could ask for gigabytes (found by fuzzing). Chunks beyond what was read
+// are not looked at.
+bool pngChunksFit(const QByteArray& data, qint64 fileSize) {
+    qint64 pos = 8;  // after the signature
+    while (pos + 8 <= data.size()) {
+        const qint64 length = be32(data, pos);
+        if (length > fileSize - pos - 12) {  // length, type, data, CRC
+            return false;
+        }
+        if (data.mid(pos + 4, 4) == "IEND") {
+            break;
+        }
+        pos += 12 + length;
+    }
+    return true;
+}
+
 }  // namespace
 
 PictureKind pictureKindOf(const QByteArray& start) {
@@ -180,6 +199,10 @@ PictureHeader parsePictureHeader(const QByteArray& data, qint64 fileSize, QSize 
             if (data.size() < 24 || data.mid(12, 4) != "IHDR" || be32(data, 16) == 0 ||
                 be32(data, 20) == 0 || be32(data, 16) > INT_MAX || be32(data, 20) > INT_MAX) {
                 header.error = QStringLiteral("the PNG header cannot be read");
+                return header;
+            }
+            if (!pngChunksFit(data, fileSize)) {
+                header.error = QStringLiteral("the PNG data is damaged: a chunk runs past the end");
                 return header;
             }
             header.size = QSize(int(be32(data, 16)), int(be32(data, 20)));

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QDataStream>
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
@@ -17,7 +16,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include <jpeglib.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -101,75 +100,6 @@ int largestChannelDifference(const QImage& a, const QImage& b) {
     return largest;
 }
 
-// Rewrites the picture size in a JPEG's frame header.
-QByteArray withFrameSize(QByteArray jpeg, int width, int height) {
-    int pos = 2;
-    while (pos + 9 <= jpeg.size()) {
-        const auto marker = static_cast<unsigned char>(jpeg[pos + 1]);
-        const int length = (static_cast<unsigned char>(jpeg[pos + 2]) << 8) |
-                           static_cast<unsigned char>(jpeg[pos + 3]);
-        if (marker >= 0xC0 && marker <= 0xC2) {
-            jpeg[pos + 5] = static_cast<char>(height >> 8);
-            jpeg[pos + 6] = static_cast<char>(height & 0xff);
-            jpeg[pos + 7] = static_cast<char>(width >> 8);
-            jpeg[pos + 8] = static_cast<char>(width & 0xff);
-            return jpeg;
-        }
-        pos += 2 + length;
-    }
-    ADD_FAILURE() << "no frame header found";
-    return {};
-}
-
-QByteArray bmpHeader(qint32 width, qint32 height) {
-    QByteArray bytes;
-    QDataStream out(&bytes, QIODevice::WriteOnly);
-    out.setByteOrder(QDataStream::LittleEndian);
-    out.writeRawData("BM", 2);
-    out << quint32(54 + 64) << quint32(0) << quint32(54);                // file header
-    out << quint32(40) << width << height << quint16(1) << quint16(24);  // info header
-    out << quint32(0) << quint32(0) << qint32(2835) << qint32(2835) << quint32(0) << quint32(0);
-    return bytes + QByteArray(64, '\x7f');  // a few pixels, far fewer than claimed
-}
-
-// Encodes flat 8x8 patches of ink with libjpeg, stored as 4-component CMYK
-// (no colour transform), either plain or inverted under an Adobe marker.
-QByteArray cmykPatches(const std::vector<std::array<int, 4>>& inks, bool adobe) {
-    const int width = static_cast<int>(inks.size()) * 8;
-    std::vector<JSAMPLE> row(static_cast<size_t>(width) * 4);
-    for (int x = 0; x < width; ++x) {
-        for (int c = 0; c < 4; ++c) {
-            const int ink = inks[static_cast<size_t>(x / 8)][static_cast<size_t>(c)];
-            row[static_cast<size_t>(x * 4 + c)] = static_cast<JSAMPLE>(adobe ? 255 - ink : ink);
-        }
-    }
-    jpeg_compress_struct cinfo;
-    jpeg_error_mgr err;
-    cinfo.err = jpeg_std_error(&err);
-    jpeg_create_compress(&cinfo);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&cinfo, &buffer, &size);
-    cinfo.image_width = static_cast<JDIMENSION>(width);
-    cinfo.image_height = 8;
-    cinfo.input_components = 4;
-    cinfo.in_color_space = JCS_CMYK;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_colorspace(&cinfo, JCS_CMYK);
-    jpeg_set_quality(&cinfo, 100, TRUE);
-    cinfo.write_Adobe_marker = adobe ? TRUE : FALSE;
-    jpeg_start_compress(&cinfo, TRUE);
-    JSAMPROW rows[1] = {row.data()};
-    for (int y = 0; y < 8; ++y) {
-        jpeg_write_scanlines(&cinfo, rows, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    jpeg_destroy_compress(&cinfo);
-    QByteArray jpeg(reinterpret_cast<const char*>(buffer), static_cast<qsizetype>(size));
-    std::free(buffer);
-    return jpeg;
-}
-
 TEST(PictureFile, JpegKindsMatchAnotherDecoder) {
     REQUIRE_MAGICK();
     QTemporaryDir dir;
@@ -205,32 +135,24 @@ TEST(PictureFile, JpegKindsMatchAnotherDecoder) {
     }
 }
 
+// Flat 8x8 patches of ink stored as 4-component CMYK without a colour
+// transform, plain and inverted under an Adobe marker; patch i is
+// C, M, Y, K = 0 0 0 0 | 255 0 0 0 | 0 255 0 0 | 0 0 255 0 | 0 0 0 255 |
+// 0 0 0 128 | 128 64 0 0 | 102 0 51 51 (255 = full ink).
 TEST(PictureFile, CmykInkBecomesRgbWithAndWithoutAdobeMarker) {
-    struct Patch {
-        std::array<int, 4> ink;  // C, M, Y, K; 255 = full ink
-        QRgb rgb;
-    };
-    const std::vector<Patch> patches = {
-        {{0, 0, 0, 0}, qRgb(255, 255, 255)},    {{255, 0, 0, 0}, qRgb(0, 255, 255)},
-        {{0, 255, 0, 0}, qRgb(255, 0, 255)},    {{0, 0, 255, 0}, qRgb(255, 255, 0)},
-        {{0, 0, 0, 255}, qRgb(0, 0, 0)},        {{0, 0, 0, 128}, qRgb(127, 127, 127)},
-        {{128, 64, 0, 0}, qRgb(127, 191, 255)}, {{102, 0, 51, 51}, qRgb(122, 204, 163)},
-    };
-    std::vector<std::array<int, 4>> inks;
-    for (const Patch& patch : patches) {
-        inks.push_back(patch.ink);
-    }
-    for (bool adobe : {false, true}) {
-        SCOPED_TRACE(adobe ? "Adobe, inverted" : "plain");
-        const PictureLoad load = decodeJpeg(cmykPatches(inks, adobe));
+    const QRgb rgb[] = {qRgb(255, 255, 255), qRgb(0, 255, 255),  qRgb(255, 0, 255),
+                        qRgb(255, 255, 0),   qRgb(0, 0, 0),      qRgb(127, 127, 127),
+                        qRgb(127, 191, 255), qRgb(122, 204, 163)};
+    for (const char* file : {"hardening/cmyk-plain.jpg", "hardening/cmyk-adobe.jpg"}) {
+        SCOPED_TRACE(file);
+        const PictureLoad load = loadPicture(dataPath(file));
         ASSERT_TRUE(load.error.isEmpty()) << load.error.toStdString();
-        ASSERT_EQ(load.image.size(), QSize(static_cast<int>(patches.size()) * 8, 8));
-        for (size_t i = 0; i < patches.size(); ++i) {
-            const QRgb got = load.image.pixel(static_cast<int>(i) * 8 + 4, 4);
-            const QRgb want = patches[i].rgb;
-            EXPECT_LE(std::abs(qRed(got) - qRed(want)), 2) << "patch " << i;
-            EXPECT_LE(std::abs(qGreen(got) - qGreen(want)), 2) << "patch " << i;
-            EXPECT_LE(std::abs(qBlue(got) - qBlue(want)), 2) << "patch " << i;
+        ASSERT_EQ(load.image.size(), QSize(8 * 8, 8));
+        for (int i = 0; i < 8; ++i) {
+            const QRgb got = load.image.pixel(i * 8 + 4, 4);
+            EXPECT_LE(std::abs(qRed(got) - qRed(rgb[i])), 2) << "patch " << i;
+            EXPECT_LE(std::abs(qGreen(got) - qGreen(rgb[i])), 2) << "patch " << i;
+            EXPECT_LE(std::abs(qBlue(got) - qBlue(rgb[i])), 2) << "patch " << i;
         }
     }
 }
@@ -268,79 +190,90 @@ TEST(PictureFile, LargeJpegDecodesAtReducedSizeNoSmallerThanTarget) {
     EXPECT_LE(largestChannelDifference(small.image, expected), 2);
 }
 
+// Every refusal names the file and says why; the cheap check made before a
+// transfer refuses the same files from their headers alone.
 TEST(PictureFile, BadFilesGiveAnErrorNamingTheFile) {
     REQUIRE_MAGICK();
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    const QString baseline = makeJpeg(dir, QStringLiteral("b.jpg"), QSize(161, 121), {});
-    const QString progressive =
-        makeJpeg(dir, QStringLiteral("p.jpg"), QSize(161, 121), {"-interlace", "JPEG"});
-    ASSERT_FALSE(baseline.isEmpty());
-    ASSERT_FALSE(progressive.isEmpty());
-    const QByteArray baselineBytes = readBytes(baseline);
-    const QByteArray progressiveBytes = readBytes(progressive);
-    QByteArray noise(4096, '\0');
-    QRandomGenerator random(7);
-    for (char& byte : noise) {
-        byte = static_cast<char>(random.bounded(256));
-    }
-    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("folder.jpg")));
+    const QByteArray baseline = readBytes(makeJpeg(dir, "b.jpg", QSize(161, 121), {}));
+    const QByteArray progressive =
+        readBytes(makeJpeg(dir, "p.jpg", QSize(161, 121), {"-interlace", "JPEG"}));
     QImage whole(40, 30, QImage::Format_RGB32);
     whole.fill(Qt::red);
     QString saved;
-    ASSERT_TRUE(saveBmp(whole, dir.filePath(QStringLiteral("whole.bmp")), &saved));
-    const QByteArray wholeBmp = readBytes(dir.filePath(QStringLiteral("whole.bmp")));
+    ASSERT_TRUE(saveBmp(whole, dir.filePath("whole.bmp"), &saved));
+    const QByteArray wholeBmp = readBytes(dir.filePath("whole.bmp"));
+    ASSERT_TRUE(QDir(dir.path()).mkdir("folder.jpg"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(dir.filePath("fifo.bmp")).constData(), 0600), 0);
+    QFile sparse(dir.filePath("sparse.jpg"));
+    ASSERT_TRUE(sparse.open(QIODevice::WriteOnly) && sparse.resize(qint64(2) << 30));
+    sparse.close();
 
+    enum Check { Both, LoadOnly };  // LoadOnly: only decoding finds the fault
     struct Case {
         const char* name;
-        QByteArray bytes;
-        bool write;
+        QByteArray bytes;  // written to name unless empty; "data:FILE" copies tests/data/FILE
         QSize target;
         const char* reason;
+        Check check;
     };
+    const QByteArray noise = "data:hardening/noise.bin";
     const Case cases[] = {
-        {"missing.jpg", {}, false, {}, "No such file"},
-        {"missing.bmp", {}, false, {}, "No such file"},
-        {"folder.jpg", {}, false, {}, ""},
-        {"empty.jpg", {}, true, {}, "empty"},
-        {"empty.bmp", {}, true, {}, "empty"},
-        {"noise.jpg", noise, true, {}, "Not a JPEG file"},
-        {"noise.bmp", noise, true, {}, ""},
-        {"cut.JPG", baselineBytes.left(baselineBytes.size() / 2), true, {}, "Premature end"},
-        {"cut-progressive.JpEg",
-         progressiveBytes.left(progressiveBytes.size() / 2),
-         true,
+        {"missing.jpg", {}, {}, "No such file", Both},
+        {"folder.jpg", {}, {}, "it is a folder, not a file", Both},
+        {"fifo.bmp", {}, {}, "it is a FIFO (named pipe), not a file", Both},
+        {"/dev/zero", {}, {}, "it is a device, not a file", Both},
+        {"sparse.jpg", {}, {}, "it is 2147483648 bytes; at most 268435456 are read", Both},
+        {"empty.jpg", "", {}, "empty", Both},
+        {"noise.jpg", noise, {}, "it is not a BMP, JPEG or PNG picture", Both},
+        {"page.xpm", "data:hardening/page.xpm", {}, "it is not a BMP, JPEG or PNG picture", Both},
+        {"page.ppm", "data:hardening/page.ppm", {}, "it is not a BMP, JPEG or PNG picture", Both},
+        {"cut.JPG", baseline.left(baseline.size() / 2), {}, "Premature end", LoadOnly},
+        {"cut.jpeg", progressive.left(progressive.size() / 2), {}, "Premature end", LoadOnly},
+        {"no-frame.jpg", baseline.left(4) + QByteArray(64, 'x'), {}, "frame header", Both},
+        // Sizes over the budget, from the header, before any pixel memory.
+        {"60000.bmp",
+         "data:hardening/claims-60000.bmp",
          {},
-         "Premature end"},
-        // Qt's reader gives no size for the first, so it is read from the header.
-        {"huge.bmp", bmpHeader(60000, 60000), true, {}, "picture too large: 60000 x 60000 pixels"},
-        {"wide.bmp", bmpHeader(20000, -16000), true, {}, "picture too large: 20000 x 16000 pixels"},
-        // Sizes whose product overflows 64 bits (found by fuzzing).
-        {"overflow.bmp", bmpHeader(0x7FFFFFFF, 0x7FFFFFFF), true, {}, "picture too large"},
-        // Rows missing: Qt would fill them in silently (a tiny file could
-        // claim a picture of hundreds of megabytes).
-        {"cut.bmp", wholeBmp.left(wholeBmp.size() / 2), true, {}, "cut short"},
-        {"claims-more.bmp", bmpHeader(16000, 4000), true, {}, "cut short"},
-        {"huge.jpg",
-         withFrameSize(baselineBytes, 60000, 60000),
-         true,
+         "picture too large: 60000 x 60000 pixels (at most 50 megapixels)",
+         Both},
+        {"rle-bomb.bmp",
+         "data:hardening/rle-bomb.bmp",
          {},
-         "picture too large: 60000 x 60000 pixels"},
-        // 1/8 of the frame is small enough, but a progressive file keeps the
-        // full frame's coefficients while it is read.
-        {"huge-progressive.jpg", withFrameSize(progressiveBytes, 60000, 60000), true,
-         QSize(100, 100), "too much memory"},
+         "picture too large: 8000 x 8000 pixels",
+         Both},
+        {"top-down.bmp",
+         "data:hardening/claims-20000-top-down.bmp",
+         {},
+         "picture too large: 20000 x 16000 pixels",
+         Both},
+        {"overflow.bmp", "data:hardening/claims-overflow.bmp", {}, "picture too large", Both},
+        {"60000.jpg", "data:hardening/claims-60000.jpg", QSize(64, 16),
+         "picture too large: 60000 x 60000 pixels", Both},
+        // 1/8 of the frame is within the budget, but a progressive file
+        // keeps the full frame's coefficients while it is read.
+        {"30000.jpg", "data:hardening/claims-30000-progressive.jpg", QSize(100, 100),
+         "too much memory", LoadOnly},
+        // Rows missing: Qt would fill them in silently.
+        {"cut.bmp", wholeBmp.left(wholeBmp.size() / 2), {}, "cut short", Both},
+        {"more-rows.bmp", "data:hardening/claims-more-rows.bmp", {}, "cut short", Both},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const QString path = dir.filePath(QString::fromLatin1(c.name));
-        if (c.write) {
+        const QString path = c.name[0] == '/' ? QString::fromLatin1(c.name) : dir.filePath(c.name);
+        if (c.bytes.startsWith("data:")) {
+            ASSERT_TRUE(QFile::copy(dataPath(c.bytes.mid(5).constData()), path));
+        } else if (!c.bytes.isNull()) {
             ASSERT_TRUE(writeBytes(path, c.bytes));
         }
         const PictureLoad load = loadPicture(path, c.target);
         EXPECT_TRUE(load.image.isNull());
-        EXPECT_TRUE(load.error.contains(QString::fromLatin1(c.name))) << load.error.toStdString();
-        EXPECT_TRUE(load.error.contains(QString::fromLatin1(c.reason))) << load.error.toStdString();
+        const QString named = QStringLiteral("cannot load %1: ").arg(QFileInfo(path).fileName());
+        EXPECT_TRUE(load.error.startsWith(named)) << load.error.toStdString();
+        EXPECT_TRUE(load.error.contains(c.reason)) << load.error.toStdString();
+        const QString probed = probePicture(path, c.target).error;
+        EXPECT_EQ(probed.isEmpty(), c.check == LoadOnly) << probed.toStdString();
     }
 }
 
