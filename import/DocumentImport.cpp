@@ -69,13 +69,13 @@ DocumentImportResult importDocument(const QString& document, const ImportSetup& 
     result.pageCount = pagesOf.pageCount();
     const int count = std::min(result.pageCount, pages->generatedPageRoom());
     if (count < result.pageCount) {
-        surface.message(QStringLiteral("The list holds at most %1 pages and has room for %2 "
-                                       "more: pages %3 to %4 of %5 were not imported.")
+        surface.message(QStringLiteral("The list holds at most %1 pages: pages 1 to %2 of %3 "
+                                       "were imported, pages %4 to %5 were not.")
                             .arg(PageList::kMaxPages)
                             .arg(count)
+                            .arg(shownName)
                             .arg(count + 1)
-                            .arg(result.pageCount)
-                            .arg(shownName));
+                            .arg(result.pageCount));
     }
     const QStringList names = generatedPageNames(setup.base, count);
     for (int i = 1; i <= count; ++i) {
