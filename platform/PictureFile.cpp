@@ -226,27 +226,34 @@ PictureLoad decodeWithQt(const QByteArray& data, const char* format, qint64 maxP
     buffer.setData(data);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, format);
-    // Qt's reader gives no size for headers it finds absurd, such as a BMP
-    // of over 16384 rows; those get the same clear refusal.
-    QSize size = reader.size();
-    if (!size.isValid() && qstrcmp(format, "bmp") == 0) {
-        size = bmpHeaderSize(data);
+    // The size is known before decoding, or the picture is refused. For a
+    // BMP it is the size our own reading of the header gives (Qt's reader
+    // gives none for headers it finds absurd, such as over 16384 rows), and
+    // a header that Qt reads otherwise is damaged (found by fuzzing: Qt took
+    // an unknown header for 16-bit sizes and decoded a picture far larger
+    // than any budget check had seen).
+    const bool bmp = qstrcmp(format, "bmp") == 0;
+    const QSize qtSize = reader.size();
+    const QSize size = bmp ? bmpHeaderSize(data) : qtSize;
+    if (size.isEmpty() || (bmp && qtSize.isValid() && qtSize != size)) {
+        return {QImage(), QStringLiteral("the picture's header gives no usable size")};
     }
-    if (size.isValid()) {
-        const QString tooLarge = pictureBudgetError(size, size, maxPixels);
-        if (!tooLarge.isEmpty()) {
-            return {QImage(), tooLarge};
-        }
+    const QString tooLarge = pictureBudgetError(size, size, maxPixels);
+    if (!tooLarge.isEmpty()) {
+        return {QImage(), tooLarge};
     }
     // Qt's BMP reader fills missing rows in silently, so a file cut short
     // (or a tiny file claiming a huge picture) would load mostly blank.
-    if (qstrcmp(format, "bmp") == 0 && bmpCutShort(data, data.size())) {
+    if (bmp && bmpCutShort(data, data.size())) {
         return {QImage(), QStringLiteral("the file is cut short: it holds fewer pixel rows than "
                                          "its header says")};
     }
     const QImage image = reader.read();
     if (image.isNull()) {
         return {QImage(), reader.errorString()};
+    }
+    if (image.size() != size) {
+        return {QImage(), QStringLiteral("the picture is not the size its header says")};
     }
     // A sign shows no transparency: transparent parts become unlit, black.
     if (!image.hasAlphaChannel()) {
