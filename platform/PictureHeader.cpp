@@ -147,7 +147,8 @@ QSize bmpHeaderSize(const QByteArray& data) {
     }
     const qint64 infoSize = le32(data, 14);
     if (infoSize == 12) {  // OS/2 header with 16-bit sizes
-        return QSize(int(le16(data, 18)), int(le16(data, 20)));
+        const QSize size(int(le16(data, 18)), int(le16(data, 20)));
+        return size.isEmpty() ? QSize() : size;
     }
     const qint64 width = std::int32_t(std::uint32_t(le32(data, 18)));
     const qint64 height = qAbs(qint64(std::int32_t(std::uint32_t(le32(data, 22)))));
@@ -159,7 +160,7 @@ QSize bmpHeaderSize(const QByteArray& data) {
 
 bool bmpCutShort(const QByteArray& header, qint64 fileSize) {
     const QSize size = bmpHeaderSize(header);
-    if (!size.isValid() || header.size() < 30) {
+    if (size.isEmpty() || header.size() < 30) {
         return false;
     }
     const qint64 offset = le32(header, 10);

@@ -59,7 +59,8 @@ PictureHeader probePicture(const QString& path, QSize target);
 // "cannot load NAME: REASON", the name shortened when absurdly long.
 QString pictureError(const QString& path, const QString& reason);
 
-// The size a Windows BMP header claims (invalid when it cannot be read),
+// The size a Windows BMP header claims (invalid when it cannot be read or
+// claims no pixels),
 // and whether an uncompressed BMP holds fewer pixel rows than it claims.
 QSize bmpHeaderSize(const QByteArray& data);
 bool bmpCutShort(const QByteArray& header, qint64 fileSize);

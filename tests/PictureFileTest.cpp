@@ -194,6 +194,7 @@ TEST(PictureFile, BadFilesGiveAnErrorNamingTheFile) {
          "too much memory", LoadOnly},
         {"chunk.png", "data:hardening/chunk-claims-2gb.png", {}, "a chunk runs past the end", Both},
         {"two-ways.bmp", "data:hardening/header-read-two-ways.bmp", {}, "header", Both},
+        {"zero-width.bmp", "data:hardening/os2-header-zero-width.bmp", {}, "header", Both},
         // Rows missing: Qt would fill them in silently.
         {"cut.bmp", wholeBmp.left(wholeBmp.size() / 2), {}, "cut short", Both},
         {"more-rows.bmp", "data:hardening/claims-more-rows.bmp", {}, "cut short", Both},
