@@ -44,6 +44,7 @@ struct JpegJob {
     QSize target;  // empty = full size
     long maxPixels;
     long maxWorkBytes;
+    long maxFramePixels;
     // Work.
     jpeg_decompress_struct cinfo;
     JpegErrorManager err;
@@ -178,7 +179,8 @@ bool runJpegDecode(JpegJob* job) {
     job->imageHeight = cinfo->image_height;
     job->width = cinfo->output_width;
     job->height = cinfo->output_height;
-    if (std::uint64_t(job->width) * job->height > std::uint64_t(job->maxPixels)) {
+    if (std::uint64_t(job->width) * job->height > std::uint64_t(job->maxPixels) ||
+        std::uint64_t(job->imageWidth) * job->imageHeight > std::uint64_t(job->maxFramePixels)) {
         job->failure = JpegFailure::TooLarge;
         jpeg_destroy_decompress(cinfo);
         return false;
@@ -238,7 +240,7 @@ PictureLoad decodeWithQt(const QByteArray& data, const char* format, qint64 maxP
     if (size.isEmpty() || (bmp && qtSize.isValid() && qtSize != size)) {
         return {QImage(), QStringLiteral("the picture's header gives no usable size")};
     }
-    const QString tooLarge = pictureBudgetError(size, size, maxPixels);
+    const QString tooLarge = pictureBudgetError(size, size, maxPixels, maxPixels);
     if (!tooLarge.isEmpty()) {
         return {QImage(), tooLarge};
     }
@@ -283,11 +285,12 @@ PictureLoad decodeJpeg(const QByteArray& data, QSize targetSize, const PictureLi
     job->target = targetSize.isValid() ? targetSize : QSize();
     job->maxPixels = static_cast<long>(limits.pixels);
     job->maxWorkBytes = static_cast<long>(limits.jpegWorkBytes);
+    job->maxFramePixels = static_cast<long>(limits.jpegFramePixels);
     if (!runJpegDecode(job.get())) {
         if (job->failure == JpegFailure::TooLarge) {
-            return {QImage(),
-                    pictureBudgetError(QSize(int(job->imageWidth), int(job->imageHeight)),
-                                       QSize(int(job->width), int(job->height)), limits.pixels)};
+            return {QImage(), pictureBudgetError(QSize(int(job->imageWidth), int(job->imageHeight)),
+                                                 QSize(int(job->width), int(job->height)),
+                                                 limits.pixels, limits.jpegFramePixels)};
         }
         return {QImage(), QString::fromLocal8Bit(job->err.message)};
     }

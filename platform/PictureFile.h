@@ -15,11 +15,13 @@ struct PictureLoad {
 
 // What one decode may take: the pixel budget, and the memory libjpeg may
 // use of its own on top of the decoded picture (a progressive file keeps
-// every coefficient of the full-size picture even when decoded reduced).
+// every coefficient of the full-size picture even when decoded reduced), and
+// the largest JPEG frame.
 // Smaller limits serve the fuzz targets, where every decode must be quick.
 struct PictureLimits {
     qint64 pixels = kMaxPicturePixels;
-    qint64 jpegWorkBytes = 1024LL * 1024 * 1024;
+    qint64 jpegWorkBytes = 512LL * 1024 * 1024;
+    qint64 jpegFramePixels = kMaxJpegFramePixels;
 };
 
 // Loads a page picture: a regular file of at most kMaxPictureFileBytes

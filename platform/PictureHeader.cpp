@@ -111,15 +111,19 @@ QString acceptedPictureKinds() {
     return QStringLiteral("a BMP, JPEG or PNG picture");
 }
 
-QString pictureBudgetError(QSize size, QSize decoded, qint64 maxPixels) {
-    // Both at most 2^31: the product fits 64 bits.
-    if (qint64(decoded.width()) * decoded.height() <= maxPixels) {
-        return {};
+QString pictureBudgetError(QSize size, QSize decoded, qint64 maxPixels, qint64 maxFramePixels) {
+    // Both at most 2^31: the products fit 64 bits.
+    const QString text =
+        QStringLiteral("picture too large: %1 x %2 pixels (at most %3 megapixels%4)")
+            .arg(size.width())
+            .arg(size.height());
+    if (qint64(decoded.width()) * decoded.height() > maxPixels) {
+        return text.arg(double(maxPixels) / 1e6).arg(QString());
     }
-    return QStringLiteral("picture too large: %1 x %2 pixels (at most %3 megapixels)")
-        .arg(size.width())
-        .arg(size.height())
-        .arg(double(maxPixels) / 1e6);
+    if (qint64(size.width()) * size.height() > maxFramePixels) {
+        return text.arg(double(maxFramePixels) / 1e6).arg(QStringLiteral(" for a JPEG"));
+    }
+    return {};
 }
 
 int jpegScaleDenominator(QSize size, QSize target) {

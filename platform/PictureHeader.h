@@ -22,12 +22,19 @@ QString acceptedPictureKinds();
 // decoded at a reduced size (JPEG's 1/2, 1/4, 1/8) when the screen allows.
 constexpr qint64 kMaxPicturePixels = 50'000'000;
 
+// A JPEG decoded reduced still has every block of its frame read: its frame
+// may be at most 4 times the budget, so that a small file claiming a vast
+// frame cannot keep the decoder busy for minutes.
+constexpr qint64 kMaxJpegFramePixels = 4 * kMaxPicturePixels;
+
 // The largest picture file read at all.
 constexpr qint64 kMaxPictureFileBytes = 256LL * 1024 * 1024;
 
 // "picture too large: W x H pixels (at most 50 megapixels)" when a picture
-// of size, decoded at decoded, breaks a budget of maxPixels; empty when fine.
-QString pictureBudgetError(QSize size, QSize decoded, qint64 maxPixels = kMaxPicturePixels);
+// of size, decoded at decoded, breaks a budget of maxPixels, or its frame
+// is larger than maxFramePixels; empty when fine.
+QString pictureBudgetError(QSize size, QSize decoded, qint64 maxPixels = kMaxPicturePixels,
+                           qint64 maxFramePixels = kMaxJpegFramePixels);
 
 // The DCT scale 1/d (d = 1, 2, 4 or 8) a JPEG of size is decoded at for a
 // target: the smallest that still covers the target in both directions, for
