@@ -38,8 +38,7 @@ debian_source() {
     local package=$1 pattern=$2
     mkdir -p build-fuzz/src
     if ! ls -d build-fuzz/src/$pattern >/dev/null 2>&1; then
-        if ! apt-get source --help >/dev/null 2>&1 || ! grep -rqs '^Types:.*deb-src\|^deb-src' \
-            /etc/apt/sources.list /etc/apt/sources.list.d/; then
+        if ! grep -rqs '^Types:.*deb-src\|^deb-src' /etc/apt/sources.list /etc/apt/sources.list.d/; then
             scripts/install-deps.sh --fuzz-sources >&2 || return 1
         fi
         (cd build-fuzz/src && apt-get source -qq "$package" >/dev/null 2>&1) || return 1
