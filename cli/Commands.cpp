@@ -67,7 +67,11 @@ int exitStatus(const ExchangeResult& result, const QString& portPath) {
         case ExchangeResult::Stage::Done:
             break;
     }
-    return result.reply == ReplyOutcome::Matches ? kExitOk : kExitNoReply;
+    if (result.reply == ReplyOutcome::Matches) {
+        return kExitOk;
+    }
+    printError(result.reason);
+    return kExitNoReply;
 }
 
 void storeSettings(const QString& folder, const Settings& settings) {
@@ -249,7 +253,7 @@ int runMode(const QString& folder, const QString& listPath) {
     }
     ConsoleSurface surface;
     Link link(folder, surface);
-    return exitStatus(sendPlayModes(link, surface, settings, pages), link.portPath());
+    return exitStatus(sendPlayModes(link, surface, settings, pages, folder), link.portPath());
 }
 
 int runReadPara(const QString& folder) {

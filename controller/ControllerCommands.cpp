@@ -21,6 +21,14 @@ ExchangeSteps stepsFor(ControllerCommand command, const QString& commError, QByt
     return steps;
 }
 
+// Every picture is checked before the port is opened, so that a page that
+// cannot be sent (a FIFO, a device, a picture too large) keeps the port
+// untouched. The refusal, or empty.
+QString refusePages(const Settings& settings, const PageList& pages, const QString& folder) {
+    const QStringList findings = checkPages(settings, pages, folder);
+    return findings.isEmpty() ? QString() : unusablePagesMessage(findings);
+}
+
 // Status panel 0 shows how many pages the controller holds for this screen.
 void showCapacity(OperatorSurface& surface, const MemoryMap& map) {
     surface.setStatus(0, capacityText(map));
@@ -38,10 +46,8 @@ ExchangeResult sendPages(Link& link, OperatorSurface& surface, const Settings& s
     }
     const MemoryMap map = memoryMapFor(settings);
     result.reason = checkSendable(settings, map);
-    const QStringList findings =
-        result.reason.isEmpty() ? checkPages(settings, pages, folder) : QStringList();
-    if (!findings.isEmpty()) {
-        result.reason = unusablePagesMessage(findings);
+    if (result.reason.isEmpty()) {
+        result.reason = refusePages(settings, pages, folder);
     }
     if (!result.reason.isEmpty()) {
         surface.message(result.reason);
@@ -71,7 +77,18 @@ ExchangeResult setClock(Link& link, OperatorSurface& surface, const Settings& se
 }
 
 ExchangeResult sendPlayModes(Link& link, OperatorSurface& surface, const Settings& settings,
-                             const PageList& pages) {
+                             const PageList& pages, const QString& folder) {
+    // The play table goes with the pictures already in the controller; a
+    // list whose pictures cannot be sent is refused here as by SEND.
+    if (typeFamily(settings.TYPE).depth != Depth::NotSent) {
+        ExchangeResult refused;
+        refused.stage = ExchangeResult::Stage::Refused;
+        refused.reason = refusePages(settings, pages, folder);
+        if (!refused.reason.isEmpty()) {
+            surface.message(refused.reason);
+            return refused;
+        }
+    }
     ExchangeSteps steps = stepsFor(ControllerCommand::Mode, kCommErrorDialog, {});
     steps.build = [&](QByteArray& tx, QString* reason) {
         const MemoryMap map = memoryMapFor(settings);

@@ -27,9 +27,10 @@ ExchangeResult sendPages(Link& link, OperatorSurface& surface, const Settings& s
 ExchangeResult setClock(Link& link, OperatorSurface& surface, const Settings& settings,
                         const QDateTime& now);
 
-// MODE: the play table alone.
+// MODE: the play table alone. The pages' pictures are checked as by SEND,
+// before the port is opened; folder resolves their names.
 ExchangeResult sendPlayModes(Link& link, OperatorSurface& surface, const Settings& settings,
-                             const PageList& pages);
+                             const PageList& pages, const QString& folder);
 
 // READ PARA.
 struct ReadParaResult : ParameterReply {

@@ -24,7 +24,9 @@ struct ExchangeResult {
     };
     Stage stage = Stage::PortError;
     ReplyOutcome reply = ReplyOutcome::NoReply;
-    QString reason;    // why the port failed, the build refused or stopped
+    // Why the port failed, the build refused or stopped, the write failed or
+    // the reply was not the one expected (empty when the controller acknowledged).
+    QString reason;
     QString port;      // the port's path
     qint64 bytes = 0;  // bytes written
     qint64 ms = 0;     // from opening the port to closing it

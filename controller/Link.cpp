@@ -78,7 +78,11 @@ SendOutcome Link::SendBuffer() {
 SendOutcome Link::SendFrames(FrameSource& source) {
     m_surface.setStatus(1, QStringLiteral("SENDING......"));
     m_surface.repaintNow();
+    m_writeError.clear();
     const SendOutcome outcome = writePaced(source);
+    if (outcome == SendOutcome::WriteFailed) {
+        m_writeError = m_reason.isEmpty() ? QStringLiteral("the write failed") : m_reason;
+    }
     // A failed write is not reported here: the reply wait that follows
     // runs into its time-out (or sees the hang-up), and the command says so.
     if (outcome == SendOutcome::Sent || outcome == SendOutcome::WriteFailed) {
@@ -183,11 +187,12 @@ SendOutcome Link::writePaced(FrameSource& source) {
 }
 
 bool Link::WaitReply(int timeoutMs, int count) {
-    QByteArray reply;
-    if (PortHandle.waitReply(timeoutMs, count, &reply) != SerialDevice::Wait::Received) {
+    const SerialDevice::Wait outcome = PortHandle.waitReply(timeoutMs, count, &m_received);
+    m_hungUp = outcome == SerialDevice::Wait::HungUp;
+    if (outcome != SerialDevice::Wait::Received) {
         return false;
     }
-    RxBuffer = reply;
+    RxBuffer = m_received;
     return true;
 }
 

@@ -37,12 +37,15 @@ class Link {
     // status panel 2 emptied. False when the device refuses the settings.
     bool ConfigurePort(int baud);
     // Writes all of TxBuffer, frame by frame: status panel 1 shows
-    // "SENDING......", then "SEND OVER" once the last byte has left.
+    // "SENDING......", then "SEND OVER" once the last byte has left. A write that fails is not
+    // reported here (the reply wait that follows runs into its time-out or
+    // the hang-up); writeError() says why.
     SendOutcome SendBuffer();
     // The same for a transmission built while it is written.
     SendOutcome SendFrames(FrameSource& source);
     // Waits up to timeoutMs for count reply bytes and reads exactly those
     // into RxBuffer. A hang-up of the other end ends the wait at once.
+    // received() holds what came in this wait, whole or not.
     bool WaitReply(int timeoutMs, int count);
     void ClosePort();
 
@@ -53,6 +56,11 @@ class Link {
     const QString& portPath() const { return m_portPath; }
     // Bytes handed to the port by the last write.
     qint64 bytesWritten() const { return m_written; }
+    // Why the last write failed (hang-up, I/O error); empty when it did not.
+    const QString& writeError() const { return m_writeError; }
+    // The bytes of the last wait, and whether it ended by a hang-up.
+    const QByteArray& received() const { return m_received; }
+    bool hungUp() const { return m_hungUp; }
 
     SerialDevice PortHandle;
     QByteArray TxBuffer;
@@ -67,4 +75,7 @@ class Link {
     QString m_portPath;
     int m_baud = 9600;
     qint64 m_written = 0;
+    QString m_writeError;
+    QByteArray m_received;
+    bool m_hungUp = false;
 };

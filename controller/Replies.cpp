@@ -31,6 +31,52 @@ ReplyOutcome checkReply(Link& link, const ReplyRule& rule) {
     return matches ? ReplyOutcome::Matches : ReplyOutcome::Differs;
 }
 
+namespace {
+
+// "AA 55 00 07", the first 16 bytes at most.
+QString hexBytes(const QByteArray& bytes) {
+    QString text = QString::fromLatin1(bytes.left(16).toHex(' ').toUpper());
+    if (bytes.size() > 16) {
+        text += QStringLiteral(" ...");
+    }
+    return text;
+}
+
+QString expectedBytes(const ReplyRule& rule) {
+    const QString code = hexBytes(QByteArray(1, static_cast<char>(rule.code)));
+    return rule.form == ReplyForm::StatusByte ? code
+                                              : QStringLiteral("AA 55, any byte, %1").arg(code);
+}
+
+}  // namespace
+
+QString replyFailureDetail(const ReplyRule& rule, ReplyOutcome outcome, const Link& link) {
+    const QByteArray& got = link.received();
+    switch (outcome) {
+        case ReplyOutcome::Matches:
+            return {};
+        case ReplyOutcome::Differs:
+            return QStringLiteral("The controller answered %1 where %2 was expected.")
+                .arg(hexBytes(got), expectedBytes(rule));
+        case ReplyOutcome::NoReply:
+            break;
+    }
+    QString text = link.hungUp()
+                       ? QStringLiteral("The other end of %1 hung up before the reply came")
+                             .arg(link.portPath())
+                       : QStringLiteral("No reply came within %1 ms").arg(rule.timeoutMs);
+    if (got.isEmpty()) {
+        return text + QStringLiteral(" (%1 %2 expected: %3).")
+                          .arg(rule.count)
+                          .arg(rule.count == 1 ? QStringLiteral("byte") : QStringLiteral("bytes"))
+                          .arg(expectedBytes(rule));
+    }
+    return text + QStringLiteral(": %1 of the %2 bytes came (%3).")
+                      .arg(got.size())
+                      .arg(rule.count)
+                      .arg(hexBytes(got));
+}
+
 QString replyMessage(const ReplyRule& rule, ReplyOutcome outcome) {
     switch (outcome) {
         case ReplyOutcome::Matches:

@@ -32,3 +32,8 @@ ReplyOutcome checkReply(Link& link, const ReplyRule& rule);
 
 // The status panel 2 text for an outcome (empty where nothing is shown).
 QString replyMessage(const ReplyRule& rule, ReplyOutcome outcome);
+
+// What went wrong, for a script: for a differing reply what came back (its
+// first bytes in hex) and what was expected; for no reply what did come, or
+// the hang-up. Empty when the reply matched.
+QString replyFailureDetail(const ReplyRule& rule, ReplyOutcome outcome, const Link& link);

@@ -13,17 +13,50 @@
 #include "transfer/ParameterBlock.h"
 #include "transfer/SetupImage.h"
 
+#include <QDir>
 #include <QGuiApplication>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 
 namespace {
 
 QByteArray bytesOf(const uint8_t* data, size_t size) {
     return QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
 }
+
+#if defined(FUZZ_BMP) || defined(FUZZ_JPEG) || defined(FUZZ_PNG)
+// Every decode here must be quick, so the budget is far below the program's:
+// the limits are what is tested, not how long a large picture takes. JPEG
+// frames are bounded as libjpeg-turbo's own fuzzers bound them (entropy
+// decoding reads every block even when decoding reduced).
+const PictureLimits kFuzzLimits{512 * 512, 16 * 1024 * 1024, 1024 * 1024};
+
+// Decodes and checks what every decoder promises: a picture within the
+// budget in the one format the encoders read, or an error and no picture.
+void checkDecoded(const PictureLoad& load) {
+    if (load.error.isEmpty() == load.image.isNull()) {
+        __builtin_trap();
+    }
+    if (!load.image.isNull() &&
+        (load.image.format() != QImage::Format_RGB32 ||
+         qint64(load.image.width()) * load.image.height() > kFuzzLimits.pixels)) {
+        __builtin_trap();
+    }
+}
+
+// Picture headers are read twice, cheaply before a transfer and fully by
+// the decoder; a header the cheap check refuses must not decode.
+void checkHeaderAgrees(const QByteArray& input, const PictureLoad& load, QSize target) {
+    const PictureHeader header = parsePictureHeader(input, input.size(), target);
+    if (!load.image.isNull() && header.kind == PictureKind::Unknown) {
+        __builtin_trap();
+    }
+}
+#endif
 
 }  // namespace
 
@@ -61,12 +94,74 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         __builtin_trap();
     }
 #elif defined(FUZZ_BMP)
-    decodeBmp(input);
+    const PictureLoad load = decodeBmp(input, kFuzzLimits);
+    checkDecoded(load);
+    checkHeaderAgrees(input, load, QSize());
 #elif defined(FUZZ_JPEG)
-    decodeJpeg(input, QSize(64, 16));
+    // Mostly a 64 x 16 screen, where large pictures decode reduced.
+    const QSize target = size % 4 == 0 ? QSize() : QSize(64, 16);
+    const PictureLoad load = decodeJpeg(input, target, kFuzzLimits);
+    checkDecoded(load);
+    checkHeaderAgrees(input, load, target);
+#elif defined(FUZZ_PNG)
+    const PictureLoad load = decodePng(input, kFuzzLimits);
+    checkDecoded(load);
+    checkHeaderAgrees(input, load, QSize());
 #elif defined(FUZZ_SETUP)
-    if (setupImageFromPairs(input).size() != kSetupImageBytes) {
+    // Through the file, as the download reads it.
+    static QTemporaryDir folder;
+    const QString path = QDir(folder.path()).filePath(QStringLiteral("setup3"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        file.write(input) != input.size()) {
         __builtin_trap();
+    }
+    file.close();
+    const SetupImage setup = loadSetupImage(folder.path(), 3);
+    const bool fits = input.size() % 2 == 0 && input.size() <= 2 * kSetupImageBytes;
+    if (setup.error.isEmpty() != fits || (fits && setup.image != setupImageFromPairs(input))) {
+        __builtin_trap();
+    }
+    if (fits && setup.image.size() != kSetupImageBytes) {
+        __builtin_trap();
+    }
+#elif defined(FUZZ_EMULATOR)
+    // The first bytes choose the controller's screen; the rest arrives on
+    // the line in two pieces.
+    if (size < 3) {
+        return 0;
+    }
+    ControllerSetup setup;
+    setup.width = 8 * (1 + data[0] % 32);
+    setup.height = 8 * (1 + data[1] % 8);
+    setup.type = data[2] % kTypeCount;
+    setup.scan = 1 + (data[0] >> 5) * 2;
+    setup.colorSwap = (data[1] & 0x80) != 0;
+    setup.rgSwap = (data[1] & 0x40) != 0;
+    setup.reportDefaults = (data[2] & 0x80) != 0;
+    EmulatedController controller(setup);
+    FrameParser parser;
+    const size_t half = 3 + (size - 3) / 2;
+    parser.feed(reinterpret_cast<const char*>(data) + 3, half - 3);
+    parser.feed(reinterpret_cast<const char*>(data) + half, size - half);
+    for (const ReceivedFrame& frame : parser.takeFrames()) {
+        const FrameResponse response = controller.handle(frame);
+        const QByteArray reply = replyBytes(response);
+        if ((response.form == FrameResponse::Form::None) != reply.isEmpty()) {
+            __builtin_trap();
+        }
+        if (response.endOfData) {
+            for (const ShownPage& page : controller.shownPages()) {
+                if (page.image.size() != QSize(setup.width, setup.height)) {
+                    __builtin_trap();
+                }
+            }
+        }
+    }
+    for (int bank = 0; bank < ControllerMemory::kBanks; ++bank) {
+        if (controller.memory().bank(bank).size() != ControllerMemory::kBankBytes) {
+            __builtin_trap();
+        }
     }
 #elif defined(FUZZ_FRAMES)
     FrameParser parser;
@@ -113,7 +208,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         __builtin_trap();
     }
 #elif defined(FUZZ_TEXT)
-    // The first byte picks the layout; the rest is the text file.
+    // The first byte picks the layout, the second the screen; the rest is
+    // the text file.
+    static const QSize screens[] = {{8, 8},    {16, 8},   {64, 16}, {96, 64},
+                                    {160, 32}, {512, 48}, {2048, 8}};
+    const QSize screen = size > 1 ? screens[data[1] % std::size(screens)] : QSize(64, 16);
     ComposeOptions options;
     const uint8_t mode = size > 0 ? data[0] : 0;
     options.layout = (mode & 1) ? TextLayout::ManyLine : TextLayout::OneLine;
@@ -121,13 +220,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     options.center = (mode & 4) != 0;
     options.wordWrap = (mode & 8) != 0;
     options.linesPerPage = 1 + (mode >> 4);
-    const TextComposition composition(decodeText(input.mid(1)), QSize(64, 16), options);
+    const TextComposition composition(decodeText(input.mid(2)), screen, options);
     if (composition.error().isEmpty() && composition.pageCount() > PageList::kMaxPages) {
         __builtin_trap();
     }
     if (composition.pageCount() > 0) {
         const QImage last = composition.page(composition.pageCount());
-        if (last.size() != QSize(64, 16)) {
+        if (last.size() != screen) {
             __builtin_trap();
         }
     }

@@ -64,12 +64,23 @@ DocumentImportResult importDocument(const QString& document, const ImportSetup& 
         return result;
     }
 
-    // One screen per page, black where the picture does not reach.
+    // One screen per page, black where the picture does not reach; only as
+    // many pages as the list has room for are written.
     result.pageCount = pagesOf.pageCount();
-    const QStringList names = generatedPageNames(setup.base, result.pageCount);
-    for (int i = 1; i <= result.pageCount; ++i) {
-        step.show(QStringLiteral("Page %1 of %2").arg(i).arg(result.pageCount));
-        surface.progress(i - 1, result.pageCount);
+    const int count = std::min(result.pageCount, pages->generatedPageRoom());
+    if (count < result.pageCount) {
+        surface.message(QStringLiteral("The list holds at most %1 pages: pages 1 to %2 of %3 "
+                                       "were imported, pages %4 to %5 were not.")
+                            .arg(PageList::kMaxPages)
+                            .arg(count)
+                            .arg(shownName)
+                            .arg(count + 1)
+                            .arg(result.pageCount));
+    }
+    const QStringList names = generatedPageNames(setup.base, count);
+    for (int i = 1; i <= count; ++i) {
+        step.show(QStringLiteral("Page %1 of %2").arg(i).arg(count));
+        surface.progress(i - 1, count);
         QString why;
         const QImage picture = pagesOf.pagePicture(i - 1, &why);
         if (picture.isNull()) {
@@ -87,9 +98,8 @@ DocumentImportResult importDocument(const QString& document, const ImportSetup& 
     }
 
     // Into the list: the first page replaces the last one's picture.
-    if (result.pageCount > 0) {
-        const PlaceResult placed =
-            pages->placeGeneratedPages(setup.base, result.pageCount, CaptionStyle::Act);
+    if (count > 0) {
+        const PlaceResult placed = pages->placeGeneratedPages(setup.base, count, CaptionStyle::Act);
         if (!placed.message.isEmpty()) {
             surface.message(placed.message);
         }

@@ -10,7 +10,8 @@
 
 LoadFileKind loadFileKind(const QString& path) {
     const QString suffix = QFileInfo(path).suffix().toLower();
-    if (suffix == QLatin1String("bmp") || suffix == QLatin1String("jpg")) {
+    if (suffix == QLatin1String("bmp") || suffix == QLatin1String("jpg") ||
+        suffix == QLatin1String("jpeg") || suffix == QLatin1String("png")) {
         return LoadFileKind::Picture;
     }
     if (suffix == QLatin1String("txt")) {
@@ -27,7 +28,8 @@ LoadFileKind loadFileKind(const QString& path) {
 
 QString loadFileFilter() {
     // Both cases: file names on Linux are case-sensitive.
-    return QStringLiteral("ALL FILE (*.BMP *.TXT *.JPG *.bmp *.txt *.jpg)");
+    return QStringLiteral(
+        "ALL FILE (*.BMP *.TXT *.JPG *.JPEG *.PNG *.bmp *.txt *.jpg *.jpeg *.png)");
 }
 
 QString editPagePicture(const QString& pageFile, const QString& folder, QSize screen) {

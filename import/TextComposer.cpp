@@ -349,7 +349,7 @@ int memoWrapWidth(int screenWidth) {
 }
 
 int generatedPageRoom(const PageList& pages) {
-    return PageList::kMaxPages - std::max(pages.PageCount(), 1) + 1;
+    return pages.generatedPageRoom();
 }
 
 ComposeResult composeTextPages(const QString& text, QSize screen, const ComposeOptions& options,

@@ -1,10 +1,15 @@
 #include "import/WorkingCopy.h"
 
+#include "platform/AtomicFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 namespace {
+
+// Larger files are not documents an office program could lay out for a sign.
+constexpr qint64 kMaxDocumentBytes = 512LL * 1024 * 1024;
 
 QString folderTemplate(const QString& parent) {
     const QString base = parent.isEmpty() ? QDir::tempPath() : parent;
@@ -16,13 +21,12 @@ QString folderTemplate(const QString& parent) {
 WorkingFolder::WorkingFolder(const QString& parent) : m_dir(folderTemplate(parent)) {}
 
 QString WorkingFolder::copyIn(const QString& source, const QString& name, QString* why) const {
-    const QFileInfo info(source);
-    if (!info.exists()) {
+    if (!QFileInfo::exists(source)) {
         *why = QStringLiteral("it does not exist");
         return QString();
     }
-    if (!info.isFile()) {
-        *why = QStringLiteral("it is not a file");
+    // A regular file of a sane size, checked before a byte of it is copied.
+    if (!ReadableFile().open(source, kMaxDocumentBytes, why)) {
         return QString();
     }
     const QString copy = QDir(m_dir.path()).filePath(name);

@@ -183,8 +183,7 @@ PlaceResult PageList::placeGeneratedPages(const QString& base, int n, CaptionSty
         return result;
     }
     const int first = std::max(m_pageCount, 1);
-    const int room = kMaxPages - first + 1;
-    result.placed = std::min(n, room);
+    result.placed = std::min(n, generatedPageRoom());
     result.leftOut = n - result.placed;
     const QStringList names = generatedPageNames(base, result.placed);
     for (int i = 0; i < result.placed; ++i) {

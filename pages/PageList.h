@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <vector>
@@ -84,6 +85,9 @@ class PageList {
     void setPagePicture(const QString& fileName);
     // The last page's picture; nothing else changes.
     void setLastPagePicture(const QString& fileName);
+    // How many generated pages the list can take now: the first replaces the
+    // last page, the others are appended up to kMaxPages pages.
+    int generatedPageRoom() const { return kMaxPages - std::max(m_pageCount, 1) + 1; }
     // Puts base + "1.bmp" .. base + n + ".bmp" into the list: the first into
     // the current last page, the others appended after it.
     PlaceResult placeGeneratedPages(const QString& base, int n, CaptionStyle style);

@@ -1,5 +1,7 @@
 #include "platform/OfficeSuite.h"
 
+#include "platform/PictureHeader.h"
+
 #include <poppler/cpp/poppler-document.h>
 #include <poppler/cpp/poppler-global.h>
 #include <poppler/cpp/poppler-page-renderer.h>
@@ -468,9 +470,16 @@ RangePicture takeRangePicture(const QString& workingCopy, const QString& workFol
         return fail(OfficeFailure::NoPicture,
                     timedOut ? timeText(options.timeoutMs) : script.errors());
     }
+    // Checked as any page picture is (a regular file, within the pixel
+    // budget), then read with its transparency: the range's empty cells are
+    // transparent and are laid on white paper later.
+    const PictureHeader header = probePicture(target, QSize());
     QImage picture;
-    if (!picture.load(target, "PNG")) {
-        return fail(OfficeFailure::NoPicture, QStringLiteral("the range picture cannot be read"));
+    if (!header.error.isEmpty() || !picture.load(target, "PNG")) {
+        return fail(OfficeFailure::NoPicture,
+                    QStringLiteral("the range picture cannot be read (%1)")
+                        .arg(header.error.isEmpty() ? QStringLiteral("not a PNG picture")
+                                                    : header.error));
     }
     result.picture = picture;
     return result;

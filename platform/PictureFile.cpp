@@ -1,16 +1,13 @@
 #include "platform/PictureFile.h"
 
 #include "platform/AtomicFile.h"
+#include "platform/PictureHeader.h"
 
 #include <QBuffer>
-#include <QFile>
-#include <QFileInfo>
 #include <QImageReader>
 #include <QImageWriter>
 
 #include <algorithm>
-
-#include <climits>
 #include <csetjmp>
 #include <cstdint>
 #include <cstdio>
@@ -22,21 +19,9 @@
 
 namespace {
 
-// Qt's reader refuses pictures above its own limit, 128 MB by default.
-constexpr int kQtAllocationLimitMb = static_cast<int>(kMaxPictureBytes / (1024 * 1024));
-
-bool tooLarge(qint64 width, qint64 height) {
-    // Divided, not multiplied: a header may claim sizes whose product
-    // overflows even 64 bits.
-    if (width <= 0 || height <= 0) {
-        return false;
-    }
-    return width > kMaxPictureBytes / 4 / height;
-}
-
-QString tooLargeMessage(qint64 width, qint64 height) {
-    return QStringLiteral("picture too large: %1 x %2 pixels").arg(width).arg(height);
-}
+// Qt's reader refuses pictures above its own limit, 128 MB by default; ours
+// is the pixel budget as RGB32, with room for one conversion.
+constexpr int kQtAllocationLimitMb = static_cast<int>(kMaxPicturePixels * 4 * 2 / (1024 * 1024));
 
 // ---- JPEG -----------------------------------------------------------------
 //
@@ -57,16 +42,19 @@ struct JpegJob {
     // In.
     const unsigned char* data;
     unsigned long size;
-    unsigned int targetWidth;  // 0 = full size
-    unsigned int targetHeight;
+    QSize target;  // empty = full size
+    long maxPixels;
     long maxWorkBytes;
+    long maxFramePixels;
     // Work.
     jpeg_decompress_struct cinfo;
     JpegErrorManager err;
     jpeg_progress_mgr progress;
     // Out. pixels is a malloc'ed RGB32 buffer handed over on success.
     unsigned char* pixels;
-    unsigned int width;
+    unsigned int imageWidth;  // as the header says
+    unsigned int imageHeight;
+    unsigned int width;  // as decoded
     unsigned int height;
     JpegFailure failure;
     qint64 coefficientBytes;  // a progressive file's coefficients, from the header
@@ -75,7 +63,7 @@ struct JpegJob {
 [[noreturn]] void failJpeg(j_common_ptr cinfo) {
     auto* err = reinterpret_cast<JpegErrorManager*>(cinfo->err);
     if (err->pub.msg_code == JERR_NO_BACKING_STORE) {
-        // libjpeg asks for a temporary file when kMaxJpegWorkBytes is not
+        // libjpeg asks for a temporary file when maxWorkBytes is not
         // enough; its own text for that would puzzle the user.
         std::snprintf(err->message, sizeof err->message, "picture needs too much memory");
     } else {
@@ -110,12 +98,12 @@ void onJpegMessage(j_common_ptr cinfo, int msgLevel) {
     failJpeg(cinfo);
 }
 
-// Picks the smallest DCT scale that still covers the target in both
-// directions, for pictures at least twice the target's size.
+// Decodes at the DCT scale jpegScaleDenominator picks for the target.
 void chooseScale(JpegJob* job) {
     jpeg_decompress_struct* cinfo = &job->cinfo;
-    if (job->targetWidth == 0 || job->targetHeight == 0 ||
-        cinfo->image_width < 2 * job->targetWidth || cinfo->image_height < 2 * job->targetHeight) {
+    const int denominator =
+        jpegScaleDenominator(QSize(int(cinfo->image_width), int(cinfo->image_height)), job->target);
+    if (denominator == 1) {
         return;
     }
     // The picture is only going to be shrunk to a screen of LEDs: the fast
@@ -123,14 +111,9 @@ void chooseScale(JpegJob* job) {
     cinfo->dct_method = JDCT_IFAST;
     cinfo->do_fancy_upsampling = FALSE;
     cinfo->do_block_smoothing = FALSE;
-    for (unsigned int denom : {8u, 4u, 2u}) {
-        cinfo->scale_num = 1;
-        cinfo->scale_denom = denom;
-        jpeg_calc_output_dimensions(cinfo);
-        if (cinfo->output_width >= job->targetWidth && cinfo->output_height >= job->targetHeight) {
-            return;
-        }
-    }
+    cinfo->scale_num = 1;
+    cinfo->scale_denom = static_cast<unsigned int>(denominator);
+    jpeg_calc_output_dimensions(cinfo);
 }
 
 inline std::uint32_t rgb32(unsigned int r, unsigned int g, unsigned int b) {
@@ -209,9 +192,12 @@ bool runJpegDecode(JpegJob* job) {
     jpeg_calc_output_dimensions(cinfo);
     chooseScale(job);
 
+    job->imageWidth = cinfo->image_width;
+    job->imageHeight = cinfo->image_height;
     job->width = cinfo->output_width;
     job->height = cinfo->output_height;
-    if (tooLarge(job->width, job->height)) {
+    if (std::uint64_t(job->width) * job->height > std::uint64_t(job->maxPixels) ||
+        std::uint64_t(job->imageWidth) * job->imageHeight > std::uint64_t(job->maxFramePixels)) {
         job->failure = JpegFailure::TooLarge;
         jpeg_destroy_decompress(cinfo);
         return false;
@@ -279,77 +265,7 @@ void freePixels(void* pixels) {
 
 // ---- Other formats ----------------------------------------------------------
 
-// The size a Windows BMP header claims. Qt's reader gives no size for
-// headers it finds absurd, such as over 16384 rows, but those deserve the
-// same clear refusal as other oversized pictures.
-QSize bmpHeaderSize(const QByteArray& data) {
-    if (data.size() < 26 || !data.startsWith("BM")) {
-        return {};
-    }
-    const auto* bytes = reinterpret_cast<const unsigned char*>(data.constData());
-    auto le16 = [bytes](int at) { return qint64(bytes[at]) | qint64(bytes[at + 1]) << 8; };
-    auto le32 = [bytes](int at) {
-        return qint64(std::int32_t(std::uint32_t(bytes[at]) | std::uint32_t(bytes[at + 1]) << 8 |
-                                   std::uint32_t(bytes[at + 2]) << 16 |
-                                   std::uint32_t(bytes[at + 3]) << 24));
-    };
-    const qint64 infoSize = le32(14);
-    if (infoSize == 12) {  // OS/2 header with 16-bit sizes
-        return QSize(int(le16(18)), int(le16(20)));
-    }
-    const qint64 width = le32(18);
-    const qint64 height = qAbs(le32(22));  // negative when stored top down
-    if (infoSize < 40 || width <= 0 || height <= 0 || height > INT_MAX) {
-        return {};
-    }
-    return QSize(int(width), int(height));
-}
-
-// Whether an uncompressed BMP holds all the pixel rows its header claims.
-// Qt's reader fills missing rows in silently, so a file cut short (or a tiny
-// file claiming a huge picture) would load as a mostly blank picture.
-bool bmpCutShort(const QByteArray& data) {
-    if (data.size() < 30 || !data.startsWith("BM")) {
-        return false;
-    }
-    const auto* bytes = reinterpret_cast<const unsigned char*>(data.constData());
-    auto le16 = [bytes](int at) { return qint64(bytes[at]) | qint64(bytes[at + 1]) << 8; };
-    auto le32 = [bytes](int at) {
-        return qint64(std::uint32_t(bytes[at]) | std::uint32_t(bytes[at + 1]) << 8 |
-                      std::uint32_t(bytes[at + 2]) << 16 | std::uint32_t(bytes[at + 3]) << 24);
-    };
-    const qint64 offset = le32(10);
-    const qint64 infoSize = le32(14);
-    qint64 width = 0;
-    qint64 height = 0;
-    qint64 bits = 0;
-    qint64 compression = 0;
-    if (infoSize == 12) {
-        width = le16(18);
-        height = le16(20);
-        bits = le16(24);
-    } else if (infoSize >= 40 && data.size() >= 34) {
-        width = qint64(std::int32_t(le32(18)));
-        height = qAbs(qint64(std::int32_t(le32(22))));
-        bits = le16(28);
-        compression = le32(30);
-    } else {
-        return false;
-    }
-    // Run-length and embedded JPEG/PNG data have no fixed size.
-    if (compression != 0 && compression != 3 && compression != 6) {
-        return false;
-    }
-    if (width <= 0 || height <= 0 || bits <= 0 || bits > 64) {
-        return false;
-    }
-    // Divided, not multiplied: header sizes may overflow any product.
-    const qint64 rowBytes = (width * bits + 31) / 32 * 4;
-    const qint64 available = data.size() - offset + rowBytes;  // allow a short last row
-    return available <= 0 || height > available / rowBytes;
-}
-
-PictureLoad decodeWithQt(const QByteArray& data, const QByteArray& format) {
+PictureLoad decodeWithQt(const QByteArray& data, const char* format, qint64 maxPixels) {
     // The limit is process wide; raise it where it is lower than ours.
     if (QImageReader::allocationLimit() < kQtAllocationLimitMb) {
         QImageReader::setAllocationLimit(kQtAllocationLimitMb);
@@ -358,20 +274,34 @@ PictureLoad decodeWithQt(const QByteArray& data, const QByteArray& format) {
     buffer.setData(data);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, format);
-    QSize size = reader.size();
-    if (!size.isValid()) {
-        size = bmpHeaderSize(data);
+    // The size is known before decoding, or the picture is refused. For a
+    // BMP it is the size our own reading of the header gives (Qt's reader
+    // gives none for headers it finds absurd, such as over 16384 rows), and
+    // a header that Qt reads otherwise is damaged (found by fuzzing: Qt took
+    // an unknown header for 16-bit sizes and decoded a picture far larger
+    // than any budget check had seen).
+    const bool bmp = qstrcmp(format, "bmp") == 0;
+    const QSize qtSize = reader.size();
+    const QSize size = bmp ? bmpHeaderSize(data) : qtSize;
+    if (size.isEmpty() || (bmp && qtSize.isValid() && qtSize != size)) {
+        return {QImage(), QStringLiteral("the picture's header gives no usable size")};
     }
-    if (size.isValid() && tooLarge(size.width(), size.height())) {
-        return {QImage(), tooLargeMessage(size.width(), size.height())};
+    const QString tooLarge = pictureBudgetError(size, size, maxPixels, maxPixels);
+    if (!tooLarge.isEmpty()) {
+        return {QImage(), tooLarge};
     }
-    if (format.toLower() == "bmp" && bmpCutShort(data)) {
+    // Qt's BMP reader fills missing rows in silently, so a file cut short
+    // (or a tiny file claiming a huge picture) would load mostly blank.
+    if (bmp && bmpCutShort(data, data.size())) {
         return {QImage(), QStringLiteral("the file is cut short: it holds fewer pixel rows than "
                                          "its header says")};
     }
     const QImage image = reader.read();
     if (image.isNull()) {
         return {QImage(), reader.errorString()};
+    }
+    if (image.size() != size) {
+        return {QImage(), QStringLiteral("the picture is not the size its header says")};
     }
     // A sign shows no transparency: transparent parts become unlit, black.
     if (!image.hasAlphaChannel()) {
@@ -390,7 +320,7 @@ PictureLoad decodeWithQt(const QByteArray& data, const QByteArray& format) {
 
 }  // namespace
 
-PictureLoad decodeJpeg(const QByteArray& data, QSize targetSize, qint64 jpegWorkBytes) {
+PictureLoad decodeJpeg(const QByteArray& data, QSize targetSize, const PictureLimits& limits) {
     if (data.isEmpty()) {
         return {QImage(), QStringLiteral("no picture data")};
     }
@@ -398,14 +328,15 @@ PictureLoad decodeJpeg(const QByteArray& data, QSize targetSize, qint64 jpegWork
     auto job = std::make_unique<JpegJob>();
     job->data = reinterpret_cast<const unsigned char*>(data.constData());
     job->size = static_cast<unsigned long>(data.size());
-    job->maxWorkBytes = static_cast<long>(jpegWorkBytes);
-    if (targetSize.isValid() && !targetSize.isEmpty()) {
-        job->targetWidth = static_cast<unsigned int>(targetSize.width());
-        job->targetHeight = static_cast<unsigned int>(targetSize.height());
-    }
+    job->target = targetSize.isValid() ? targetSize : QSize();
+    job->maxPixels = static_cast<long>(limits.pixels);
+    job->maxWorkBytes = static_cast<long>(limits.jpegWorkBytes);
+    job->maxFramePixels = static_cast<long>(limits.jpegFramePixels);
     if (!runJpegDecode(job.get())) {
         if (job->failure == JpegFailure::TooLarge) {
-            return {QImage(), tooLargeMessage(job->width, job->height)};
+            return {QImage(), pictureBudgetError(QSize(int(job->imageWidth), int(job->imageHeight)),
+                                                 QSize(int(job->width), int(job->height)),
+                                                 limits.pixels, limits.jpegFramePixels)};
         }
         return {QImage(), QString::fromLocal8Bit(job->err.message)};
     }
@@ -420,70 +351,80 @@ PictureLoad decodeJpeg(const QByteArray& data, QSize targetSize, qint64 jpegWork
     return {image, QString()};
 }
 
-PictureLoad decodeBmp(const QByteArray& data) {
-    return decodeWithQt(data, "bmp");
+PictureLoad decodeBmp(const QByteArray& data, const PictureLimits& limits) {
+    return decodeWithQt(data, "bmp", limits.pixels);
 }
 
-PictureLoad loadPicture(const QString& path, QSize targetSize, qint64 jpegWorkBytes) {
-    const QFileInfo info(path);
-    // A name is shown whole unless it is absurdly long (a damaged list).
-    QString name = info.fileName();
-    if (name.size() > 120) {
-        name = name.left(60) + QStringLiteral("…") + name.right(40);
+PictureLoad decodePng(const QByteArray& data, const PictureLimits& limits) {
+    // The header check first: it refuses chunks longer than the data.
+    const PictureHeader header = parsePictureHeader(data, data.size(), QSize());
+    if (header.kind == PictureKind::Png && !header.error.isEmpty()) {
+        return {QImage(), header.error};
     }
-    auto failed = [&name](const QString& reason) {
-        return PictureLoad{QImage(), QStringLiteral("cannot load %1: %2").arg(name, reason)};
-    };
-    // A file larger than the largest picture we accept is not worth reading.
+    return decodeWithQt(data, "png", limits.pixels);
+}
+
+PictureLoad decodePicture(const QByteArray& data, QSize targetSize, const PictureLimits& limits) {
+    switch (pictureKindOf(data)) {
+        case PictureKind::Bmp:
+            return decodeBmp(data, limits);
+        case PictureKind::Jpeg:
+            return decodeJpeg(data, targetSize, limits);
+        case PictureKind::Png:
+            return decodePng(data, limits);
+        case PictureKind::Unknown:
+            break;
+    }
+    return {QImage(), data.isEmpty() ? QStringLiteral("the file is empty")
+                                     : QStringLiteral("it is not %1").arg(acceptedPictureKinds())};
+}
+
+PictureLoad loadPicture(const QString& path, QSize targetSize, const PictureLimits& limits) {
+    // The file is checked and its header read before the whole of it: a
+    // picture that cannot be used costs no more than its first bytes.
+    const PictureHeader header = probePicture(path, targetSize);
+    if (!header.error.isEmpty()) {
+        return {QImage(), header.error};
+    }
     QByteArray data;
     QString error;
-    if (!readWholeFile(path, kMaxPictureBytes, &data, &error)) {
-        return failed(error);
+    if (!readWholeFile(path, kMaxPictureFileBytes, &data, &error)) {
+        return {QImage(), pictureError(path, error)};
     }
-    if (data.isEmpty()) {
-        return failed(QStringLiteral("the file is empty"));
-    }
-    const QString suffix = info.suffix().toLower();
-    PictureLoad result = suffix == QLatin1String("jpg") || suffix == QLatin1String("jpeg")
-                             ? decodeJpeg(data, targetSize, jpegWorkBytes)
-                             : decodeWithQt(data, suffix.toLatin1());
+    PictureLoad result = decodePicture(data, targetSize, limits);
     if (!result.error.isEmpty()) {
-        return failed(result.error);
+        result.error = pictureError(path, result.error);
     }
     return result;
 }
 
 qint64 decodeMemoryEstimate(const QString& path, QSize targetSize) {
-    QFile file(path);
-    const qint64 fileBytes = file.size();
-    if (!file.open(QIODevice::ReadOnly)) {
-        return fileBytes;
+    ReadableFile file;
+    QString error;
+    if (!file.open(path, kMaxPictureFileBytes, &error)) {
+        return 0;  // refused before any decode
     }
     // The header, and with it any thumbnail and metadata before the frame.
-    const QByteArray start = file.read(256 * 1024);
+    QByteArray start;
+    if (!file.readAt(0, 256 * 1024, &start, &error)) {
+        return file.size();
+    }
     qint64 pixels = 0;
     qint64 workBytes = 0;
-    if (start.startsWith("\xFF\xD8")) {
+    if (pictureKindOf(start) == PictureKind::Jpeg) {
         auto job = std::make_unique<JpegJob>();
         job->data = reinterpret_cast<const unsigned char*>(start.constData());
         job->size = static_cast<unsigned long>(start.size());
-        job->targetWidth = static_cast<unsigned int>(std::max(0, targetSize.width()));
-        job->targetHeight = static_cast<unsigned int>(std::max(0, targetSize.height()));
+        job->target = targetSize.isValid() ? targetSize : QSize();
         if (readJpegHeader(job.get())) {
             pixels = qint64(job->width) * job->height;
             workBytes = job->coefficientBytes;
         }
     } else {
-        QBuffer buffer;
-        buffer.setData(start);
-        buffer.open(QIODevice::ReadOnly);
-        QSize size = QImageReader(&buffer).size();
-        if (!size.isValid()) {
-            size = bmpHeaderSize(start);
-        }
-        pixels = qint64(std::max(0, size.width())) * std::max(0, size.height());
+        const PictureHeader header = parsePictureHeader(start, file.size(), targetSize);
+        pixels = qint64(std::max(0, header.size.width())) * std::max(0, header.size.height());
     }
-    return fileBytes + workBytes + 2 * pixels * 4;
+    return file.size() + workBytes + 2 * pixels * 4;
 }
 
 bool saveBmp(const QImage& image, const QString& path, QString* error) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/PictureHeader.h"
+
 #include <QByteArray>
 #include <QImage>
 #include <QSize>
@@ -11,32 +13,35 @@ struct PictureLoad {
     QString error;  // empty on success
 };
 
-// Decoded pictures larger than this are refused, checked from the header
-// before any pixel memory is taken.
-constexpr qint64 kMaxPictureBytes = 256LL * 1024 * 1024;
-
-// What libjpeg may use of its own for one decode, on top of the decoded
-// picture, unless a caller sets a lower cap. Progressive files keep every
-// coefficient of the full-size picture even when decoded at a reduced size.
-constexpr qint64 kMaxJpegWorkBytes = 1024LL * 1024 * 1024;
+// What one decode may take: the pixel budget, and the memory libjpeg may
+// use of its own on top of the decoded picture (a progressive file keeps
+// every coefficient of the full-size picture even when decoded reduced), and
+// the largest JPEG frame.
+// Smaller limits serve the fuzz targets, where every decode must be quick.
+constexpr qint64 kMaxJpegWorkBytes = 512LL * 1024 * 1024;
+struct PictureLimits {
+    qint64 pixels = kMaxPicturePixels;
+    qint64 jpegWorkBytes = kMaxJpegWorkBytes;
+    qint64 jpegFramePixels = kMaxJpegFramePixels;
+};
 
 // Progressive JPEG files with more scans than this are refused: each scan
 // is a pass over the whole picture, and a crafted file may hold hundreds.
 constexpr int kMaxJpegScans = 100;
 
-// Loads a page picture. ".jpg" and ".jpeg" files (any case) are decoded with
-// libjpeg, everything else (".bmp") with Qt's image reader. When targetSize
-// is not empty and a JPEG is at least twice as large in both directions, it is
-// decoded at 1/2, 1/4 or 1/8 size, never smaller than targetSize. Errors name
-// the file. Transparent parts come out black, as unlit on the sign.
-// jpegWorkBytes caps libjpeg's own memory for this decode.
+// Loads a page picture: a regular file of at most kMaxPictureFileBytes
+// holding a BMP, JPEG or PNG picture, told by its first bytes whatever its
+// name. The header is checked against the pixel budget before the rest of
+// the file is read. When targetSize is not empty and a JPEG is at least
+// twice as large in both directions, it is decoded at 1/2, 1/4 or 1/8 size,
+// never smaller than targetSize. Errors name the file. Transparent parts
+// come out black, as unlit on the sign.
 PictureLoad loadPicture(const QString& path, QSize targetSize = QSize(),
-                        qint64 jpegWorkBytes = kMaxJpegWorkBytes);
+                        const PictureLimits& limits = PictureLimits());
 
-// Decodes JPEG data held in memory, as loadPicture does for a JPEG file.
-// Corrupt or cut-short data is an error, not a partly grey picture.
-PictureLoad decodeJpeg(const QByteArray& data, QSize targetSize = QSize(),
-                       qint64 jpegWorkBytes = kMaxJpegWorkBytes);
+// Decodes picture data held in memory, as loadPicture does for a file.
+PictureLoad decodePicture(const QByteArray& data, QSize targetSize = QSize(),
+                          const PictureLimits& limits = PictureLimits());
 
 // About how much memory decoding the picture file at path for targetSize
 // takes: the file's bytes, the decoded pixels twice (decoded and
@@ -46,8 +51,15 @@ PictureLoad decodeJpeg(const QByteArray& data, QSize targetSize = QSize(),
 // its size.
 qint64 decodeMemoryEstimate(const QString& path, QSize targetSize);
 
-// Decodes a Windows BMP held in memory, as loadPicture does for a BMP file.
-PictureLoad decodeBmp(const QByteArray& data);
+// Decodes JPEG data with libjpeg. Corrupt or cut-short data is an error, not
+// a partly grey picture.
+PictureLoad decodeJpeg(const QByteArray& data, QSize targetSize = QSize(),
+                       const PictureLimits& limits = PictureLimits());
+
+// Decodes a Windows BMP (uncompressed, bit fields or run-length) or a PNG
+// through Qt's readers, after the header's size has passed the budget.
+PictureLoad decodeBmp(const QByteArray& data, const PictureLimits& limits = PictureLimits());
+PictureLoad decodePng(const QByteArray& data, const PictureLimits& limits = PictureLimits());
 
 // Writes image as a 24-bit Windows BMP, replacing the file in one step.
 // Returns false with a reason in *error.

@@ -1,14 +1,32 @@
 #!/usr/bin/env bash
 # Installs every Debian package Marquee needs to build, run and test.
 # Idempotent: when everything is there it does nothing and prints nothing.
+#   scripts/install-deps.sh --fuzz-sources   also lets apt-get source fetch
+#                                            the sources scripts/fuzz.sh builds
 set -euo pipefail
+
+SUDO=""
+[ "$(id -u)" -ne 0 ] && SUDO="sudo"
+
+if [ "${1:-}" = "--fuzz-sources" ]; then
+    # deb-src entries for the same archives as the binary packages.
+    if [ -f /etc/apt/sources.list.d/debian.sources ]; then
+        sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources |
+            $SUDO tee /etc/apt/sources.list.d/marquee-deb-src.sources >/dev/null
+    elif [ -f /etc/apt/sources.list ]; then
+        grep '^deb ' /etc/apt/sources.list | sed 's/^deb /deb-src /' |
+            $SUDO tee /etc/apt/sources.list.d/marquee-deb-src.list >/dev/null
+    fi
+    $SUDO apt-get update -qq
+    exit 0
+fi
 
 PACKAGES=(
     g++ cmake ninja-build ccache pkg-config
     qt6-base-dev libgl-dev
     libjpeg62-turbo-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    clang-format clang libclang-rt-14-dev time
+    clang-format clang libclang-rt-14-dev time dpkg-dev zlib1g-dev
     xvfb xauth xdotool
     imagemagick
     xfonts-wqy fonts-arphic-uming fonts-dejavu-core fontconfig
@@ -24,8 +42,6 @@ for package in "${PACKAGES[@]}"; do
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
-SUDO=""
-[ "$(id -u)" -ne 0 ] && SUDO="sudo"
 echo "installing: ${missing[*]}"
 $SUDO apt-get update -qq
 DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends \

@@ -1,28 +1,22 @@
 #include "transfer/PageCheck.h"
 
 #include "core/ProgramFolder.h"
+#include "platform/PictureHeader.h"
 #include "transfer/Transmission.h"
-
-#include <QFileInfo>
 
 QStringList checkPages(const Settings& settings, const PageList& pages, const QString& folder) {
     const MemoryMap map = memoryMapFor(settings);
     const int count = map.fits() ? map.pagesSent(pages.PageCount()) : pages.PageCount();
+    const QSize screen(settings.WIDTH, settings.HEIGHT);
     QStringList findings;
     for (int i = 1; i <= count; ++i) {
-        const QString name = pages.item(i).FileName;
-        if (name.isEmpty()) {
-            continue;
+        const QString& file = pages.item(i).FileName;
+        if (file.isEmpty()) {
+            continue;  // a blank page
         }
-        const QFileInfo file(resolveInFolder(folder, name));
-        const QString reason = !file.exists()       ? QStringLiteral("no such file")
-                               : !file.isFile()     ? QStringLiteral("it is not a file")
-                               : !file.isReadable() ? QStringLiteral("it cannot be read")
-                                                    : QString();
-        if (!reason.isEmpty()) {
-            findings << QStringLiteral("page %1: cannot load %2: %3")
-                            .arg(i)
-                            .arg(file.fileName(), reason);
+        const PictureHeader header = probePicture(resolveInFolder(folder, file), screen);
+        if (!header.error.isEmpty()) {
+            findings << QStringLiteral("page %1: %2").arg(i).arg(header.error);
         }
     }
     return findings;

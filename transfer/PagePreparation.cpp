@@ -13,7 +13,8 @@ PreparedPage preparePage(const QString& fileName, const QString& folder, QSize s
         return page;
     }
     const PictureLoad picture =
-        loadPicture(resolveInFolder(folder, fileName), screen, jpegWorkBytes);
+        loadPicture(resolveInFolder(folder, fileName), screen,
+                    PictureLimits{kMaxPicturePixels, jpegWorkBytes, kMaxJpegFramePixels});
     if (!picture.error.isEmpty()) {
         page.error = picture.error;
         return page;

@@ -109,6 +109,12 @@ TransferBuild buildTransfer(const Settings& settings, const PageList& pages, con
     if (!build.error.isEmpty()) {
         return build;
     }
+    // Every page's file is checked before any is decoded.
+    const QStringList findings = checkPages(settings, pages, folder);
+    if (!findings.isEmpty()) {
+        build.error = unusablePagesMessage(findings);
+        return build;
+    }
     build.bytes.reserve(stream.totalBytes());
     QByteArray frame;
     while (stream.nextFrame(&frame, &build.error)) {
