@@ -94,8 +94,7 @@ void TTwpMain::sendModesClicked() {
         return;
     }
     m_commands->run(QStringLiteral("MODE"), s,
-                    [s, pages = m_pages, folder = m_folder](Link& link,
-                                                            OperatorSurface& surface) {
+                    [s, pages = m_pages, folder = m_folder](Link& link, OperatorSurface& surface) {
                         return sendPlayModes(link, surface, s, pages, folder);
                     });
 }

@@ -476,10 +476,10 @@ RangePicture takeRangePicture(const QString& workingCopy, const QString& workFol
     const PictureHeader header = probePicture(target, QSize());
     QImage picture;
     if (!header.error.isEmpty() || !picture.load(target, "PNG")) {
-        return fail(OfficeFailure::NoPicture,
-                    QStringLiteral("the range picture cannot be read (%1)")
-                        .arg(header.error.isEmpty() ? QStringLiteral("not a PNG picture")
-                                                    : header.error));
+        return fail(
+            OfficeFailure::NoPicture,
+            QStringLiteral("the range picture cannot be read (%1)")
+                .arg(header.error.isEmpty() ? QStringLiteral("not a PNG picture") : header.error));
     }
     result.picture = picture;
     return result;
