@@ -12,6 +12,7 @@
 #include "app/StatusArea.h"
 #include "app/TextComposerDialog.h"
 #include "controller/ControllerCommands.h"
+#include "core/Preferences.h"
 #include "core/ProgramFolder.h"
 #include "core/SettingsFile.h"
 #include "import/PictureImport.h"
@@ -24,6 +25,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QRadioButton>
@@ -39,11 +41,12 @@ constexpr int kProgressMaximum = 100000;
 
 }  // namespace
 
-TTwpMain::TTwpMain(const QString& folder, MessageFn messageFn, QWidget* parent)
+TTwpMain::TTwpMain(const Folders& folders, MessageFn messageFn, QWidget* parent)
     : QMainWindow(parent),
-      m_folder(folder),
+      m_folders(folders),
+      m_folder(folders.sign),
       showMessage(std::move(messageFn)),
-      m_link(folder, *this) {
+      m_link(folders.sign, *this) {
     setObjectName(QStringLiteral("TwpMain"));
     setWindowTitle(QStringLiteral("Marquee"));
     if (!showMessage) {
@@ -111,6 +114,9 @@ void TTwpMain::createToolbar() {
     m_Exit = add("m_Exit", "MODE(&M)");
     ToolButton1 = add("ToolButton1", "SAVE LIST(&L)");
     ToolButton2 = add("ToolButton2", "SETUP(&U)");
+    m_OpenFolder = add("m_OpenFolder", "Open sign folder…");
+    m_OpenFolder->setToolTip(
+        QStringLiteral("Choose the folder of the pages, lists and port links"));
     bar->addSeparator();
     Ra1 = new QRadioButton(QStringLiteral("SINGLE"));
     Ra1->setObjectName(QStringLiteral("Ra1"));
@@ -127,6 +133,13 @@ void TTwpMain::createToolbar() {
     connect(m_EditBmp, &QAction::triggered, this, &TTwpMain::m_EditBmpClick);
     connect(ToolButton1, &QAction::triggered, this, &TTwpMain::ToolButton1Click);
     connect(ToolButton2, &QAction::triggered, this, &TTwpMain::ToolButton2Click);
+    connect(m_OpenFolder, &QAction::triggered, this, [this] {
+        const QString chosen =
+            QFileDialog::getExistingDirectory(this, QStringLiteral("Open sign folder"), m_folder);
+        if (!chosen.isEmpty()) {
+            openSignFolder(chosen);
+        }
+    });
     connect(Ra2, &QRadioButton::toggled, this,
             [this](bool checked) { m_pages.chooseScope(checked ? Scope::All : Scope::Single); });
 }
@@ -139,7 +152,7 @@ void TTwpMain::creationStep() {
     m_pagePanel->showPageList();
     QDir::setCurrent(m_folder);
     Settings s = settings();
-    const SettingsReadResult result = readSettingsFile(m_folder, &s);
+    const SettingsReadResult result = readSettings(m_folders, &s);
     setSettings(s);
     if (!result.error.isEmpty()) {
         showMessage(result.error, QString());
@@ -151,6 +164,15 @@ void TTwpMain::attachDialogs(TForm1* form1, TForm2* form2, TForm3* form3, TForm5
     m_form2 = form2;
     m_form3 = form3;
     m_form5 = form5;
+    attachFolder();
+    if (m_form5) {
+        connect(m_form5, &TForm5::saveRequested, this, &TTwpMain::saveParameters);
+        connect(m_form5, &TForm5::readRequested, this, &TTwpMain::BitBtn2Click);
+        connect(m_form5, &TForm5::downloadRequested, this, &TTwpMain::downloadSetupImage);
+    }
+}
+
+void TTwpMain::attachFolder() {
     // The importers place pages in this list and report through this window.
     const ImportContext imports{m_folder, &m_pages, this, [this] { return settings(); }};
     if (m_form1) {
@@ -164,10 +186,20 @@ void TTwpMain::attachDialogs(TForm1* form1, TForm2* form2, TForm3* form3, TForm5
                          [this] { showPagesAndPreview(); },
                          [this](const QString& text) { showMessage(text, QString()); }});
     }
-    if (m_form5) {
-        connect(m_form5, &TForm5::saveRequested, this, &TTwpMain::saveParameters);
-        connect(m_form5, &TForm5::readRequested, this, &TTwpMain::BitBtn2Click);
-        connect(m_form5, &TForm5::downloadRequested, this, &TTwpMain::downloadSetupImage);
+    m_link.setFolder(m_folder);
+    m_preview->setFolder(m_folder);
+    setWindowTitle(QStringLiteral("Marquee — %1").arg(QDir::toNativeSeparators(m_folder)));
+}
+
+void TTwpMain::openSignFolder(const QString& folder) {
+    m_folder = QFileInfo(folder).absoluteFilePath();
+    m_folders.sign = m_folder;
+    QDir::setCurrent(m_folder);
+    attachFolder();
+    showPagesAndPreview();
+    QString reason;
+    if (!writePreference(m_folders.settings, QStringLiteral("folder"), m_folder, &reason)) {
+        showMessage(reason, QString());
     }
 }
 
@@ -423,8 +455,12 @@ void TTwpMain::resizeEvent(QResizeEvent* event) {
 }
 
 void TTwpMain::closeEvent(QCloseEvent* event) {
-    if (!writeSettingsFile(m_folder, settings())) {
-        showMessage(QString::fromLatin1(kCannotSaveParameter), QString());
+    QString reason;
+    if (!writeSettingsFile(m_folders.settings, settings(), &reason)) {
+        showMessage(cannotSaveText(m_folders.settings, reason), QString());
+    } else if (!writePortChoice(m_folders.settings, settings().PORT, &reason)) {
+        showMessage(QStringLiteral("%1\n%2").arg(QString::fromLatin1(kCannotSaveParameter), reason),
+                    QString());
     }
     event->accept();
 }

@@ -3,6 +3,7 @@
 #include "app/Layout.h"
 #include "controller/Link.h"
 #include "core/OperatorSurface.h"
+#include "core/ProgramFolder.h"
 #include "core/Settings.h"
 #include "pages/PageList.h"
 
@@ -32,9 +33,11 @@ class TTwpMain : public QMainWindow, public OperatorSurface {
   public:
     using MessageFn = std::function<void(const QString& text, const QString& caption)>;
 
-    // folder: the program folder, where ck.ini lives. showMessage shows a
-    // modal message (a message box unless given; tests record the texts).
-    explicit TTwpMain(const QString& folder, MessageFn showMessage = {}, QWidget* parent = nullptr);
+    // folders: where ck.ini and the chosen port live, and the sign folder
+    // (pages, lists, port links). showMessage shows a modal message (a
+    // message box unless given; tests record the texts).
+    explicit TTwpMain(const Folders& folders, MessageFn showMessage = {},
+                      QWidget* parent = nullptr);
 
     // The dialogs, created after the main window, in this order.
     void attachDialogs(TForm1* form1, TForm2* form2, TForm3* form3, TForm5* form5);
@@ -55,6 +58,10 @@ class TTwpMain : public QMainWindow, public OperatorSurface {
     void loadListFrom(const QString& path);  // LOADLIST
     // A list given when the program starts: loaded, then page 1 shown.
     void openListAtStart(const QString& path);
+    // "Open sign folder…" for a chosen folder: pages, lists and port links
+    // are taken from there from now on, and the choice is kept.
+    void openSignFolder(const QString& folder);
+    const QString& signFolder() const { return m_folder; }
 
     // OperatorSurface
     void setStatus(int panel, const QString& text) override;
@@ -71,6 +78,7 @@ class TTwpMain : public QMainWindow, public OperatorSurface {
   private:
     void createToolbar();
     void creationStep();
+    void attachFolder();  // the sign folder to the dialogs and the preview
 
     // Handlers
     void AddFileClick();
@@ -95,7 +103,8 @@ class TTwpMain : public QMainWindow, public OperatorSurface {
     void showPagesAndPreview();
     QString currentPageFile() const;
 
-    QString m_folder;
+    Folders m_folders;
+    QString m_folder;  // the sign folder
     MessageFn showMessage;
     PageList m_pages;
     Link m_link;
@@ -112,6 +121,7 @@ class TTwpMain : public QMainWindow, public OperatorSurface {
     QAction* m_Exit;  // MODE
     QAction* ToolButton1;
     QAction* ToolButton2;
+    QAction* m_OpenFolder;  // "Open sign folder…"
     QRadioButton* Ra1;
     QRadioButton* Ra2;
     SettingsRow* m_settingsRow;

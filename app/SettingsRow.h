@@ -4,6 +4,7 @@
 
 #include <QGroupBox>
 
+class PortChooser;
 class QCheckBox;
 class QComboBox;
 class QPushButton;
@@ -25,12 +26,14 @@ class SettingsRow : public QGroupBox {
     void screenSizeChanged();  // WIDTH or HEIGHT
     void signChanged();        // RG-SWAP, COLOR-SWAP, ADJUST or TYPE: what the LEDs show
     void readParaClicked();    // READ PARA
+    void portChosen();         // the port chooser
 
   private:
     QSpinBox* Edit3;       // NUM
     QSpinBox* Edit4;       // WIDTH
     QSpinBox* Edit5;       // HEIGHT
     QSpinBox* Edit6;       // COMM
+    PortChooser* m_port;   // the port by its device path
     QSpinBox* Edit7;       // SCAN
     QCheckBox* CheckBox1;  // RG-SWAP
     QCheckBox* CheckBox2;  // COLOR-SWAP

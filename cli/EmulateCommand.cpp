@@ -30,9 +30,10 @@ int emulateUsage(const QString& text) {
 
 }  // namespace
 
-int runEmulator(const QString& folder, const QStringList& arguments) {
+int runEmulator(const Folders& folders, const QStringList& arguments) {
+    const QString& folder = folders.sign;
     Settings settings;
-    const SettingsReadResult read = readSettingsFile(folder, &settings);
+    const SettingsReadResult read = readSettings(folders, &settings);
     if (!read.error.isEmpty()) {
         std::fprintf(stderr, "%s\n", read.error.toLocal8Bit().constData());
     }

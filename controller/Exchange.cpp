@@ -1,17 +1,27 @@
 #include "controller/Exchange.h"
 
+namespace {
+
+// The command's own first line ("comm error ", "comm error!", ...) and why
+// under it.
+QString portFailure(const ExchangeSteps& steps, const QString& reason) {
+    return reason.isEmpty() ? steps.commError : steps.commError + QLatin1Char('\n') + reason;
+}
+
+}  // namespace
+
 ExchangeResult exchange(Link& link, OperatorSurface& surface, const Settings& settings,
                         const ExchangeSteps& steps) {
     ExchangeResult result;
-    if (!link.OpenPort(settings.COMM)) {
+    if (!link.OpenPort(settings)) {
         result.reason = link.reason();
-        surface.message(steps.commError, steps.commCaption);
+        surface.message(portFailure(steps, result.reason), steps.commCaption);
         return result;
     }
     if (!link.ConfigurePort(settings.baudRate())) {
         result.reason = link.reason();
         link.ClosePort();
-        surface.message(steps.commError, steps.commCaption);
+        surface.message(portFailure(steps, result.reason), steps.commCaption);
         return result;
     }
     link.TxBuffer.clear();
@@ -33,5 +43,10 @@ ExchangeResult exchange(Link& link, OperatorSurface& surface, const Settings& se
     }
     link.ClosePort();
     result.stage = ExchangeResult::Stage::Done;
+    if (!link.writeFault().isEmpty()) {
+        result.stage = ExchangeResult::Stage::PortError;
+        result.reason = link.writeFault();
+        surface.message(portFailure(steps, result.reason), steps.commCaption);
+    }
     return result;
 }

@@ -3,9 +3,10 @@
 Link::Link(const QString& folder, OperatorSurface& surface)
     : m_folder(folder), m_surface(surface) {}
 
-bool Link::OpenPort(int comm) {
+bool Link::OpenPort(const Settings& settings) {
     m_reason.clear();
-    m_portPath = serialPortPath(m_folder, comm);
+    m_writeFault.clear();
+    m_portPath = settings.PORT.isEmpty() ? serialPortPath(m_folder, settings.COMM) : settings.PORT;
     return PortHandle.open(m_portPath, &m_reason);
 }
 
@@ -18,10 +19,9 @@ bool Link::ConfigurePort(int baud) {
 void Link::SendBuffer() {
     m_surface.setStatus(1, QStringLiteral("SENDING......"));
     m_surface.repaintNow();
-    // A failed or short write is not reported here: the reply wait that
-    // follows then runs into its time-out, and the command says so.
-    QString ignored;
-    PortHandle.writeAll(TxBuffer, &ignored);
+    // A failed write goes on to the reply wait, which then fails; the
+    // command says why afterwards.
+    PortHandle.writeAll(TxBuffer, &m_writeFault);
     m_surface.setStatus(1, QStringLiteral("SEND OVER"));
     m_surface.repaintNow();
 }

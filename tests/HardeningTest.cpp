@@ -141,7 +141,7 @@ TEST(Hardening, PortFaultsEndWithTheCommandsMessage) {
          vanish,
          255,
          {"send", "show.lis"},
-         1,
+         3,
          QStringList{"MAX 287 PAGES"} + sent + QStringList{"error rec or can not sendback!"},
          4000},
         {"a reply in single bytes",

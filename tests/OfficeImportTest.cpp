@@ -639,7 +639,7 @@ TEST(OfficeImport, CommandLineFailures) {
          {QStringLiteral("import-xls"), some, QStringLiteral("--size")},
          false,
          2,
-         QStringLiteral("unexpected argument --size")},
+         QStringLiteral("unknown option --size")},
         {"missing document",
          {QStringLiteral("import-doc"), missing},
          false,

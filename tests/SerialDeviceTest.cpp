@@ -89,7 +89,7 @@ TEST(SerialDevice, OpenRefusesWhatIsNotAFreePort) {
         const char* reason;
     };
     const Case cases[] = {
-        {folder.filePath("com9"), "No such file"},
+        {folder.filePath("com9"), "seems unplugged"},
         {folder.filePath("com1"), "not a serial port"},
         {folder.filePath("com2"), "is a folder"},
         {folder.filePath("com3"), "does not exist"},
