@@ -1,9 +1,11 @@
 #include "app/MainWindow.h"
 
+#include "app/Controls.h"
 #include "app/DocumentImportDialog.h"
 #include "app/PagePanel.h"
 #include "app/PagePreview.h"
 #include "app/ParameterDialog.h"
+#include "app/PortChooser.h"
 #include "app/PreviewStage.h"
 #include "app/PreviewSurface.h"
 #include "app/SettingsRow.h"
@@ -26,6 +28,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QRadioButton>
@@ -57,6 +60,11 @@ TTwpMain::TTwpMain(const Folders& folders, MessageFn messageFn, QWidget* parent)
     createToolbar();
 
     m_settingsRow = new SettingsRow;
+    // The port beside the commands that use it, where its descriptions fit.
+    QToolBar* bar = findChild<QToolBar*>(QStringLiteral("ToolBar1"));
+    bar->addSeparator();
+    bar->addWidget(makeCaption(QStringLiteral("PORT")));
+    bar->addWidget(m_settingsRow->portChooser());
     m_pagePanel = new PagePanel(m_pages);
     PBar = new QProgressBar;
     PBar->setObjectName(QStringLiteral("PBar"));

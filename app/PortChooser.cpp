@@ -13,7 +13,7 @@
 PortChooser::PortChooser(QWidget* parent) : QComboBox(parent) {
     setObjectName(QStringLiteral("PortChooser"));
     setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    setMinimumContentsLength(12);
+    setMinimumContentsLength(36);
     setToolTip(QStringLiteral("Serial port"));
     m_watcher = new QFileSystemWatcher(this);
     // A device appears or goes: udev adds its by-id link a moment later.

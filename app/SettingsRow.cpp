@@ -43,11 +43,9 @@ SettingsRow::SettingsRow(QWidget* parent) : QGroupBox(parent) {
     for (QSpinBox* spin : {Edit3, Edit4, Edit5, Edit6, Edit7}) {
         row->addWidget(makeCaption(QString::fromLatin1(defs[static_cast<size_t>(index++)].label)));
         row->addWidget(spin);
-        if (spin == Edit6) {
-            m_port = new PortChooser;
-            row->addWidget(m_port);
-        }
     }
+    // Shown where there is room for its descriptions: the window places it.
+    m_port = new PortChooser(this);
     // COMM counts only while no port is chosen by its path.
     connect(m_port, &PortChooser::portChosen, this, [this] {
         Edit6->setEnabled(m_port->port().isEmpty());

@@ -21,6 +21,8 @@ class SettingsRow : public QGroupBox {
     // The ten settings as the controls hold them now.
     Settings settings() const;
     void setSettings(const Settings& settings);
+    // The port chooser, part of these settings, for the window to place.
+    PortChooser* portChooser() const { return m_port; }
 
   signals:
     void screenSizeChanged();  // WIDTH or HEIGHT

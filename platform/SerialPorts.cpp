@@ -67,7 +67,7 @@ int kindOrder(const QString& name) {
 }  // namespace
 
 QString SerialPortInfo::description() const {
-    QString text = QFileInfo(device).fileName();
+    QString text = name.isEmpty() ? QFileInfo(device).fileName() : name;
     QStringList details;
     const QString maker =
         manufacturer.isEmpty() ? product : manufacturer + QLatin1Char(' ') + product;
@@ -103,6 +103,7 @@ QList<SerialPortInfo> listSerialPorts(const QString& devRoot, const QString& sys
             continue;
         }
         SerialPortInfo port;
+        port.name = name;
         port.device = QFileInfo(QDir(devRoot).filePath(name)).canonicalFilePath();
         port.path = byId.value(port.device, port.device);
         addUsbDetails(sysRoot, name, &port);

@@ -7,6 +7,7 @@
 struct SerialPortInfo {
     QString path;    // the name to keep: /dev/serial/by-id/... when it has one
     QString device;  // the device itself: /dev/ttyUSB0
+    QString name;    // its name in /dev: ttyUSB0
     // For a USB adapter: its maker, product and serial number as it reports
     // them, and the vendor and product ids (hex).
     QString manufacturer;

@@ -1,6 +1,8 @@
 // Ports by name, lock files and the reasons a port cannot be opened, over
 // real pseudo-terminals, the real emulator and the real marquee-cli.
 
+#include "app/MainWindow.h"
+#include "app/PortChooser.h"
 #include "platform/PortLock.h"
 #include "platform/PseudoTerminal.h"
 #include "platform/SerialDevice.h"
@@ -9,11 +11,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QScreen>
+#include <QSpinBox>
 #include <QTemporaryDir>
 
 #include <fcntl.h>
@@ -187,8 +192,7 @@ TEST(Ports, ListedByNameThenUnpluggedBeforeTheOpen) {
     ASSERT_EQ(ports.size(), 2);
     EXPECT_EQ(ports[0].path, machine.byId());
     EXPECT_EQ(ports[0].device, device);
-    EXPECT_EQ(ports[0].description(),
-              QFileInfo(device).fileName() + ": FTDI FT232R USB UART, serial A10K3 (0403:6001)");
+    EXPECT_EQ(ports[0].description(), "ttyUSB0: FTDI FT232R USB UART, serial A10K3 (0403:6001)");
     EXPECT_EQ(ports[1].path, machine.dev() + "/ttyS0");
     EXPECT_EQ(preferredPortPath(machine.dev() + "/ttyUSB0", machine.dev()), machine.byId());
 
@@ -308,6 +312,67 @@ TEST(CommandLineParser, OptionsAnywhereHelpVersionAndJson) {
             EXPECT_FALSE(QJsonDocument::fromJson(out.toUtf8()).isNull()) << out.toStdString();
         }
     }
+}
+
+}  // namespace
+
+namespace {
+
+// The window's port chooser over a machine with one USB adapter: the
+// adapter listed with its details, kept by its by-id name in marquee.conf,
+// shown as not present once unplugged, and a new adapter listed as it
+// appears. MARQUEE_SHOT_DIR=DIR also saves DIR/port-chooser.png.
+TEST(PortChooser, ListsChoosesKeepsAndFollowsThePlug) {
+    PseudoTerminal peer;
+    QString error;
+    ASSERT_TRUE(peer.open(&error));
+    FakeMachine machine(peer.devicePath());
+    QTemporaryDir folder;
+    QStringList messages;
+    {
+        auto window = std::make_unique<TTwpMain>(
+            folder.path(), [&](const QString& text, const QString&) { messages << text; });
+        window->resize(1280, 800);
+        window->show();
+        auto* chooser = window->findChild<PortChooser*>();
+        ASSERT_NE(chooser, nullptr);
+        chooser->setRoots(machine.dev(), machine.sys());
+        ASSERT_EQ(chooser->count(), 3);
+        EXPECT_EQ(chooser->itemText(0), "com + COMM");
+        EXPECT_EQ(chooser->itemText(1), "ttyUSB0: FTDI FT232R USB UART, serial A10K3 (0403:6001)");
+        chooser->setCurrentIndex(1);
+        emit chooser->activated(1);
+        EXPECT_EQ(window->settings().PORT, machine.byId());
+        EXPECT_FALSE(window->findChild<QSpinBox*>("Edit6")->isEnabled());  // COMM counts no more
+
+        put(machine.dev() + "/ttyACM0", "");  // plugged in
+        QElapsedTimer timer;
+        timer.start();
+        while (chooser->count() < 4 && timer.elapsed() < 5000) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        }
+        EXPECT_EQ(chooser->count(), 4);
+        EXPECT_EQ(chooser->port(), machine.byId());
+        const QString shots = qEnvironmentVariable("MARQUEE_SHOT_DIR");
+        if (!shots.isEmpty()) {
+            window->grab().save(shots + "/port-chooser-closed.png");
+            chooser->showPopup();
+            QCoreApplication::processEvents();
+            QThread::msleep(300);
+            QCoreApplication::processEvents();
+            window->screen()->grabWindow(0).save(shots + "/port-chooser.png");
+            chooser->hidePopup();
+        }
+        window->close();
+    }
+    EXPECT_EQ(readBytes(folder.filePath("marquee.conf")), "port=" + machine.byId().toUtf8() + "\n");
+    EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
+    QFile::remove(machine.byId());  // unplugged while the program was closed
+    TTwpMain again(folder.path(), [](const QString&, const QString&) {});
+    auto* chooser = again.findChild<PortChooser*>();
+    chooser->setRoots(machine.dev(), machine.sys());
+    EXPECT_EQ(again.settings().PORT, machine.byId());
+    EXPECT_EQ(chooser->currentText(), machine.byId() + " (not present)");
 }
 
 }  // namespace
