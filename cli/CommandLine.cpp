@@ -170,15 +170,22 @@ const std::vector<CommandSpec>& commands() {
          "run the controller emulator",
          "Plays the controller on a pseudo-terminal linked as comN in the sign folder;\n"
          "received pages become page1.png ... and playlist.txt. Its options:\n"
-         "  --num N --port N      controller number and port comN (ck.ini)\n"
-         "  --width N --height N --scan N --type N --color-swap [0|1] --rg-swap [0|1]\n"
-         "                        the screen, to draw the pages (ck.ini)\n"
-         "  --out DIR             where the pictures go (the sign folder)\n"
+         "  --port N              link comN (COMM of ck.ini)\n"
+         "  --num N --type N --width N --height N --scan N --bps N\n"
+         "  --datacom [0|1] --swap8 [0|1] NAME=VALUE ...\n"
+         "                        its own parameter block (save-para names; default:\n"
+         "                        emulatorN.para in the sign folder, else T0 defaults)\n"
+         "  --rg-swap [0|1]       its red and green lines are swapped\n"
          "  --zoom N              N pixels a LED, round dots from 2 (1)\n"
          "  --animate             also playlist.png, the list in motion\n"
          "  --report-defaults     report controller number 0xFF (defaults)\n"
-         "  --silent --wrong-reply --delay MS --extra N   misbehave\n"
-         "  --once                stop after the first end of data or clock frame\n"
+         "  --strict              no acknowledgement for a transfer off its memory map\n"
+         "  --no-pace             take bytes as they come instead of at the line rate\n"
+         "  --processing MS       answer MS after the last byte (20)\n"
+         "  --out DIR             where the pictures go (the sign folder)\n"
+         "  --silent --wrong-reply --delay MS --extra N --noise N\n"
+         "  --hang-up-after N --stop-reading-after N      misbehave\n"
+         "  --once                stop after the first acknowledged command\n"
          "  --timeout SEC         stop after SEC seconds without traffic\n"
          "Exit status: 0 stopped; 1 --once ran out of time or the pseudo-terminal\n"
          "failed; 2 bad options; 3 the port link could not be made.",
@@ -372,10 +379,10 @@ CommandLine parseCommandLine(const QStringList& arguments, const QDir& caller) {
         const QString last = arguments.last();
         for (const QCommandLineOption& option : valued) {
             if (last == QLatin1String("--") + option.names().first()) {
-                return failure(QStringLiteral("%1 needs %2")
-                                   .arg(last, option.valueName() == QLatin1String("DIR")
-                                                  ? QStringLiteral("a folder")
-                                                  : option.valueName()));
+                return failure(
+                    option.valueName() == QLatin1String("DIR")
+                        ? QStringLiteral("%1 needs a folder").arg(last)
+                        : QStringLiteral("%1 needs a value (%2)").arg(last, option.valueName()));
             }
         }
     }

@@ -19,7 +19,7 @@ struct Settings {
     int BPS = 0;   // index into bpsTexts()
     // The port as a device path (/dev/serial/by-id/... preferred), kept in
     // marquee.conf beside ck.ini; empty: the port "com" + COMM as before.
-    QString PORT;
+    QString PORT = QString();
 
     // The baud rate that BPS selects (9600 .. 115200).
     int baudRate() const;

@@ -1,19 +1,9 @@
 #include "emulator/Emulator.h"
 
-#include "platform/AnimatedPng.h"
 #include "platform/AtomicFile.h"
-#include "transfer/EntryEffects.h"
-#include "transfer/SignView.h"
-
-#include <QBuffer>
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QFileInfo>
 
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/resource.h>
 #include <unistd.h>
 #include <algorithm>
 #include <cerrno>
@@ -22,45 +12,27 @@
 namespace {
 
 constexpr char kExtraByte = '\xEE';
+constexpr char kNoiseByte = '\xFE';
+constexpr qint64 kMs = 1'000'000;
 // A frame still incomplete after this pause is dropped: the sender writes a
 // whole transmission at once, so a pause means it gave up on that one.
-constexpr qint64 kFrameGapMs = 1000;
-// An animated list is drawn in coarser steps rather than with more frames.
-constexpr int kMaxAnimationFrames = 1500;
-// The PNG quality that means zlib's fastest compression (level 1).
-constexpr int kFastPng = 80;
+constexpr qint64 kFrameGapNs = 1000 * kMs;
+// Bytes on a paced line are taken at most this often.
+constexpr qint64 kReadEveryNs = 2 * kMs;
+constexpr int kReadChunk = 65536;
 
 QString hexByte(int value) {
     return QStringLiteral("0x%1").arg(value, 2, 16, QLatin1Char('0'));
 }
 
-QString pageFileName(int page) {
-    return QStringLiteral("page%1.png").arg(page);
-}
-
-// The list in motion as an animated PNG, each page's effect drawn by the
-// same approximate animations as the window's play, the clock in the glyph
-// table the controller received. Says what went wrong, if anything.
-QString writeAnimation(const std::vector<QImage>& leds, const std::vector<PlayedPage>& played,
-                       const QByteArray& glyphs, int zoom, const QString& path) {
-    // At the lowest priority: the controller's answers come first.
-    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 19);
-    AnimatedPngWriter writer;
-    forEachShowFrame(leds, ShowTimeline(played), glyphs, QTime::currentTime(), kMaxAnimationFrames,
-                     [&](const QImage& frame, int ms) {
-                         writer.addFrame(zoomView(frame, zoom, ViewStyle::Dots), ms);
-                     });
-    QString error;
-    if (!writeFileAtomically(path, writer.finish(), &error)) {
-        return QStringLiteral("cannot write %1: %2").arg(path, error);
-    }
-    return {};
-}
-
 }  // namespace
 
 Emulator::Emulator(const EmulatorOptions& options, LogSink log)
-    : options_(options), log_(std::move(log)), controller_(options.controller) {
+    : options_(options),
+      log_(std::move(log)),
+      controller_(options.controller),
+      output_(options.outDir, options.zoom, options.animate) {
+    clock_.start();
     // Made at once, so that a signal handler can stop the emulator even
     // while it starts; start() reports when this failed.
     if (pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0) {
@@ -69,7 +41,9 @@ Emulator::Emulator(const EmulatorOptions& options, LogSink log)
 }
 
 Emulator::~Emulator() {
-    collectAnimation();
+    for (const QString& problem : output_.collectAnimation()) {
+        log(problem);
+    }
     terminal_.close();
     for (int& fd : wake_) {
         if (fd >= 0) {
@@ -77,6 +51,14 @@ Emulator::~Emulator() {
             fd = -1;
         }
     }
+}
+
+QString Emulator::describeSetup() const {
+    return QStringLiteral("%1%2; %3, answers %4 ms after the last byte")
+        .arg(describeSign(controller_.parameters()))
+        .arg(options_.controller.rgSwap ? ", red and green swapped" : "")
+        .arg(options_.pace ? "paced" : "not paced")
+        .arg(options_.processingMs);
 }
 
 bool Emulator::start(const QString& folder, QString* error) {
@@ -90,9 +72,9 @@ bool Emulator::start(const QString& folder, QString* error) {
         terminal_.close();
         return false;
     }
-    log(QStringLiteral("controller %1 on %2 (%3)")
-            .arg(options_.controller.number)
-            .arg(terminal_.linkPath(), terminal_.devicePath()));
+    log(QStringLiteral("controller %1 on %2 (%3): %4")
+            .arg(controller_.parameters().num)
+            .arg(terminal_.linkPath(), terminal_.devicePath(), describeSetup()));
     return true;
 }
 
@@ -116,93 +98,192 @@ Emulator::Outcome Emulator::run() {
     if (!terminal_.isOpen()) {
         return Outcome::Failed;
     }
-    QElapsedTimer clock;
-    clock.start();
-    qint64 lastTraffic = 0;
     for (;;) {
-        qint64 now = clock.elapsed();
-        while (!pending_.empty() && pending_.front().dueMs <= now) {
-            QString error;
-            if (!terminal_.writeAll(pending_.front().bytes, 2000, &error)) {
-                log(QStringLiteral("reply not sent: %1").arg(error));
-            }
-            finished_ = finished_ || pending_.front().finishes;
-            pending_.erase(pending_.begin());
+        if (hungUp_) {
+            return Outcome::HungUp;
         }
-        if (finished_ && pending_.empty()) {
+        qint64 now = nowNs();
+        sendDue(now);
+        if (finished_ && outgoing_.empty()) {
             // Closing now would hang up the port under the program before it
             // has read the reply.
             terminal_.waitUntilRead(2000);
             return Outcome::Done;
         }
-        if (parser_.inFrame() && now - lastTraffic >= kFrameGapMs) {
+        if (parser_.inFrame() && !inBurst_ && now - lastTrafficNs_ >= kFrameGapNs) {
             parser_.abandonFrame();
             log(QStringLiteral("incomplete frame dropped after a pause"));
         }
-        const qint64 idleMs = qint64(options_.idleTimeoutSec) * 1000;
-        if (idleMs > 0 && pending_.empty() && now - lastTraffic >= idleMs) {
+        const qint64 idleNs = qint64(options_.idleTimeoutSec) * 1000 * kMs;
+        if (idleNs > 0 && outgoing_.empty() && !inBurst_ && now - lastTrafficNs_ >= idleNs) {
             log(QStringLiteral("no traffic for %1 s: stopping").arg(options_.idleTimeoutSec));
             return Outcome::IdleTimeout;
         }
 
-        qint64 waitMs = -1;
+        qint64 waitNs = -1;
         const auto until = [&](qint64 due) {
             const qint64 left = std::max<qint64>(0, due - now);
-            waitMs = waitMs < 0 ? left : std::min(waitMs, left);
+            waitNs = waitNs < 0 ? left : std::min(waitNs, left);
         };
-        if (!pending_.empty()) {
-            until(pending_.front().dueMs);
+        if (!outgoing_.empty()) {
+            const Outgoing& next = outgoing_.front();
+            until(next.startNs + (next.sent + 1) * next.byteNs);
         }
-        if (parser_.inFrame()) {
-            until(lastTraffic + kFrameGapMs);
+        if (inBurst_) {
+            until(std::max(burstStartNs_ + (burstBytes_ + 1) * burstByteNs_,
+                           now + (burstByteNs_ > 0 ? kReadEveryNs : 0)));
+        } else if (parser_.inFrame()) {
+            until(lastTrafficNs_ + kFrameGapNs);
         }
-        if (idleMs > 0) {
-            until(lastTraffic + idleMs);
+        if (idleNs > 0) {
+            until(lastTrafficNs_ + idleNs);
         }
-        pollfd entries[2] = {{terminal_.masterHandle(), POLLIN, 0}, {wake_[0], POLLIN, 0}};
-        if (poll(entries, 2, static_cast<int>(waitMs)) < 0 && errno != EINTR) {
+        // The line is watched only between bursts: within one, bytes are
+        // taken as their time comes.
+        const bool watchLine = reading_ && !inBurst_;
+        pollfd entries[2] = {{terminal_.masterHandle(), short(watchLine ? POLLIN : 0), 0},
+                             {wake_[0], POLLIN, 0}};
+        const int waitMs = waitNs < 0 ? -1 : static_cast<int>((waitNs + kMs - 1) / kMs);
+        if (poll(entries, 2, waitMs) < 0 && errno != EINTR) {
             return Outcome::Failed;
         }
         if (entries[1].revents & POLLIN) {
             return Outcome::Stopped;
         }
-        if (entries[0].revents & POLLIN) {
-            const QByteArray bytes = terminal_.read(0);
-            if (bytes.isEmpty()) {
-                continue;
-            }
-            now = lastTraffic = clock.elapsed();
-            const uint64_t skippedBefore = parser_.skippedBytes();
-            parser_.feed(bytes.constData(), static_cast<size_t>(bytes.size()));
-            if (parser_.skippedBytes() > skippedBefore) {
-                log(QStringLiteral("skipped %1 bytes outside any frame")
-                        .arg(parser_.skippedBytes() - skippedBefore));
-            }
-            for (const ReceivedFrame& frame : parser_.takeFrames()) {
-                handle(frame, now);
-            }
-        } else if (entries[0].revents & (POLLHUP | POLLERR | POLLNVAL)) {
+        if (watchLine && !(entries[0].revents & POLLIN) &&
+            (entries[0].revents & (POLLHUP | POLLERR | POLLNVAL))) {
             log(QStringLiteral("the pseudo-terminal failed"));
             return Outcome::Failed;
         }
+        readLine(nowNs(), (entries[0].revents & POLLIN) != 0);
     }
 }
 
-void Emulator::handle(const ReceivedFrame& frame, qint64 nowMs) {
-    const FrameResponse response = controller_.handle(frame);
-    if (response.endOfData) {
-        // The pictures are there before the acknowledgement goes out.
-        writePictures();
-    }
-    if (response.form == FrameResponse::Form::None) {
-        log(response.log);
+void Emulator::readLine(qint64 now, bool readable) {
+    if (!reading_) {
         return;
     }
-    log(response.log + answer(response, nowMs));
+    if (!inBurst_) {
+        if (!readable) {
+            return;
+        }
+        // A burst begins: its bytes arrive one after another at the rate the
+        // program set, the first a byte time from now.
+        inBurst_ = true;
+        burstStartNs_ = now;
+        burstBytes_ = 0;
+        burstReceived_ = 0;
+        const int ownBps = static_cast<int>(controller_.parameters().bps);
+        burstBps_ = terminal_.lineSpeed();
+        if (burstBps_ <= 0) {
+            burstBps_ = ownBps;
+        }
+        burstByteNs_ = options_.pace ? byteNanoseconds(burstBps_) : 0;
+        uart_ = std::make_unique<UartReceiver>(burstBps_, ownBps);
+        if (burstByteNs_ > 0) {
+            return;
+        }
+    }
+    qint64 due = burstByteNs_ > 0 ? (now - burstStartNs_) / burstByteNs_ - burstBytes_ : kReadChunk;
+    if (due <= 0) {
+        return;
+    }
+    const std::optional<qint64> limit =
+        options_.hangUpAfter ? options_.hangUpAfter : options_.stopReadingAfter;
+    qint64 want = std::min<qint64>(due, kReadChunk);
+    if (limit) {
+        want = std::min(want, *limit - received_);
+    }
+    const QByteArray raw = want > 0 ? terminal_.read(0, static_cast<int>(want)) : QByteArray();
+    burstBytes_ += raw.size();
+    if (!raw.isEmpty()) {
+        take(raw, burstByteNs_ > 0 ? burstStartNs_ + burstBytes_ * burstByteNs_ : now);
+    }
+    if (limit && received_ >= *limit) {
+        endBurst();
+        if (options_.hangUpAfter) {
+            log(QStringLiteral("hanging up after %1 bytes").arg(received_));
+            terminal_.close();
+            hungUp_ = true;
+        } else {
+            log(QStringLiteral("reading no more after %1 bytes").arg(received_));
+            reading_ = false;
+        }
+    } else if (raw.size() < due) {
+        endBurst();  // the line went quiet
+    }
+}
+
+void Emulator::take(const QByteArray& raw, qint64 arrivalNs) {
+    received_ += raw.size();
+    lastTrafficNs_ = nowNs();
+    const QByteArray bytes = uart_ ? uart_->receive(raw) : raw;
+    burstReceived_ += bytes.size();
+    parser_.feed(bytes.constData(), static_cast<size_t>(bytes.size()));
+    for (const ReceivedFrame& frame : parser_.takeFrames()) {
+        handle(frame, arrivalNs);
+    }
+}
+
+void Emulator::endBurst() {
+    inBurst_ = false;
+    if (uart_ && !uart_->matched()) {
+        const QByteArray rest = uart_->idle();
+        burstReceived_ += rest.size();
+        parser_.feed(rest.constData(), static_cast<size_t>(rest.size()));
+        for (const ReceivedFrame& frame : parser_.takeFrames()) {
+            handle(frame, nowNs());
+        }
+        log(QStringLiteral("%1 bytes at %2 bit/s reached a controller at %3 bit/s as %4 bytes "
+                           "and %5 framing errors")
+                .arg(burstBytes_)
+                .arg(burstBps_)
+                .arg(controller_.parameters().bps)
+                .arg(burstReceived_)
+                .arg(uart_->framingErrors()));
+    }
+    uart_.reset();
+    // Counted over the burst: one line, not one for each piece read.
+    const uint64_t skipped = parser_.skippedBytes() - skippedReported_;
+    if (skipped > 0) {
+        log(QStringLiteral("skipped %1 bytes outside any frame").arg(skipped));
+        skippedReported_ = parser_.skippedBytes();
+    }
+}
+
+void Emulator::handle(const ReceivedFrame& frame, qint64 arrivalNs) {
+    const FrameResponse response = controller_.handle(frame, arrivalNs / kMs);
+    // The clock the sign shows: the one it was set to, running on.
+    const QTime clock = controller_.clockAt(nowNs() / kMs).time.time();
+    const QSize screen(static_cast<int>(controller_.parameters().width),
+                       static_cast<int>(controller_.parameters().height));
+    QStringList problems;
+    if (response.endOfData && !options_.outDir.isEmpty()) {
+        // The pictures are there before the acknowledgement goes out.
+        problems += output_.showPages(controller_.shownPages(), controller_.glyphTable(), clock);
+    }
+    if ((response.endOfData || response.clockSet) && !options_.outDir.isEmpty()) {
+        problems += output_.showClock(screen, controller_.glyphTable(), clock);
+    }
+    log(response.form == FrameResponse::Form::None ? response.log
+                                                   : response.log + answer(response, arrivalNs));
+    if (response.parametersSaved) {
+        QString error;
+        if (!options_.stateFile.isEmpty() &&
+            !writeFileAtomically(options_.stateFile,
+                                 (describeParameters(controller_.parameters()) + '\n').toUtf8(),
+                                 &error)) {
+            problems << QStringLiteral("cannot keep the parameters in %1: %2")
+                            .arg(options_.stateFile, error);
+        }
+    }
+    for (const QString& problem : problems) {
+        log(problem);
+    }
 }
 
 // Queues the reply to a response, as the options say, and tells what was done.
-QString Emulator::answer(const FrameResponse& response, qint64 nowMs) {
+QString Emulator::answer(const FrameResponse& response, qint64 arrivalNs) {
     if (options_.silent) {
         finished_ = finished_ || options_.once;
         return QStringLiteral("no reply (silent)");
@@ -229,80 +310,41 @@ QString Emulator::answer(const FrameResponse& response, qint64 nowMs) {
     if (options_.delayMs > 0) {
         text += QStringLiteral(" after %1 ms").arg(options_.delayMs);
     }
-    if (!framed && options_.extraBytes > 0) {
-        text += QStringLiteral(" with %1 extra bytes 0xee").arg(options_.extraBytes);
+    if (options_.noiseBytes > 0) {
+        text += QStringLiteral(" after %1 noise bytes 0xfe").arg(options_.noiseBytes);
+        bytes.prepend(QByteArray(options_.noiseBytes, kNoiseByte));
     }
-    bytes.append(QByteArray(options_.extraBytes, kExtraByte));
-    pending_.push_back({nowMs + options_.delayMs, bytes, options_.once});
+    if (options_.extraBytes > 0) {
+        text += QStringLiteral(" with %1 extra bytes 0xee").arg(options_.extraBytes);
+        bytes.append(QByteArray(options_.extraBytes, kExtraByte));
+    }
+    const qint64 byteNs =
+        options_.pace ? byteNanoseconds(static_cast<int>(controller_.parameters().bps)) : 0;
+    const qint64 startNs = arrivalNs + (options_.processingMs + options_.delayMs) * kMs;
+    outgoing_.push_back({startNs, bytes, byteNs, options_.once});
     return text;
 }
 
-// Writes the pages of the play table as pictures plus playlist.txt.
-void Emulator::writePictures() {
-    if (options_.outDir.isEmpty() || !controller_.pageCount()) {
-        return;
-    }
-    const std::vector<ShownPage> pages = controller_.shownPages();
-    const int count = static_cast<int>(pages.size());
-    const QDir dir(options_.outDir);
-    QString list;
-    QString error;
-    for (int page = 1; page <= count; ++page) {
-        const ShownPage& shown = pages[static_cast<size_t>(page - 1)];
-        QByteArray png;
-        QBuffer buffer(&png);
-        buffer.open(QIODevice::WriteOnly);
-        // Zoomed pages are large: the fastest compression keeps the reply on time.
-        zoomView(shown.image, options_.zoom, ViewStyle::Dots)
-            .save(&buffer, "PNG", options_.zoom > 1 ? kFastPng : -1);
-        const QString path = dir.filePath(pageFileName(page));
-        if (writeFileAtomically(path, png, &error)) {
-            written_.insert(path);
-        } else {
-            log(QStringLiteral("cannot write %1: %2").arg(path, error));
+void Emulator::sendDue(qint64 now) {
+    while (!outgoing_.empty()) {
+        Outgoing& next = outgoing_.front();
+        if (now < next.startNs) {
+            return;
         }
-        list += QStringLiteral("page %1: effect %2 speed %3 time %4\n")
-                    .arg(page)
-                    .arg(shown.effect)
-                    .arg(shown.speed)
-                    .arg(shown.time);
-    }
-    // Pictures left from a longer earlier transfer would show pages the
-    // controller no longer plays; only files this emulator wrote are removed.
-    for (auto it = written_.begin(); it != written_.end();) {
-        const QString name = QFileInfo(*it).fileName();
-        const int page = name.mid(4, name.size() - 8).toInt();
-        if (page > count) {
-            QFile::remove(*it);
-            it = written_.erase(it);
-        } else {
-            ++it;
+        const qint64 due = next.byteNs > 0 ? std::min<qint64>(next.bytes.size(),
+                                                              (now - next.startNs) / next.byteNs)
+                                           : next.bytes.size();
+        if (due > next.sent) {
+            QString error;
+            if (!terminal_.writeAll(next.bytes.mid(next.sent, due - next.sent), 2000, &error)) {
+                log(QStringLiteral("reply not sent: %1").arg(error));
+            }
+            next.sent = static_cast<int>(due);
         }
-    }
-    const QString listPath = dir.filePath(QStringLiteral("playlist.txt"));
-    if (!writeFileAtomically(listPath, list.toUtf8(), &error)) {
-        log(QStringLiteral("cannot write %1: %2").arg(listPath, error));
-    }
-    if (options_.animate) {
-        // Drawn beside the loop, so that the acknowledgement is not held up.
-        collectAnimation();
-        std::vector<QImage> leds;
-        std::vector<PlayedPage> played;
-        for (const ShownPage& page : pages) {
-            leds.push_back(page.image);
-            played.push_back({page.effect, page.speed, page.time});
+        if (next.sent < next.bytes.size()) {
+            return;
         }
-        animation_ = std::async(std::launch::async, writeAnimation, leds, played,
-                                controller_.memory().read(kTableBank, kGlyphAddress, kGlyphBytes),
-                                options_.zoom, dir.filePath(QStringLiteral("playlist.png")));
-    }
-}
-
-void Emulator::collectAnimation() {
-    if (animation_.valid()) {
-        const QString error = animation_.get();
-        if (!error.isEmpty()) {
-            log(error);
-        }
+        finished_ = finished_ || next.finishes;
+        outgoing_.pop_front();
     }
 }

@@ -3,6 +3,8 @@
 // input from outside: files, replies, frames on the line.
 
 #include "core/SettingsFile.h"
+#include "emulator/EmulatedController.h"
+#include "emulator/Line.h"
 #include "import/TextComposer.h"
 #include "pages/PlayListFile.h"
 #include "platform/Fonts.h"
@@ -13,6 +15,7 @@
 
 #include <QGuiApplication>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -74,6 +77,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const ReceivedFrame& frame : parser.takeFrames()) {
         // A write block never carries more than its 16-bit length can say.
         if (frame.data.size() > 0xFFFF || frame.address > 0xFFFF || frame.bank > 0xFF) {
+            __builtin_trap();
+        }
+    }
+#elif defined(FUZZ_LINE)
+    // What the controller makes of bytes on its line: the first byte picks
+    // the rates at the two ends, the rest is the line.
+    static const int kRates[4][2] = {{9600, 9600}, {115200, 9600}, {9600, 19200}, {57600, 38400}};
+    const int* rates = kRates[size > 0 ? data[0] % 4 : 0];
+    UartReceiver uart(rates[0], rates[1]);
+    const QByteArray received = uart.receive(input.mid(1)) + uart.idle();
+    FrameParser parser;
+    parser.feed(received.constData(), static_cast<size_t>(received.size()));
+    ControllerSetup setup;
+    setup.strict = size > 0 && (data[0] & 4);
+    EmulatedController controller(setup);
+    for (const ReceivedFrame& frame : parser.takeFrames()) {
+        const FrameResponse response = controller.handle(frame);
+        if (response.form == FrameResponse::Form::StatusByte && response.code != frame.command) {
+            __builtin_trap();  // an acknowledgement of another command
+        }
+    }
+    // What the sign shows fits its own screen.
+    const ControllerParameters& p = controller.parameters();
+    for (const ShownPage& page : controller.shownPages()) {
+        if (page.image.width() != std::max<qint64>(p.width, 1) ||
+            page.image.height() != std::max<qint64>(p.height, 1)) {
             __builtin_trap();
         }
     }

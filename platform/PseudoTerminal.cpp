@@ -27,6 +27,16 @@ QString systemError() {
     return QString::fromLocal8Bit(std::strerror(errno));
 }
 
+struct Rate {
+    speed_t speed;
+    int bps;
+};
+constexpr Rate kRates[] = {
+    {B50, 50},       {B75, 75},         {B110, 110},       {B134, 134},       {B150, 150},
+    {B200, 200},     {B300, 300},       {B600, 600},       {B1200, 1200},     {B1800, 1800},
+    {B2400, 2400},   {B4800, 4800},     {B9600, 9600},     {B19200, 19200},   {B38400, 38400},
+    {B57600, 57600}, {B115200, 115200}, {B230400, 230400}, {B460800, 460800}, {B921600, 921600}};
+
 }  // namespace
 
 PseudoTerminal::~PseudoTerminal() {
@@ -168,6 +178,20 @@ void PseudoTerminal::waitUntilRead(int timeoutMs) {
         }
         usleep(10000);
     }
+}
+
+int PseudoTerminal::lineSpeed() const {
+    termios line{};
+    if (master_ < 0 || tcgetattr(master_, &line) != 0) {
+        return 0;
+    }
+    const speed_t speed = cfgetospeed(&line);
+    for (const Rate& rate : kRates) {
+        if (rate.speed == speed) {
+            return rate.bps;
+        }
+    }
+    return 0;
 }
 
 void PseudoTerminal::removeLink() {

@@ -29,6 +29,11 @@ class PseudoTerminal {
     // the port, at most timeoutMs.
     void waitUntilRead(int timeoutMs);
 
+    // The rate in bit/s the program set on its end of the line; 0 when it is
+    // not a standard rate. The kernel keeps one set of line settings for the
+    // pair, on the device end, and reads them there for either end.
+    int lineSpeed() const;
+
     // Closes both ends (a program holding the port sees a hang-up) and
     // removes the link.
     void close();

@@ -182,6 +182,7 @@ bool SerialDevice::configure(int baud, QString* error) {
     }
     tcflush(fd_, TCIFLUSH);
     tcflush(fd_, TCOFLUSH);
+    baud_ = baud;
     return true;
 }
 
@@ -197,6 +198,8 @@ bool SerialDevice::writeAll(const QByteArray& data, QString* error) {
     if (fd_ < 0) {
         return setError(error, QStringLiteral("the port is not open"));
     }
+    QElapsedTimer sinceStart;
+    sinceStart.start();
     const char* next = data.constData();
     qint64 left = data.size();
     QElapsedTimer sinceProgress;
@@ -234,7 +237,28 @@ bool SerialDevice::writeAll(const QByteArray& data, QString* error) {
                 error, QStringLiteral("the other end of %1 hung up during the write").arg(path_));
         }
     }
-    return waitUntilSent(error);
+    if (!waitUntilSent(error)) {
+        return false;
+    }
+    const qint64 lineMs = baud_ > 0 ? (data.size() * 10000LL + baud_ - 1) / baud_ : 0;
+    return waitOutLineTime(lineMs, sinceStart, error);
+}
+
+// The bytes cannot have reached the other end before their line time: a
+// pseudo-terminal, or an adapter whose driver reports an empty queue early,
+// would otherwise start the reply wait while the controller still receives.
+bool SerialDevice::waitOutLineTime(qint64 lineMs, const QElapsedTimer& since, QString* error) {
+    for (;;) {
+        const qint64 leftMs = lineMs - since.elapsed();
+        if (leftMs <= 0) {
+            return true;
+        }
+        pollfd entry{fd_, 0, 0};
+        if (poll(&entry, 1, static_cast<int>(leftMs)) > 0 &&
+            (entry.revents & (POLLHUP | POLLERR | POLLNVAL))) {
+            return setError(error, QStringLiteral("the other end of %1 hung up").arg(path_));
+        }
+    }
 }
 
 // A synchronous write returns once the bytes are on the line, so the reply
@@ -330,5 +354,6 @@ void SerialDevice::close() {
     ::close(fd_);
     lock_.release();
     fd_ = -1;
+    baud_ = 0;
     path_.clear();
 }

@@ -3,6 +3,7 @@
 #include "platform/PortLock.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QString>
 
 // The path of port "com" + N: an entry named comN in the program folder
@@ -36,8 +37,10 @@ class SerialDevice {
     int bytesWaiting() const;
 
     // Hands all of data to the device and waits until the device has sent
-    // it. Fails when the other end hangs up, or when no byte at all is taken
-    // for the stall time-out (10 s unless set otherwise).
+    // it, and never returns before the line time of data at the configured
+    // rate (10 bits a byte) has passed since the call. Fails when the other
+    // end hangs up, or when no byte at all is taken for the stall time-out
+    // (10 s unless set otherwise).
     bool writeAll(const QByteArray& data, QString* error);
     void setStallTimeout(int ms) { stallTimeoutMs_ = ms; }
 
@@ -54,8 +57,10 @@ class SerialDevice {
 
   private:
     bool waitUntilSent(QString* error);
+    bool waitOutLineTime(qint64 lineMs, const QElapsedTimer& since, QString* error);
 
     int fd_ = -1;
+    int baud_ = 0;
     QString path_;
     PortLock lock_;
     int stallTimeoutMs_ = 10000;

@@ -11,7 +11,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(settings playlist bmp jpeg setup frames read_para text)
+[ ${#targets[@]} -eq 0 ] && targets=(settings playlist bmp jpeg setup frames line read_para text)
 
 if [ ! -f build-fuzz/build.ninja ]; then
     CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -19,14 +19,16 @@ struct Controller {
     QProcess emulator;
     QString path(const QString& name) const { return QDir(dir.path()).filePath(name); }
 
-    // ck.ini: NUM 3, 64 x 16, COMM 1, SCAN 16, COLOR-SWAP on, T0, 19200.
+    // ck.ini: NUM 3, 64 x 16, COMM 1, SCAN 16, COLOR-SWAP on, T0, 115200.
     Controller() {
-        writeBytes(path("ck.ini"), "3\r\n64\r\n16\r\n1\r\n16\r\n0\r\n1\r\n0\r\n0\r\n1\r\n");
+        writeBytes(path("ck.ini"), "3\r\n64\r\n16\r\n1\r\n16\r\n0\r\n1\r\n0\r\n0\r\n4\r\n");
         writeBytes(path("show.lis"), "\r\n1\r\n0\r\n0\r\n5\r\n2\r\n\r\n40\r\n0\r\n0\r\n9\r\n3\r\n");
     }
     bool start(const QStringList& options) {
-        emulator.start(QStringLiteral(MARQUEE_CLI_PATH),
-                       QStringList{"--folder", dir.path(), "emulate", "--timeout", "30"} + options);
+        emulator.start(
+            QStringLiteral(MARQUEE_CLI_PATH),
+            QStringList{"--folder", dir.path(), "emulate", "--timeout", "30", "--bps", "115200"} +
+                options);
         for (int i = 0; i < 1000 && !QFileInfo::exists(path("com1")); ++i) {
             QThread::msleep(10);
         }
@@ -146,7 +148,7 @@ TEST(ControllerEndToEnd, ReadAndSaveParameters) {
         EXPECT_EQ(run.outLines()[2], "read para success!");
         EXPECT_TRUE(
             run.outLines()[3].startsWith("num=7 type=13 width=128 high=32 clock=18432000 "
-                                         "bps=9600 scan=8 freq=100"))
+                                         "bps=115200 scan=8 freq=100"))
             << run.out.toStdString();
         const Settings s = controller.settings();
         EXPECT_EQ(s.NUM, 7);
@@ -154,7 +156,7 @@ TEST(ControllerEndToEnd, ReadAndSaveParameters) {
         EXPECT_EQ(s.WIDTH, 128);
         EXPECT_EQ(s.HEIGHT, 32);
         EXPECT_EQ(s.SCAN, 8);
-        EXPECT_EQ(s.BPS, 0);
+        EXPECT_EQ(s.BPS, 4);
         EXPECT_EQ(s.COMM, 1);       // untouched
         EXPECT_TRUE(s.COLOR_SWAP);  // untouched
     }

@@ -103,10 +103,12 @@ struct Emulated {
     QProcess emulator;
     QString path(const char* name) const { return QDir(dir.path()).filePath(name); }
     bool start(const QStringList& options) {
-        emulator.start(
-            QStringLiteral(MARQUEE_CLI_PATH),
-            QStringList{"--folder", dir.path(), "emulate", "--port", "1", "--timeout", "30"} +
-                options);
+        // Both ends at 115200 bit/s, so that a download takes its line time briefly.
+        writeBytes(path("ck.ini"), "1\r\n64\r\n16\r\n1\r\n16\r\n0\r\n1\r\n0\r\n0\r\n4\r\n");
+        emulator.start(QStringLiteral(MARQUEE_CLI_PATH),
+                       QStringList{"--folder", dir.path(), "emulate", "--port", "1", "--timeout",
+                                   "30", "--bps", "115200"} +
+                           options);
         for (int i = 0; i < 1000 && !QFileInfo::exists(path("com1")); ++i) {
             QThread::msleep(10);
         }

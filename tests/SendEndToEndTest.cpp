@@ -45,9 +45,10 @@ struct Emulator {
     QProcess process;
     bool start(const Sign& sign, const QStringList& options) {
         process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process.start(
-            QStringLiteral(MARQUEE_CLI_PATH),
-            QStringList{"--folder", sign.dir.path(), "emulate", "--timeout", "20"} + options);
+        process.start(QStringLiteral(MARQUEE_CLI_PATH),
+                      QStringList{"--folder", sign.dir.path(), "emulate", "--timeout", "20",
+                                  "--bps", "115200", "--datacom", "0"} +
+                          options);
         QElapsedTimer timer;
         timer.start();
         while (!QFileInfo::exists(sign.path("com1")) && timer.elapsed() < 10000) {

@@ -240,7 +240,7 @@ TEST(SignView, TheWindowShowsWhatTheEmulatorWrites) {
     QProcess emulator;
     emulator.start(QStringLiteral(MARQUEE_CLI_PATH),
                    {"--folder", dir.path(), "emulate", "--once", "--timeout", "20", "--zoom", "4",
-                    "--animate"});
+                    "--animate", "--width", "20", "--height", "8", "--bps", "115200", "--rg-swap"});
     ASSERT_TRUE(waitFor(emulator, "controller 1 on"));
     const CliRun send = runCli({"--folder", dir.path(), "send", folder.filePath("show.lis")});
     EXPECT_EQ(send.exitCode, 0) << send.err.toStdString();
