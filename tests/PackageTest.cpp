@@ -91,9 +91,12 @@ TEST(Package, InstallsAndRunsAsAUserWithAFreshHome) {
     const QStringList tmpBefore = tmpEntriesOf(account->pw_uid);
     const QString cli = usr + "/bin/marquee-cli";
 
+    // An old ck.ini beside the executable, which the user may not write, is
+    // read while the user has none of their own.
+    writeBytes(usr + "/bin/ck.ini", "1\r\n96\r\n16\r\n1\r\n16\r\n0\r\n1\r\n0\r\n0\r\n0\r\n");
     const CliRun settings = runAs(user, home, cli, {"settings"});
     EXPECT_EQ(settings.exitCode, 0) << settings.err.toStdString();
-    EXPECT_TRUE(settings.out.startsWith("NUM=1\nWIDTH=64\n")) << settings.out.toStdString();
+    EXPECT_TRUE(settings.out.startsWith("NUM=1\nWIDTH=96\n")) << settings.out.toStdString();
 
     QProcess emulator;
     startAs(emulator, user, home, cli, {"emulate", "--once", "--timeout", "20"});
@@ -119,7 +122,8 @@ TEST(Package, InstallsAndRunsAsAUserWithAFreshHome) {
 
     // Nothing beside the executables, nothing left in /tmp.
     EXPECT_EQ(QDir(usr + "/bin").entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-              QStringList({"marquee", "marquee-cli"}));
+              QStringList({"ck.ini", "marquee", "marquee-cli"}));
+    EXPECT_TRUE(runAs(user, home, cli, {"settings"}).out.startsWith("NUM=1\nWIDTH=64\n"));
     EXPECT_EQ(tmpEntriesOf(account->pw_uid), tmpBefore);
 }
 
