@@ -32,6 +32,8 @@ class CommandRunner : public QObject {
     ~CommandRunner() override;
 
     bool busy() const { return m_thread != nullptr; }
+    // Where port links comN are looked up by the commands run from now on.
+    void setFolder(const QString& folder) { m_folder = folder; }
     // Starts job for the command name (as the log names it) unless one is
     // running; done runs here after the job's last report.
     bool run(const QString& name, const Settings& settings, Job job, Done done = {});

@@ -1,10 +1,12 @@
 #include "app/MainWindow.h"
 
 #include "app/CommandRunner.h"
+#include "app/Controls.h"
 #include "app/DocumentImportDialog.h"
 #include "app/PagePanel.h"
 #include "app/PagePreview.h"
 #include "app/ParameterDialog.h"
+#include "app/PortChooser.h"
 #include "app/PreviewStage.h"
 #include "app/PreviewSurface.h"
 #include "app/SettingsRow.h"
@@ -13,6 +15,8 @@
 #include "app/StatusArea.h"
 #include "app/TextComposerDialog.h"
 #include "app/TransferLogDock.h"
+#include "controller/ControllerCommands.h"
+#include "core/Preferences.h"
 #include "core/ProgramFolder.h"
 #include "core/SettingsFile.h"
 #include "core/TransferLog.h"
@@ -25,6 +29,8 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QRadioButton>
@@ -35,8 +41,11 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
-TTwpMain::TTwpMain(const QString& folder, MessageFn messageFn, QWidget* parent)
-    : QMainWindow(parent), m_folder(folder), showMessage(std::move(messageFn)) {
+TTwpMain::TTwpMain(const Folders& folders, MessageFn messageFn, QWidget* parent)
+    : QMainWindow(parent),
+      m_folders(folders),
+      m_folder(folders.sign),
+      showMessage(std::move(messageFn)) {
     setObjectName(QStringLiteral("TwpMain"));
     setWindowTitle(QStringLiteral("Marquee"));
     if (!showMessage) {
@@ -47,6 +56,11 @@ TTwpMain::TTwpMain(const QString& folder, MessageFn messageFn, QWidget* parent)
     createToolbar();
 
     m_settingsRow = new SettingsRow;
+    // The port beside the commands that use it, where its descriptions fit.
+    QToolBar* bar = findChild<QToolBar*>(QStringLiteral("ToolBar1"));
+    bar->addSeparator();
+    bar->addWidget(makeCaption(QStringLiteral("PORT")));
+    bar->addWidget(m_settingsRow->portChooser());
     m_pagePanel = new PagePanel(m_pages);
     PBar = new QProgressBar;
     PBar->setObjectName(QStringLiteral("PBar"));
@@ -68,7 +82,7 @@ TTwpMain::TTwpMain(const QString& folder, MessageFn messageFn, QWidget* parent)
     m_status = new StatusArea(statusBar());
     m_log = new TransferLogDock(transferLogPath(), this);
     addDockWidget(Qt::BottomDockWidgetArea, m_log);
-    m_commands = new CommandRunner(folder, *this, transferLogPath(), this);
+    m_commands = new CommandRunner(m_folder, *this, transferLogPath(), this);
     connect(m_commands, &CommandRunner::logged, m_log, &TransferLogDock::append);
     connect(m_commands, &CommandRunner::busyChanged, this, &TTwpMain::commandRunningChanged);
     connect(m_status, &StatusArea::cancelClicked, m_commands, &CommandRunner::cancel);
@@ -118,6 +132,9 @@ void TTwpMain::createToolbar() {
     m_Exit = add("m_Exit", "MODE(&M)");
     ToolButton1 = add("ToolButton1", "SAVE LIST(&L)");
     ToolButton2 = add("ToolButton2", "SETUP(&U)");
+    m_OpenFolder = add("m_OpenFolder", "Open sign folder…");
+    m_OpenFolder->setToolTip(
+        QStringLiteral("Choose the folder of the pages, lists and port links"));
     bar->addSeparator();
     Ra1 = new QRadioButton(QStringLiteral("SINGLE"));
     Ra1->setObjectName(QStringLiteral("Ra1"));
@@ -134,6 +151,13 @@ void TTwpMain::createToolbar() {
     connect(m_EditBmp, &QAction::triggered, this, &TTwpMain::m_EditBmpClick);
     connect(ToolButton1, &QAction::triggered, this, &TTwpMain::ToolButton1Click);
     connect(ToolButton2, &QAction::triggered, this, &TTwpMain::ToolButton2Click);
+    connect(m_OpenFolder, &QAction::triggered, this, [this] {
+        const QString chosen =
+            QFileDialog::getExistingDirectory(this, QStringLiteral("Open sign folder"), m_folder);
+        if (!chosen.isEmpty()) {
+            openSignFolder(chosen);
+        }
+    });
     connect(Ra2, &QRadioButton::toggled, this,
             [this](bool checked) { m_pages.chooseScope(checked ? Scope::All : Scope::Single); });
 }
@@ -146,7 +170,7 @@ void TTwpMain::creationStep() {
     m_pagePanel->showPageList();
     QDir::setCurrent(m_folder);
     Settings s = settings();
-    const SettingsReadResult result = readSettingsFile(m_folder, &s);
+    const SettingsReadResult result = readSettings(m_folders, &s);
     setSettings(s);
     if (!result.error.isEmpty()) {
         showMessage(result.error, QString());
@@ -158,6 +182,15 @@ void TTwpMain::attachDialogs(TForm1* form1, TForm2* form2, TForm3* form3, TForm5
     m_form2 = form2;
     m_form3 = form3;
     m_form5 = form5;
+    attachFolder();
+    if (m_form5) {
+        connect(m_form5, &TForm5::saveRequested, this, &TTwpMain::saveParameters);
+        connect(m_form5, &TForm5::readRequested, this, &TTwpMain::BitBtn2Click);
+        connect(m_form5, &TForm5::downloadRequested, this, &TTwpMain::downloadSetupImage);
+    }
+}
+
+void TTwpMain::attachFolder() {
     // The importers place pages in this list and report through this window.
     const ImportContext imports{m_folder, &m_pages, this, [this] { return settings(); }};
     if (m_form1) {
@@ -171,10 +204,20 @@ void TTwpMain::attachDialogs(TForm1* form1, TForm2* form2, TForm3* form3, TForm5
                          [this] { showPagesAndPreview(); },
                          [this](const QString& text) { showMessage(text, QString()); }});
     }
-    if (m_form5) {
-        connect(m_form5, &TForm5::saveRequested, this, &TTwpMain::saveParameters);
-        connect(m_form5, &TForm5::readRequested, this, &TTwpMain::BitBtn2Click);
-        connect(m_form5, &TForm5::downloadRequested, this, &TTwpMain::downloadSetupImage);
+    m_commands->setFolder(m_folder);
+    m_preview->setFolder(m_folder);
+    setWindowTitle(QStringLiteral("Marquee — %1").arg(QDir::toNativeSeparators(m_folder)));
+}
+
+void TTwpMain::openSignFolder(const QString& folder) {
+    m_folder = QFileInfo(folder).absoluteFilePath();
+    m_folders.sign = m_folder;
+    QDir::setCurrent(m_folder);
+    attachFolder();
+    showPagesAndPreview();
+    QString reason;
+    if (!writePreference(m_folders.settings, QStringLiteral("folder"), m_folder, &reason)) {
+        showMessage(reason, QString());
     }
 }
 
@@ -378,8 +421,12 @@ void TTwpMain::closeEvent(QCloseEvent* event) {
         m_commands->cancel();
         m_commands->waitIdle();
     }
-    if (!writeSettingsFile(m_folder, settings())) {
-        showMessage(QString::fromLatin1(kCannotSaveParameter), QString());
+    QString reason;
+    if (!writeSettingsFile(m_folders.settings, settings(), &reason)) {
+        showMessage(cannotSaveText(m_folders.settings, reason), QString());
+    } else if (!writePortChoice(m_folders.settings, settings().PORT, &reason)) {
+        showMessage(QStringLiteral("%1\n%2").arg(QString::fromLatin1(kCannotSaveParameter), reason),
+                    QString());
     }
     event->accept();
 }

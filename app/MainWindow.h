@@ -2,6 +2,7 @@
 
 #include "app/Layout.h"
 #include "core/OperatorSurface.h"
+#include "core/ProgramFolder.h"
 #include "core/Settings.h"
 #include "pages/PageList.h"
 #include "transfer/PagePipeline.h"
@@ -43,9 +44,11 @@ class TTwpMain : public QMainWindow, public OperatorSurface {
     // whether the operator sends anyway; canSend false offers no sending.
     using ConfirmFn = std::function<bool(const QString& findings, bool canSend)>;
 
-    // folder: the program folder, where ck.ini lives. showMessage shows a
-    // modal message (a message box unless given; tests record the texts).
-    explicit TTwpMain(const QString& folder, MessageFn showMessage = {}, QWidget* parent = nullptr);
+    // folders: where ck.ini and the chosen port live, and the sign folder
+    // (pages, lists, port links). showMessage shows a modal message (a
+    // message box unless given; tests record the texts).
+    explicit TTwpMain(const Folders& folders, MessageFn showMessage = {},
+                      QWidget* parent = nullptr);
     // Waits for a running command (asked to stop) before anything goes.
     ~TTwpMain() override;
 
@@ -68,6 +71,10 @@ class TTwpMain : public QMainWindow, public OperatorSurface {
     void loadListFrom(const QString& path);  // LOADLIST
     // A list given when the program starts: loaded, then page 1 shown.
     void openListAtStart(const QString& path);
+    // "Open sign folder…" for a chosen folder: pages, lists and port links
+    // are taken from there from now on, and the choice is kept.
+    void openSignFolder(const QString& folder);
+    const QString& signFolder() const { return m_folder; }
 
     // Whether a controller command runs now; waiting spins the event loop
     // until it has ended and reported.
@@ -96,6 +103,7 @@ class TTwpMain : public QMainWindow, public OperatorSurface {
   private:
     void createToolbar();
     void creationStep();
+    void attachFolder();  // the sign folder to the dialogs and the preview
 
     // Handlers
     void AddFileClick();
@@ -133,7 +141,8 @@ class TTwpMain : public QMainWindow, public OperatorSurface {
 
     static constexpr int kProgressMaximum = 100000;
 
-    QString m_folder;
+    Folders m_folders;
+    QString m_folder;  // the sign folder
     MessageFn showMessage;
     PageList m_pages;
     bool m_lineProgress = false;  // the progress bar counts bytes on the line
@@ -156,6 +165,7 @@ class TTwpMain : public QMainWindow, public OperatorSurface {
     QAction* m_Exit;  // MODE
     QAction* ToolButton1;
     QAction* ToolButton2;
+    QAction* m_OpenFolder;  // "Open sign folder…"
     QRadioButton* Ra1;
     QRadioButton* Ra2;
     SettingsRow* m_settingsRow;

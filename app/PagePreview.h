@@ -26,6 +26,8 @@ class PagePreview : public QObject {
     PagePreview(const QString& folder, const PageList& pages, std::function<Settings()> settings,
                 SignViewBar* bar, PreviewStage* stage, QObject* parent = nullptr);
 
+    // Picture names resolve in folder from now on.
+    void setFolder(const QString& folder) { m_folder = folder; }
     // Another page, list or screen: the page drawn anew, scaled, not playing.
     void pageChanged();
     // The click: the picture's own pixels, or back to the page. The reason

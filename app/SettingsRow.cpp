@@ -1,6 +1,7 @@
 #include "app/SettingsRow.h"
 
 #include "app/Controls.h"
+#include "app/PortChooser.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -43,6 +44,13 @@ SettingsRow::SettingsRow(QWidget* parent) : QGroupBox(parent) {
         row->addWidget(makeCaption(QString::fromLatin1(defs[static_cast<size_t>(index++)].label)));
         row->addWidget(spin);
     }
+    // Shown where there is room for its descriptions: the window places it.
+    m_port = new PortChooser(this);
+    // COMM counts only while no port is chosen by its path.
+    connect(m_port, &PortChooser::portChosen, this, [this] {
+        Edit6->setEnabled(m_port->port().isEmpty());
+        emit portChosen();
+    });
     CheckBox1 = makeFlag("CheckBox1", defs[kRG_SWAP]);
     CheckBox2 = makeFlag("CheckBox2", defs[kCOLOR_SWAP]);
     CheckBox3 = makeFlag("CheckBox3", defs[kADJUST]);
@@ -95,6 +103,7 @@ Settings SettingsRow::settings() const {
     s.WIDTH = Edit4->value();
     s.HEIGHT = Edit5->value();
     s.COMM = Edit6->value();
+    s.PORT = m_port->port();
     s.SCAN = Edit7->value();
     s.RG_SWAP = CheckBox1->isChecked();
     s.COLOR_SWAP = CheckBox2->isChecked();
@@ -109,6 +118,8 @@ void SettingsRow::setSettings(const Settings& s) {
     Edit4->setValue(s.WIDTH);
     Edit5->setValue(s.HEIGHT);
     Edit6->setValue(s.COMM);
+    m_port->setPort(s.PORT);
+    Edit6->setEnabled(s.PORT.isEmpty());
     Edit7->setValue(s.SCAN);
     CheckBox1->setChecked(s.RG_SWAP);
     CheckBox2->setChecked(s.COLOR_SWAP);

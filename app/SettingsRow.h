@@ -4,6 +4,7 @@
 
 #include <QGroupBox>
 
+class PortChooser;
 class QCheckBox;
 class QComboBox;
 class QPushButton;
@@ -20,18 +21,22 @@ class SettingsRow : public QGroupBox {
     // The ten settings as the controls hold them now.
     Settings settings() const;
     void setSettings(const Settings& settings);
+    // The port chooser, part of these settings, for the window to place.
+    PortChooser* portChooser() const { return m_port; }
 
   signals:
     void screenSizeChanged();  // WIDTH or HEIGHT
     void signChanged();        // RG-SWAP, COLOR-SWAP, ADJUST or TYPE: what the LEDs show
     void changed();            // any of the ten
     void readParaClicked();    // READ PARA
+    void portChosen();         // the port chooser
 
   private:
     QSpinBox* Edit3;       // NUM
     QSpinBox* Edit4;       // WIDTH
     QSpinBox* Edit5;       // HEIGHT
     QSpinBox* Edit6;       // COMM
+    PortChooser* m_port;   // the port by its device path
     QSpinBox* Edit7;       // SCAN
     QCheckBox* CheckBox1;  // RG-SWAP
     QCheckBox* CheckBox2;  // COLOR-SWAP

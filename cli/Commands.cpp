@@ -1,11 +1,15 @@
 #include "cli/Commands.h"
 
+#include "cli/JsonReports.h"
+
 #include "controller/ControllerCommands.h"
 #include "core/Settings.h"
 #include "core/SettingsFile.h"
 #include "core/TransferLog.h"
 #include "pages/PlayListFile.h"
 #include "platform/AtomicFile.h"
+#include "platform/PortLock.h"
+#include "platform/SerialPorts.h"
 #include "transfer/PageCheck.h"
 #include "transfer/SendCheck.h"
 #include "transfer/SetupImage.h"
@@ -24,24 +28,34 @@ namespace {
 std::atomic<bool> interrupted{false};
 bool progressLines = false;
 
-void onInterrupt(int) {
+// The first Ctrl-C asks for a stop at the next frame boundary; a second one
+// ends the program at once, releasing the port's lock and exclusive mark.
+void onInterrupt(int signal) {
+    if (interrupted) {
+        releasePortsAndDie(signal);
+        return;
+    }
     interrupted = true;
 }
 
 void writeLine(FILE* stream, const QString& text) {
-    const QByteArray bytes = text.toLocal8Bit();
+    const QByteArray bytes = text.toUtf8();
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
     std::fputc('\n', stream);
     std::fflush(stream);
 }
 
 // ck.ini as the window reads it at start-up: a bad value is reported and
-// the values before it stay.
-Settings loadSettings(const QString& folder) {
+// the values before it stay. A port named on the command line is used
+// instead of the chosen one.
+Settings loadSettings(const CliContext& context) {
     Settings settings;
-    const SettingsReadResult result = readSettingsFile(folder, &settings);
+    const SettingsReadResult result = readSettings(context.folders, &settings);
     if (!result.error.isEmpty()) {
         printError(result.error);
+    }
+    if (!context.port.isEmpty()) {
+        settings.PORT = context.port;
     }
     return settings;
 }
@@ -54,10 +68,10 @@ bool loadList(const QString& listPath, PageList* pages) {
     return outcome.loaded;
 }
 
-int exitStatus(const ExchangeResult& result, const QString& portPath) {
+// The reason of a port failure was printed under the command's message.
+int exitStatus(const ExchangeResult& result) {
     switch (result.stage) {
         case ExchangeResult::Stage::PortError:
-            printError(QStringLiteral("%1: %2").arg(portPath, result.reason));
             return kExitPortError;
         case ExchangeResult::Stage::Refused:
         case ExchangeResult::Stage::Stopped:
@@ -74,11 +88,10 @@ int exitStatus(const ExchangeResult& result, const QString& portPath) {
     return kExitNoReply;
 }
 
-void storeSettings(const QString& folder, const Settings& settings) {
+void storeSettings(const CliContext& context, const Settings& settings) {
     QString reason;
-    if (!writeSettingsFile(folder, settings, &reason)) {
-        printError(
-            QStringLiteral("%1 (%2)").arg(QString::fromLatin1(kCannotSaveParameter), reason));
+    if (!writeSettingsFile(context.folders.settings, settings, &reason)) {
+        printError(cannotSaveText(context.folders.settings, reason));
     }
 }
 
@@ -111,11 +124,11 @@ void setProgressLines(bool on) {
     progressLines = on;
 }
 
-ConsoleSurface::ConsoleSurface() : m_terminal(isatty(STDERR_FILENO) == 1) {
+ConsoleSurface::ConsoleSurface(FILE* statusStream)
+    : m_statusStream(statusStream), m_terminal(isatty(STDERR_FILENO) == 1) {
     interrupted = false;
     struct sigaction action {};
     action.sa_handler = onInterrupt;
-    action.sa_flags = SA_RESETHAND;  // a second Ctrl-C ends the program
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
 }
@@ -128,7 +141,7 @@ ConsoleSurface::~ConsoleSurface() {
 void ConsoleSurface::setStatus(int, const QString& text) {
     endProgressLine();
     if (!text.isEmpty()) {
-        writeLine(stdout, text);
+        writeLine(m_statusStream, text);
     }
 }
 
@@ -173,8 +186,12 @@ void ConsoleSurface::endProgressLine() {
     }
 }
 
-int runSettings(const QString& folder) {
-    const Settings settings = loadSettings(folder);
+int runSettings(const CliContext& context) {
+    const Settings settings = loadSettings(context);
+    if (context.json) {
+        writeLine(stdout, settingsJson(context, settings));
+        return kExitOk;
+    }
     const auto& defs = settingDefs();
     const auto values = settingValues(settings);
     for (int i = 0; i < kSettingCount; ++i) {
@@ -188,11 +205,16 @@ int runSettings(const QString& folder) {
         }
         writeLine(stdout, line);
     }
+    // Only when a port is chosen, so that older scripts read ten lines as before.
+    if (!settings.PORT.isEmpty()) {
+        writeLine(stdout, QStringLiteral("PORT=%1").arg(settings.PORT));
+    }
     return kExitOk;
 }
 
-int runSend(const QString& folder, const QString& listPath) {
-    const Settings settings = loadSettings(folder);
+int runSend(const CliContext& context, const QString& listPath) {
+    const Settings settings = loadSettings(context);
+    const QString& folder = context.folders.sign;
     PageList pages;
     if (!loadList(listPath, &pages)) {
         return kExitBadInput;
@@ -209,11 +231,12 @@ int runSend(const QString& folder, const QString& listPath) {
     }
     ConsoleSurface surface;
     Link link(folder, surface);
-    return exitStatus(sendPages(link, surface, settings, pages, folder), link.portPath());
+    return exitStatus(sendPages(link, surface, settings, pages, folder));
 }
 
-int runBuild(const QString& folder, const QString& listPath, const QString& outPath) {
-    const Settings settings = loadSettings(folder);
+int runBuild(const CliContext& context, const QString& listPath, const QString& outPath) {
+    const Settings settings = loadSettings(context);
+    const QString& folder = context.folders.sign;
     PageList pages;
     if (!loadList(listPath, &pages)) {
         return kExitBadInput;
@@ -234,16 +257,17 @@ int runBuild(const QString& folder, const QString& listPath, const QString& outP
     return kExitOk;
 }
 
-int runTime(const QString& folder) {
-    const Settings settings = loadSettings(folder);
+int runTime(const CliContext& context) {
+    const Settings settings = loadSettings(context);
+    const QString& folder = context.folders.sign;
     ConsoleSurface surface;
     Link link(folder, surface);
-    return exitStatus(setClock(link, surface, settings, QDateTime::currentDateTime()),
-                      link.portPath());
+    return exitStatus(setClock(link, surface, settings, QDateTime::currentDateTime()));
 }
 
-int runMode(const QString& folder, const QString& listPath) {
-    const Settings settings = loadSettings(folder);
+int runMode(const CliContext& context, const QString& listPath) {
+    const Settings settings = loadSettings(context);
+    const QString& folder = context.folders.sign;
     PageList pages;
     if (!loadList(listPath, &pages)) {
         return kExitBadInput;
@@ -253,24 +277,29 @@ int runMode(const QString& folder, const QString& listPath) {
     }
     ConsoleSurface surface;
     Link link(folder, surface);
-    return exitStatus(sendPlayModes(link, surface, settings, pages, folder), link.portPath());
+    return exitStatus(sendPlayModes(link, surface, settings, pages, folder));
 }
 
-int runReadPara(const QString& folder) {
-    const Settings settings = loadSettings(folder);
-    ConsoleSurface surface;
-    Link link(folder, surface);
+int runReadPara(const CliContext& context) {
+    const Settings settings = loadSettings(context);
+    ConsoleSurface surface(context.json ? stderr : stdout);
+    Link link(context.folders.sign, surface);
     const ReadParaResult result = readParameters(link, surface, settings);
-    const int status = exitStatus(result.exchange, link.portPath());
-    if (result.apply) {
+    const int status = exitStatus(result.exchange);
+    if (context.json) {
+        writeLine(stdout, readParaJson(result, link.portPath()));
+    } else if (result.apply) {
         writeLine(stdout, describeParameters(result.parameters));
-        storeSettings(folder, result.settings);
+    }
+    if (result.apply) {
+        storeSettings(context, result.settings);
     }
     return status;
 }
 
-int runSavePara(const QString& folder, const QStringList& assignments) {
-    const Settings settings = loadSettings(folder);
+int runSavePara(const CliContext& context, const QStringList& assignments) {
+    const Settings settings = loadSettings(context);
+    const QString& folder = context.folders.sign;
     ControllerParameters parameters;
     const QString error = assignParameters(assignments, &parameters);
     if (!error.isEmpty()) {
@@ -281,19 +310,20 @@ int runSavePara(const QString& folder, const QStringList& assignments) {
     Link link(folder, surface);
     const ExchangeResult result = saveParameters(link, surface, settings, parameters);
     if (result.stage != ExchangeResult::Stage::PortError) {
-        storeSettings(folder, settingsAfterSave(settings, parameters));
+        storeSettings(context, settingsAfterSave(settings, parameters));
     }
-    return exitStatus(result, link.portPath());
+    return exitStatus(result);
 }
 
-int runDownload(const QString& folder, const QString& typeText) {
+int runDownload(const CliContext& context, const QString& typeText) {
+    const QString& folder = context.folders.sign;
     bool ok = false;
     const int type = typeText.toInt(&ok);
     if (!ok || type < 0 || type >= kTypeCount) {
         printError(QStringLiteral("marquee-cli: TYPE must be a module type from 0 to 26"));
         return kExitBadInput;
     }
-    const Settings settings = loadSettings(folder);
+    const Settings settings = loadSettings(context);
     const SetupImage setup = loadSetupImage(folder, type);
     if (!setup.error.isEmpty()) {
         printError(setup.error);
@@ -303,7 +333,33 @@ int runDownload(const QString& folder, const QString& typeText) {
     Link link(folder, surface);
     const ExchangeResult result = downloadSetup(link, surface, settings, setup.image);
     if (result.stage != ExchangeResult::Stage::PortError) {
-        storeSettings(folder, settingsAfterDownload(settings, type));
+        storeSettings(context, settingsAfterDownload(settings, type));
     }
-    return exitStatus(result, link.portPath());
+    return exitStatus(result);
+}
+
+int runPorts(const CliContext& context, const QString& use) {
+    if (!use.isEmpty()) {
+        const QString port = use == QLatin1String("none") ? QString() : preferredPortPath(use);
+        QString reason;
+        if (!writePortChoice(context.folders.settings, port, &reason)) {
+            printError(reason);
+            return kExitBadInput;
+        }
+    }
+    const QList<SerialPortInfo> ports = listSerialPorts();
+    const QString chosen = loadSettings(context).PORT;
+    if (context.json) {
+        writeLine(stdout, portsJson(ports, chosen));
+        return kExitOk;
+    }
+    for (const SerialPortInfo& port : ports) {
+        writeLine(stdout, QStringLiteral("%1%2\t%3")
+                              .arg(port.path == chosen ? QStringLiteral("* ") : QString(),
+                                   port.path, port.description()));
+    }
+    if (ports.isEmpty()) {
+        printError(QStringLiteral("No serial port found."));
+    }
+    return kExitOk;
 }

@@ -1,14 +1,18 @@
 #pragma once
 
 #include "core/OperatorSurface.h"
+#include "core/ProgramFolder.h"
 
 #include <QString>
 #include <QStringList>
 
+#include <cstdio>
+
 // Exit status of marquee-cli: 0 done (the controller acknowledged); 1 no
 // reply or a wrong reply; 2 bad usage or bad input (nothing was sent, or a
 // page found unusable stopped the transfer); 3 the port could not be
-// opened; 4 cancelled by Ctrl-C.
+// opened, or failed during the write (the reason is printed); 4 cancelled
+// by Ctrl-C.
 enum ExitStatus {
     kExitOk = 0,
     kExitNoReply = 1,
@@ -25,7 +29,8 @@ enum ExitStatus {
 // ends the program at once.
 class ConsoleSurface : public OperatorSurface {
   public:
-    ConsoleSurface();
+    // statusStream: stdout, or stderr when standard output carries JSON.
+    explicit ConsoleSurface(FILE* statusStream = stdout);
     ~ConsoleSurface() override;
     ConsoleSurface(const ConsoleSurface&) = delete;
     ConsoleSurface& operator=(const ConsoleSurface&) = delete;
@@ -38,6 +43,7 @@ class ConsoleSurface : public OperatorSurface {
 
   private:
     void endProgressLine();
+    FILE* m_statusStream;
     bool m_terminal;
     bool m_progressShown = false;
 };
@@ -48,13 +54,24 @@ void setProgressLines(bool on);
 // Writes a line to standard error.
 void printError(const QString& text);
 
+// Where a command works: the folders, and what the command line adds.
+struct CliContext {
+    CliContext(const Folders& folders) : folders(folders) {}  // NOLINT: implicit
+    Folders folders;
+    QString port;       // --port PATH: this port instead of the chosen one or comN
+    bool json = false;  // --json: the result as JSON on standard output
+};
+
 // The commands; args are what follows the command word, with paths already
-// absolute. folder is the program folder.
-int runSettings(const QString& folder);
-int runSend(const QString& folder, const QString& listPath);
-int runBuild(const QString& folder, const QString& listPath, const QString& outPath);
-int runTime(const QString& folder);
-int runMode(const QString& folder, const QString& listPath);
-int runReadPara(const QString& folder);
-int runSavePara(const QString& folder, const QStringList& assignments);
-int runDownload(const QString& folder, const QString& typeText);
+// absolute.
+int runSettings(const CliContext& context);
+int runSend(const CliContext& context, const QString& listPath);
+int runBuild(const CliContext& context, const QString& listPath, const QString& outPath);
+int runTime(const CliContext& context);
+int runMode(const CliContext& context, const QString& listPath);
+int runReadPara(const CliContext& context);
+int runSavePara(const CliContext& context, const QStringList& assignments);
+int runDownload(const CliContext& context, const QString& typeText);
+// ports [--use PATH|none]: lists the serial ports; --use keeps one as the
+// port of every command (none: back to "com" + COMM).
+int runPorts(const CliContext& context, const QString& use);

@@ -62,9 +62,10 @@ void printLine(const QString& text) {
 
 }  // namespace
 
-int runCompose(const QString& folder, const QStringList& args) {
+int runCompose(const Folders& folders, const QStringList& args) {
+    const QString& folder = folders.sign;
     Settings settings;
-    const SettingsReadResult read = readSettingsFile(folder, &settings);
+    const SettingsReadResult read = readSettings(folders, &settings);
     if (!read.error.isEmpty()) {
         printError(read.error);
     }

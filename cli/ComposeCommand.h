@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/ProgramFolder.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -24,4 +26,4 @@
 // Returns 0 when the pages were written, 2 for bad usage or input (an empty
 // text, a text needing more pages than the list can take, a file that cannot
 // be read or written).
-int runCompose(const QString& folder, const QStringList& args);
+int runCompose(const Folders& folders, const QStringList& args);

@@ -202,10 +202,11 @@ QString startingParameters(const QString& stateFile, const OptionReader& reader,
 
 }  // namespace
 
-int runEmulator(const QString& folder, const QStringList& arguments) {
+int runEmulator(const Folders& folders, const QStringList& arguments) {
     // Only the port comes from ck.ini: where the program looks for it.
+    const QString& folder = folders.sign;
     Settings settings;
-    readSettingsFile(folder, &settings);
+    readSettings(folders, &settings);
     EmulatorOptions options;
     options.port = settings.COMM;
     options.outDir = folder;

@@ -51,7 +51,7 @@ void printLine(const QString& text) {
 // Everything an import command does around the import itself: settings,
 // the list before and after.
 template <typename Import>
-int runImport(const QString& folder, const QStringList& args, const QString& defaultBase,
+int runImport(const Folders& folders, const QStringList& args, const QString& defaultBase,
               Import import) {
     const ImportArguments parsed = parseArguments(args, defaultBase);
     if (!parsed.error.isEmpty()) {
@@ -59,7 +59,7 @@ int runImport(const QString& folder, const QStringList& args, const QString& def
         return kExitBadInput;
     }
     Settings settings;
-    const SettingsReadResult read = readSettingsFile(folder, &settings);
+    const SettingsReadResult read = readSettings(folders, &settings);
     if (!read.error.isEmpty()) {
         printError(read.error);
     }
@@ -74,7 +74,7 @@ int runImport(const QString& folder, const QStringList& args, const QString& def
         }
     }
     ImportSetup setup;
-    setup.folder = folder;
+    setup.folder = folders.sign;
     setup.base = parsed.base;
     setup.screen = QSize(settings.WIDTH, settings.HEIGHT);
     ConsoleSurface surface;
@@ -106,8 +106,8 @@ int failureStatus(OfficeFailure failure, const QString& reason) {
 
 }  // namespace
 
-int runImportDocument(const QString& folder, const QStringList& args) {
-    return runImport(folder, args, QString::fromLatin1(kDocumentBase),
+int runImportDocument(const Folders& folders, const QStringList& args) {
+    return runImport(folders, args, QString::fromLatin1(kDocumentBase),
                      [](const ImportArguments& parsed, const ImportSetup& setup, PageList& pages,
                         ConsoleSurface& surface) {
                          const DocumentImportResult result =
@@ -127,8 +127,8 @@ int runImportDocument(const QString& folder, const QStringList& args) {
                      });
 }
 
-int runImportSpreadsheet(const QString& folder, const QStringList& args) {
-    return runImport(folder, args, QString::fromLatin1(kSpreadsheetBase),
+int runImportSpreadsheet(const Folders& folders, const QStringList& args) {
+    return runImport(folders, args, QString::fromLatin1(kSpreadsheetBase),
                      [](const ImportArguments& parsed, const ImportSetup& setup, PageList& pages,
                         ConsoleSurface& surface) {
                          const SpreadsheetImportResult result =

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/ProgramFolder.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -13,9 +15,9 @@ enum ImportExitStatus { kExitSomePagesBlack = 1, kExitNoOffice = 4 };
 // default). With --list the list is loaded, the pages placed as the window
 // places them, and the list saved. args: what follows the command word, with
 // FILE and LIST already absolute.
-int runImportDocument(const QString& folder, const QStringList& args);
+int runImportDocument(const Folders& folders, const QStringList& args);
 
 // import-xls FILE [--name BASE] [--list LIST.lis]: the cells A1:T20 of the
 // first sheet as BASE1.bmp (BASE "LCXLS" by default); with --list it becomes
 // the picture of the list's last page and the list is saved.
-int runImportSpreadsheet(const QString& folder, const QStringList& args);
+int runImportSpreadsheet(const Folders& folders, const QStringList& args);

@@ -23,6 +23,12 @@ QString stopText(const QString& reason) {
         .arg(reason);
 }
 
+// The command's own first line ("comm error ", "comm error!", ...) and why
+// under it.
+QString portFailure(const ExchangeSteps& steps, const QString& reason) {
+    return reason.isEmpty() ? steps.commError : steps.commError + QLatin1Char('\n') + reason;
+}
+
 }  // namespace
 
 ExchangeResult exchange(Link& link, OperatorSurface& surface, const Settings& settings,
@@ -38,16 +44,16 @@ ExchangeResult exchange(Link& link, OperatorSurface& surface, const Settings& se
         result.ms = clock.elapsed();
         return result;
     };
-    if (!link.OpenPort(settings.COMM)) {
+    if (!link.OpenPort(settings)) {
         result.reason = link.reason();
-        surface.message(steps.commError, steps.commCaption);
+        surface.message(portFailure(steps, result.reason), steps.commCaption);
         return finish(ExchangeResult::Stage::PortError,
                       QStringLiteral("port error: %1").arg(result.reason));
     }
     if (!link.ConfigurePort(settings.baudRate())) {
         result.reason = link.reason();
         link.ClosePort();
-        surface.message(steps.commError, steps.commCaption);
+        surface.message(portFailure(steps, result.reason), steps.commCaption);
         return finish(ExchangeResult::Stage::PortError,
                       QStringLiteral("port error: %1").arg(result.reason));
     }
@@ -88,6 +94,14 @@ ExchangeResult exchange(Link& link, OperatorSurface& surface, const Settings& se
         surface.setStatus(2, text);
     }
     link.ClosePort();
+    if (!link.writeError().isEmpty()) {
+        // The transmission did not leave whole: the port failed (a hang-up,
+        // an I/O error), whatever came back.
+        result.reason = link.writeError();
+        surface.message(portFailure(steps, result.reason), steps.commCaption);
+        return finish(ExchangeResult::Stage::PortError,
+                      QStringLiteral("port error: %1").arg(result.reason));
+    }
     return finish(ExchangeResult::Stage::Done,
                   text.isEmpty() ? QStringLiteral("reply differs") : text);
 }

@@ -57,9 +57,10 @@ class LineClock {
 Link::Link(const QString& folder, OperatorSurface& surface)
     : m_folder(folder), m_surface(surface) {}
 
-bool Link::OpenPort(int comm) {
+bool Link::OpenPort(const Settings& settings) {
     m_reason.clear();
-    m_portPath = serialPortPath(m_folder, comm);
+    m_writeFault.clear();
+    m_portPath = settings.PORT.isEmpty() ? serialPortPath(m_folder, settings.COMM) : settings.PORT;
     return PortHandle.open(m_portPath, &m_reason);
 }
 

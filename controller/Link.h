@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/OperatorSurface.h"
+#include "core/Settings.h"
 #include "platform/SerialDevice.h"
 #include "transfer/FrameSource.h"
 
@@ -30,9 +31,10 @@ class Link {
     // folder: the program folder, where port links comN are looked up.
     Link(const QString& folder, OperatorSurface& surface);
 
-    // Opens the port "com" + comm. False when it cannot be opened; the
-    // command then shows its own message (reason() says why).
-    bool OpenPort(int comm);
+    // Opens the port of the settings: the device path PORT when one is
+    // chosen, else "com" + COMM. False when it cannot be opened; the command
+    // then shows its own message (reason() says why).
+    bool OpenPort(const Settings& settings);
     // Baud rate, 8 data bits, no parity, one stop bit, both queues purged,
     // status panel 2 emptied. False when the device refuses the settings.
     bool ConfigurePort(int baud);
@@ -52,6 +54,10 @@ class Link {
     // Why the last open, configuration or write failed, or why the source
     // stopped.
     const QString& reason() const { return m_reason; }
+    // Why the last write failed (the other end hung up), or empty.
+    const QString& writeFault() const { return m_writeFault; }
+    // Where port links comN are looked up from now on.
+    void setFolder(const QString& folder) { m_folder = folder; }
     // The path of the port last opened or tried.
     const QString& portPath() const { return m_portPath; }
     // Bytes handed to the port by the last write.
@@ -72,6 +78,7 @@ class Link {
     QString m_folder;
     OperatorSurface& m_surface;
     QString m_reason;
+    QString m_writeFault;
     QString m_portPath;
     int m_baud = 9600;
     qint64 m_written = 0;

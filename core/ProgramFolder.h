@@ -2,9 +2,34 @@
 
 #include <QString>
 
-// The folder of the running executable: ck.ini, generated pages and port
-// links live there, and relative picture names resolve there.
+// The folder of the running executable.
 QString executableFolder();
+
+// Where the programs keep their files.
+struct Folders {
+    Folders() = default;
+    // One folder for everything, as `--folder DIR` names it.
+    Folders(const QString& folder) : settings(folder), sign(folder) {}  // NOLINT: implicit
+
+    QString settings;  // ck.ini and marquee.conf (the chosen port, the sign folder)
+    QString sign;      // pages, lists, port links comN, setup files, the transfer log
+    // An old ck.ini's folder, read when the settings folder has none yet
+    // (beside an installed executable, where nothing may be written).
+    QString oldSettings;
+};
+
+// The folders of this run. chosen (`--folder DIR`) holds everything when
+// given. Otherwise a ck.ini beside the executable that may be written wins,
+// so a portable folder works as it always did; else the settings live in
+// the user's configuration folder ($XDG_CONFIG_HOME/marquee, normally
+// ~/.config/marquee) and the pages in the sign folder chosen there
+// (~/Marquee by default). The folders are made when missing.
+Folders locateFolders(const QString& chosen);
+
+// $XDG_CONFIG_HOME/marquee (~/.config/marquee).
+QString userSettingsFolder();
+// ~/Marquee.
+QString defaultSignFolder();
 
 // A picture name as stored in a page, resolved against the program folder
 // when it is not absolute.

@@ -23,7 +23,7 @@ int Settings::baudRate() const {
 }
 
 bool Settings::operator==(const Settings& other) const {
-    return settingValues(*this) == settingValues(other);
+    return settingValues(*this) == settingValues(other) && PORT == other.PORT;
 }
 
 std::array<int, kSettingCount> settingValues(const Settings& s) {

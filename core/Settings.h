@@ -17,6 +17,9 @@ struct Settings {
     bool ADJUST = false;
     int TYPE = 0;  // module type index, T0..T26
     int BPS = 0;   // index into bpsTexts()
+    // The port as a device path (/dev/serial/by-id/... preferred), kept in
+    // marquee.conf beside ck.ini; empty: the port "com" + COMM as before.
+    QString PORT = QString();
 
     // The baud rate that BPS selects (9600 .. 115200).
     int baudRate() const;

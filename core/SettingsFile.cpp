@@ -1,5 +1,6 @@
 #include "core/SettingsFile.h"
 
+#include "core/Preferences.h"
 #include "core/TextReader.h"
 #include "platform/AtomicFile.h"
 
@@ -66,4 +67,26 @@ bool writeSettingsFile(const QString& folder, const Settings& settings, QString*
         *reason = error;
     }
     return ok;
+}
+
+SettingsReadResult readSettings(const Folders& folders, Settings* settings) {
+    SettingsReadResult result = readSettingsFile(folders.settings, settings);
+    if (!result.found && !folders.oldSettings.isEmpty()) {
+        result = readSettingsFile(folders.oldSettings, settings);
+    }
+    settings->PORT = readPreference(folders.settings, QStringLiteral("port"));
+    return result;
+}
+
+bool writePortChoice(const QString& folder, const QString& port, QString* reason) {
+    if (readPreference(folder, QStringLiteral("port")) == port) {
+        return true;
+    }
+    return writePreference(folder, QStringLiteral("port"), port, reason);
+}
+
+QString cannotSaveText(const QString& folder, const QString& reason) {
+    return QStringLiteral("%1\nCannot write %2: %3")
+        .arg(QString::fromLatin1(kCannotSaveParameter),
+             QDir(folder).filePath(QString::fromLatin1(kSettingsFileName)), reason);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/ProgramFolder.h"
 #include "core/Settings.h"
 
 #include <QString>
@@ -32,3 +33,13 @@ QByteArray formatSettings(const Settings& settings);
 // when it could not be written (the old file is then untouched); the operator
 // is told "CAN NOT SAVE PARAMETER".
 bool writeSettingsFile(const QString& folder, const Settings& settings, QString* reason = nullptr);
+
+// The settings of a run: ck.ini from the settings folder (an old one when
+// that folder has none yet) and the chosen port from marquee.conf.
+SettingsReadResult readSettings(const Folders& folders, Settings* settings);
+
+// Keeps the chosen port (empty: "com" + COMM) in folder/marquee.conf.
+bool writePortChoice(const QString& folder, const QString& port, QString* reason);
+
+// "CAN NOT SAVE PARAMETER" and, under it, which file and why.
+QString cannotSaveText(const QString& folder, const QString& reason);

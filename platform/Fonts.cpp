@@ -1,49 +1,42 @@
 #include "platform/Fonts.h"
 
-#include "platform/AtomicFile.h"
+#include "FontConfigText.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QTemporaryFile>
 
 #include <unistd.h>
 #include <cstdlib>
 
 QString fontConfigText() {
-    return QStringLiteral(R"(<?xml version="1.0"?>
-<!DOCTYPE fontconfig SYSTEM "fonts.dtd">
-<fontconfig>
-  <include ignore_missing="yes">/etc/fonts/fonts.conf</include>
-  <!-- The bitmap CJK fonts are wanted even where bitmap fonts are refused. -->
-  <selectfont>
-    <acceptfont>
-      <pattern><patelt name="family"><string>WenQuanYi Bitmap Song</string></patelt></pattern>
-    </acceptfont>
-  </selectfont>
-  <alias binding="same">
-    <family>宋体</family>
-    <prefer><family>WenQuanYi Bitmap Song</family><family>AR PL UMing CN</family></prefer>
-  </alias>
-  <alias binding="same">
-    <family>SimSun</family>
-    <prefer><family>WenQuanYi Bitmap Song</family><family>AR PL UMing CN</family></prefer>
-  </alias>
-  <alias binding="same">
-    <family>細明體</family>
-    <prefer><family>AR PL UMing TW</family><family>WenQuanYi Bitmap Song</family></prefer>
-  </alias>
-  <alias binding="same">
-    <family>MingLiU</family>
-    <prefer><family>AR PL UMing TW</family><family>WenQuanYi Bitmap Song</family></prefer>
-  </alias>
-</fontconfig>
-)");
+    return QString::fromUtf8(kFontConfigText);
 }
 
 void installFontConfig() {
-    const QString path =
-        QDir::temp().filePath(QStringLiteral("marquee-fonts-%1.conf").arg(::getuid()));
-    QString error;
-    if (writeFileAtomically(path, fontConfigText().toUtf8(), &error)) {
-        ::setenv("FONTCONFIG_FILE", QFile::encodeName(path).constData(), 1);
+    // Installed with the program: <prefix>/share/marquee/fonts.conf.
+    const QString executable = QFile::symLinkTarget(QStringLiteral("/proc/self/exe"));
+    const QString installed = QDir(QFileInfo(executable).absolutePath())
+                                  .filePath(QStringLiteral("../share/marquee/fonts.conf"));
+    if (QFileInfo(installed).isFile()) {
+        ::setenv("FONTCONFIG_FILE",
+                 QFile::encodeName(QFileInfo(installed).canonicalFilePath()).constData(), 1);
+        return;
+    }
+    // Run from the build folder: a file of a name of its own in this user's
+    // runtime folder (or cache folder), created anew and never through a
+    // link, removed at exit.
+    QString folder = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (folder.isEmpty() || !QFileInfo(folder).isDir()) {
+        folder = QDir(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation))
+                     .filePath(QStringLiteral("marquee"));
+        QDir().mkpath(folder);
+    }
+    static QTemporaryFile file(QDir(folder).filePath(QStringLiteral("marquee-fonts-XXXXXX.conf")));
+    if (file.open() && file.write(fontConfigText().toUtf8()) >= 0 && file.flush()) {
+        ::setenv("FONTCONFIG_FILE", QFile::encodeName(file.fileName()).constData(), 1);
     }
 }
 

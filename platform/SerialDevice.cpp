@@ -1,5 +1,8 @@
 #include "platform/SerialDevice.h"
 
+#include "platform/PortFailure.h"
+#include "platform/PortLock.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -10,6 +13,7 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <time.h>
 #include <unistd.h>
@@ -62,6 +66,20 @@ void sleepMs(int ms) {
     }
 }
 
+// Whether a character device is a terminal, before it is opened: the kernel
+// files every device but the pseudo-terminals under /sys/dev/char, and a
+// terminal's class there is tty.
+bool terminalDevice(const struct stat& info) {
+    const QString entry =
+        QStringLiteral("/sys/dev/char/%1:%2").arg(major(info.st_rdev)).arg(minor(info.st_rdev));
+    if (!QFileInfo::exists(entry)) {
+        return true;
+    }
+    return QFileInfo(entry + QStringLiteral("/subsystem"))
+        .canonicalFilePath()
+        .endsWith(QLatin1String("/tty"));
+}
+
 }  // namespace
 
 QString serialPortPath(const QString& folder, int comm) {
@@ -84,48 +102,52 @@ bool SerialDevice::open(const QString& path, QString* error) {
     const QByteArray name = QFile::encodeName(path);
     struct stat info {};
     if (::stat(name.constData(), &info) != 0) {
-        const int code = errno;
-        const QFileInfo entry(path);
-        if (entry.isSymLink()) {
-            return setError(error, QStringLiteral("%1 links to %2, which does not exist")
-                                       .arg(path, entry.symLinkTarget()));
-        }
-        return setError(error, QStringLiteral("cannot open %1: %2").arg(path, systemError(code)));
+        return setError(error, openFailure(path, errno));
     }
     if (S_ISDIR(info.st_mode)) {
         return setError(error, QStringLiteral("%1 is a folder, not a serial port").arg(path));
     }
-    if (!S_ISCHR(info.st_mode)) {
+    if (!S_ISCHR(info.st_mode) || !terminalDevice(info)) {
         return setError(error, QStringLiteral("%1 is not a serial port").arg(path));
+    }
+    // The lock file and the processes that have the device open are checked
+    // before opening it: opening alone can reset some adapters.
+    const QString device = QFileInfo(path).canonicalFilePath();
+    PortHolder holder;
+    if (!lock_.acquire(device, &holder)) {
+        return setError(error, inUseText(path, holder, lockFilePath(device)));
+    }
+    holder = findPortHolder(device);
+    if (holder.pid != 0) {
+        lock_.release();
+        return setError(error, inUseText(path, holder, QByteArray()));
     }
     const int fd = ::open(name.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         const int code = errno;
-        if (code == EBUSY) {
-            return setError(error, QStringLiteral("%1 is in use by another program").arg(path));
-        }
-        return setError(error, QStringLiteral("cannot open %1: %2").arg(path, systemError(code)));
+        lock_.release();
+        return setError(error, openFailure(path, code));
     }
+    QString problem;
     if (!isatty(fd)) {
-        ::close(fd);
-        return setError(error, QStringLiteral("%1 is not a serial port").arg(path));
-    }
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        problem = QStringLiteral("%1 is not a serial port").arg(path);
+    } else if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const int code = errno;
-        ::close(fd);
-        if (code == EWOULDBLOCK) {
-            return setError(error, QStringLiteral("%1 is in use by another program").arg(path));
-        }
-        return setError(error, QStringLiteral("cannot lock %1: %2").arg(path, systemError(code)));
+        problem = code == EWOULDBLOCK
+                      ? inUseText(path, findPortHolder(device), QByteArray())
+                      : QStringLiteral("cannot lock %1: %2").arg(path, systemError(code));
+    } else if (ioctl(fd, TIOCEXCL) != 0) {
+        problem = QStringLiteral("cannot take %1 for this program alone: %2")
+                      .arg(path, systemError(errno));
     }
-    if (ioctl(fd, TIOCEXCL) != 0) {
-        const int code = errno;
+    if (!problem.isEmpty()) {
         ::close(fd);
-        return setError(error, QStringLiteral("cannot take %1 for this program alone: %2")
-                                   .arg(path, systemError(code)));
+        lock_.release();
+        return setError(error, problem);
     }
     fd_ = fd;
     path_ = path;
+    rememberOpenPort(fd_, lock_.path());
     return true;
 }
 
@@ -223,7 +245,8 @@ bool SerialDevice::waitOutLineTime(qint64 lineMs, const QElapsedTimer& since, QS
         pollfd entry{fd_, 0, 0};
         if (poll(&entry, 1, static_cast<int>(leftMs)) > 0 &&
             (entry.revents & (POLLHUP | POLLERR | POLLNVAL))) {
-            return setError(error, QStringLiteral("the other end of %1 hung up").arg(path_));
+            return setError(
+                error, QStringLiteral("the other end of %1 hung up during the write").arg(path_));
         }
     }
 }
@@ -245,7 +268,8 @@ qint64 SerialDevice::writeSome(const char* data, qint64 size, QString* error) {
             return 0;
         }
         if (errno == EIO || errno == EPIPE) {
-            setError(error, QStringLiteral("the other end of %1 hung up").arg(path_));
+            setError(error,
+                     QStringLiteral("the other end of %1 hung up during the write").arg(path_));
         } else {
             setError(error,
                      QStringLiteral("writing to %1 failed: %2").arg(path_, systemError(errno)));
@@ -258,7 +282,8 @@ bool SerialDevice::waitWritable(int ms, QString* error) {
     pollfd entry{fd_, POLLOUT, 0};
     const int ready = poll(&entry, 1, ms);
     if (ready > 0 && (entry.revents & (POLLHUP | POLLERR | POLLNVAL))) {
-        return setError(error, QStringLiteral("the other end of %1 hung up").arg(path_));
+        return setError(error,
+                        QStringLiteral("the other end of %1 hung up during the write").arg(path_));
     }
     return true;
 }
@@ -294,7 +319,8 @@ bool SerialDevice::waitUntilSent(QString* error) {
         }
         pollfd entry{fd_, 0, 0};
         if (poll(&entry, 1, 0) > 0 && (entry.revents & (POLLHUP | POLLERR | POLLNVAL))) {
-            return setError(error, QStringLiteral("the other end of %1 hung up").arg(path_));
+            return setError(
+                error, QStringLiteral("the other end of %1 hung up during the write").arg(path_));
         }
         sleepMs(10);
     }
@@ -358,8 +384,10 @@ void SerialDevice::close() {
     // The exclusive mark belongs to the terminal, not to this descriptor:
     // drop it so that the next command of a user without root can open the
     // port while another process still holds it open (a pseudo-terminal).
+    forgetOpenPort(fd_);
     ioctl(fd_, TIOCNXCL);
     ::close(fd_);
+    lock_.release();
     fd_ = -1;
     baud_ = 0;
     path_.clear();

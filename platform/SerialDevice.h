@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/PortLock.h"
+
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QString>
@@ -19,8 +21,12 @@ class SerialDevice {
     SerialDevice& operator=(const SerialDevice&) = delete;
 
     // Opens an existing terminal device for reading and writing, exclusively:
-    // TIOCEXCL keeps other users out, and an flock also keeps out a second
-    // opener running as root (which passes TIOCEXCL).
+    // the lock file in /var/lock that serial programs share (a stale one is
+    // taken over), TIOCEXCL against other users, and an flock against a
+    // second opener running as root (which passes TIOCEXCL). A device that
+    // another process has open without a lock is refused too. On failure
+    // *error says why: missing (unplugged), permission denied (the group to
+    // join), in use (by whom).
     bool open(const QString& path, QString* error);
 
     // Raw 8N1 at baud (9600, 19200, 38400, 57600 or 115200), no byte
@@ -69,5 +75,6 @@ class SerialDevice {
     int fd_ = -1;
     int baud_ = 0;
     QString path_;
+    PortLock lock_;
     int stallTimeoutMs_ = 10000;
 };

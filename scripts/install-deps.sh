@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Installs every Debian package Marquee needs to build, run and test.
+# Installs the Debian packages Marquee needs.
+#   scripts/install-deps.sh            what it needs to run, build and test
+#   scripts/install-deps.sh --runtime  only what the installed programs need
 # Idempotent: when everything is there it does nothing and prints nothing.
 #   scripts/install-deps.sh --fuzz-sources   also lets apt-get source fetch
 #                                            the sources scripts/fuzz.sh builds
@@ -21,18 +23,29 @@ if [ "${1:-}" = "--fuzz-sources" ]; then
     exit 0
 fi
 
-PACKAGES=(
+# What marquee and marquee-cli need at run time (the .deb depends on these
+# and recommends the office packages).
+RUNTIME=(
+    libqt6core6 libqt6gui6 libqt6widgets6 qt6-qpa-plugins
+    libjpeg62-turbo libpoppler-cpp0v5
+    xfonts-wqy fonts-arphic-uming fonts-dejavu-core fontconfig
+    libreoffice-writer-nogui libreoffice-calc-nogui libreoffice-draw-nogui python3-uno
+)
+# What building, testing and packaging need besides.
+BUILD=(
     g++ cmake ninja-build ccache pkg-config
     qt6-base-dev libgl-dev
     libjpeg62-turbo-dev
+    libpoppler-cpp-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     clang-format clang libclang-rt-14-dev time dpkg-dev zlib1g-dev
     xvfb xauth xdotool
     imagemagick
-    xfonts-wqy fonts-arphic-uming fonts-dejavu-core fontconfig
-    libreoffice-writer-nogui libreoffice-calc-nogui libreoffice-draw-nogui python3-uno
-    libpoppler-cpp-dev
+    desktop-file-utils util-linux passwd
 )
+
+PACKAGES=("${RUNTIME[@]}")
+[ "${1:-}" != "--runtime" ] && PACKAGES+=("${BUILD[@]}")
 
 missing=()
 for package in "${PACKAGES[@]}"; do

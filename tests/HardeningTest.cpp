@@ -134,8 +134,8 @@ TEST(Hardening, CommandLineFailuresSayWhy) {
     };
     const QByteArray para = kParameterReply.toHex();
     const Case cases[] = {
-        {"vanish", "send show.lis", 1, "MAX 287 PAGES|~|error rec or can not sendback!",
-         "The transmission was not written whole: the other end of"},
+        {"vanish", "send show.lis", 3, "MAX 287 PAGES|~|error rec or can not sendback!",
+         "comm error \nthe other end of"},
         {"bytes", "read-para", 0, "~|read para success!|num=1 type=0 width=64 high=16", ""},
         {"1337" + para, "read-para", 1, "~",
          "The controller answered 13 37 AA 55 00 05 01 00 00 40 00 10 00 40 19 01 ... where "

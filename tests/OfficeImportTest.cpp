@@ -365,7 +365,7 @@ TEST(OfficeImport, CommandLineFailures) {
         const char* error;
     } cases[] = {
         {{"import-doc"}, false, 2, "no file given"},
-        {{"import-xls", some, "--size"}, false, 2, "unexpected argument --size"},
+        {{"import-xls", some, "--size"}, false, 2, "unknown option --size"},
         {{"import-doc", folder.filePath("missing.doc")}, false, 2, "cannot be read"},
         {{"import-xls", some}, true, 4, "error creat"},
     };

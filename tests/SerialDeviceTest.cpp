@@ -58,7 +58,7 @@ TEST(SerialDevice, PortPathsAndWhatCannotBeOpened) {
     SerialDevice holder;
     ASSERT_TRUE(holder.open(folder.filePath("com4"), &error)) << error.toStdString();
     const std::pair<QString, const char*> refused[] = {
-        {folder.filePath("com9"), "No such file"},
+        {folder.filePath("com9"), "seems unplugged"},
         {folder.filePath("com1"), "not a serial port"},
         {folder.filePath("com5"), "is a folder"},
         {folder.filePath("com3"), "does not exist"},
