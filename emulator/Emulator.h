@@ -13,12 +13,17 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 // How the emulator is set up: the controller it plays, where it is linked,
 // where the received pages go, how true to the line it is, and how it
 // misbehaves on demand.
 struct EmulatorOptions {
     ControllerSetup controller;
+    // Further controllers on the same line (an RS-485 bus), told apart by
+    // these numbers; each has the first one's setup and its own memory.
+    // With any, the pictures of controller N go into outDir/controllerN.
+    std::vector<int> alsoNumbers;
     int port = 1;          // links comN in the program folder
     QString outDir;        // where the pages are written as pictures; empty: nowhere
     int zoom = 1;          // screen pixels a LED in those pictures (from 2 on, round dots)
@@ -84,6 +89,11 @@ class Emulator {
     void take(const QByteArray& raw, qint64 arrivalNs);
     void endBurst();
     void handle(const ReceivedFrame& frame, qint64 arrivalNs);
+    // A further controller on the line and where its pictures go.
+    struct Neighbour {
+        std::unique_ptr<EmulatedController> controller;
+        std::unique_ptr<SignOutput> output;
+    };
     QString answer(const FrameResponse& response, qint64 arrivalNs);
     void sendDue(qint64 now);
     void log(const QString& line);
@@ -94,6 +104,7 @@ class Emulator {
     QElapsedTimer clock_;
     EmulatedController controller_;
     SignOutput output_;
+    std::vector<Neighbour> neighbours_;
     PseudoTerminal terminal_;
     FrameParser parser_;
     std::deque<Outgoing> outgoing_;
