@@ -27,6 +27,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -59,6 +60,13 @@ TTwpMain::TTwpMain(const Folders& folders, MessageFn messageFn, QWidget* parent)
     // The port beside the commands that use it, where its descriptions fit.
     QToolBar* bar = findChild<QToolBar*>(QStringLiteral("ToolBar1"));
     bar->addSeparator();
+    m_signChooser = new QComboBox;
+    m_signChooser->setObjectName(QStringLiteral("SignChooser"));
+    m_signChooser->setToolTip(QStringLiteral("The sign the settings row shows"));
+    m_signChooser->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    connect(m_signChooser, QOverload<int>::of(&QComboBox::activated), this, &TTwpMain::chooseSign);
+    bar->addWidget(makeCaption(QStringLiteral("SIGN")));
+    bar->addWidget(m_signChooser);
     bar->addWidget(makeCaption(QStringLiteral("PORT")));
     bar->addWidget(m_settingsRow->portChooser());
     m_pagePanel = new PagePanel(m_pages);
@@ -135,6 +143,10 @@ void TTwpMain::createToolbar() {
     m_OpenFolder = add("m_OpenFolder", "Open sign folder…");
     m_OpenFolder->setToolTip(
         QStringLiteral("Choose the folder of the pages, lists and port links"));
+    m_SignBook = add("m_SignBook", "SIGNS…");
+    m_SignBook->setToolTip(QStringLiteral("The sign book: named signs, their ports and screens"));
+    m_ToSigns = add("m_ToSigns", "TO SIGNS…");
+    m_ToSigns->setToolTip(QStringLiteral("SEND, MODE or TIME to several signs in one go"));
     bar->addSeparator();
     Ra1 = new QRadioButton(QStringLiteral("SINGLE"));
     Ra1->setObjectName(QStringLiteral("Ra1"));
@@ -151,6 +163,8 @@ void TTwpMain::createToolbar() {
     connect(m_EditBmp, &QAction::triggered, this, &TTwpMain::m_EditBmpClick);
     connect(ToolButton1, &QAction::triggered, this, &TTwpMain::ToolButton1Click);
     connect(ToolButton2, &QAction::triggered, this, &TTwpMain::ToolButton2Click);
+    connect(m_SignBook, &QAction::triggered, this, &TTwpMain::editSignBook);
+    connect(m_ToSigns, &QAction::triggered, this, &TTwpMain::openSignRun);
     connect(m_OpenFolder, &QAction::triggered, this, [this] {
         const QString chosen =
             QFileDialog::getExistingDirectory(this, QStringLiteral("Open sign folder"), m_folder);
@@ -175,6 +189,7 @@ void TTwpMain::creationStep() {
     if (!result.error.isEmpty()) {
         showMessage(result.error, QString());
     }
+    loadSignBook(s);
 }
 
 void TTwpMain::attachDialogs(TForm1* form1, TForm2* form2, TForm3* form3, TForm5* form5) {
@@ -420,6 +435,10 @@ void TTwpMain::closeEvent(QCloseEvent* event) {
     if (m_commands->busy()) {
         m_commands->cancel();
         m_commands->waitIdle();
+    }
+    storeRowInBook();
+    if (m_bookKept) {
+        keepSignBook();
     }
     QString reason;
     if (!writeSettingsFile(m_folders.settings, settings(), &reason)) {

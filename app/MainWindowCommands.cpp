@@ -18,6 +18,7 @@
 #include "transfer/Transmission.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QDir>
 #include <QLocale>
 #include <QMessageBox>
@@ -176,11 +177,11 @@ void TTwpMain::waitForCommand() {
 }
 
 void TTwpMain::commandRunningChanged(bool running) {
-    for (QAction* action : {m_Send, m_Help, m_Exit, ToolButton2}) {
+    for (QAction* action : {m_Send, m_Help, m_Exit, ToolButton2, m_SignBook, m_ToSigns}) {
         action->setEnabled(!running);
     }
-    for (QWidget* widget : std::initializer_list<QWidget*>{Ra1, Ra2, m_settingsRow, m_pagePanel,
-                                                           m_pagePanel->tabBar()}) {
+    for (QWidget* widget : std::initializer_list<QWidget*>{Ra1, Ra2, m_settingsRow, m_signChooser,
+                                                           m_pagePanel, m_pagePanel->tabBar()}) {
         widget->setEnabled(!running);
     }
     if (m_form5) {

@@ -162,3 +162,32 @@ TEST(Signs, NetworkPortFailuresSayWhy) {
         EXPECT_TRUE(run.err.contains(err)) << run.err.toStdString();
     }
 }
+
+TEST(Signs, TheSignBookFileKeepsWhatItHoldsAndSaysWhatIsWrong) {
+    SignBook book;
+    book.signs = {bookSign("Shop front", 3, "rfc2217://10.0.0.5:7000", 4), bookSign("Yard", 1)};
+    book.signs[1].list = "yard.lis";
+    book.signs[1].settings.RG_SWAP = true;
+    book.selected = "Yard";
+    SignBook read;
+    ASSERT_EQ(parseSignBook(formatSignBook(book), &read), QString());
+    EXPECT_EQ(formatSignBook(read), formatSignBook(book));
+    EXPECT_TRUE(read.signs == book.signs);
+    EXPECT_EQ(read.selectedIndex(), 1);
+    const std::pair<const char*, const char*> bad[] = {
+        {"{", "not JSON at byte"},
+        {"{\"signs\": []}", "it holds no sign"},
+        {"{\"signs\": [{\"name\": \"A\", \"bps\": 1234}]}", "sign \"A\": bps must be one of"},
+        {"{\"signs\": [{\"name\": \"A\", \"width\": \"wide\"}]}", "width must be a number"},
+        {"{\"signs\": [{\"name\": \"A\"}, {\"name\": \"A\"}]}", "two signs are called \"A\""},
+    };
+    for (const auto& [text, problem] : bad) {
+        EXPECT_TRUE(parseSignBook(text, &read).contains(problem)) << text;
+    }
+    // Without a book, ck.ini's settings are its one sign.
+    QTemporaryDir dir;
+    Settings settings = screenOf(128, 32);
+    EXPECT_FALSE(readSignBook(dir.path(), settings, &read).found);
+    ASSERT_EQ(read.signs.size(), 1);
+    EXPECT_TRUE(read.signs[0].settings == settings);
+}
