@@ -57,17 +57,28 @@ TTwpMain::TTwpMain(const Folders& folders, MessageFn messageFn, QWidget* parent)
     createToolbar();
 
     m_settingsRow = new SettingsRow;
-    // The port beside the commands that use it, where its descriptions fit.
-    QToolBar* bar = findChild<QToolBar*>(QStringLiteral("ToolBar1"));
-    bar->addSeparator();
+    // The signs and the port on a line of their own under the commands,
+    // where the port's descriptions fit.
+    addToolBarBreak();
+    QToolBar* bar = addToolBar(QStringLiteral("Signs"));
+    bar->setObjectName(QStringLiteral("ToolBar2"));
+    bar->setMovable(false);
+    bar->setToolButtonStyle(Qt::ToolButtonTextOnly);
     m_signChooser = new QComboBox;
     m_signChooser->setObjectName(QStringLiteral("SignChooser"));
     m_signChooser->setToolTip(QStringLiteral("The sign the settings row shows"));
     m_signChooser->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     connect(m_signChooser, QOverload<int>::of(&QComboBox::activated), this, &TTwpMain::chooseSign);
-    bar->addWidget(makeCaption(QStringLiteral("SIGN")));
+    bar->addWidget(makeCaption(QStringLiteral("SIGN ")));
     bar->addWidget(m_signChooser);
-    bar->addWidget(makeCaption(QStringLiteral("PORT")));
+    m_SignBook = bar->addAction(QStringLiteral("SIGNS(&G)…"), this, &TTwpMain::editSignBook);
+    m_SignBook->setObjectName(QStringLiteral("m_SignBook"));
+    m_SignBook->setToolTip(QStringLiteral("The sign book: named signs, their ports and screens"));
+    m_ToSigns = bar->addAction(QStringLiteral("TO SIGNS(&O)…"), this, &TTwpMain::openSignRun);
+    m_ToSigns->setObjectName(QStringLiteral("m_ToSigns"));
+    m_ToSigns->setToolTip(QStringLiteral("SEND, MODE or TIME to several signs in one go"));
+    bar->addSeparator();
+    bar->addWidget(makeCaption(QStringLiteral("PORT ")));
     bar->addWidget(m_settingsRow->portChooser());
     m_pagePanel = new PagePanel(m_pages);
     PBar = new QProgressBar;
@@ -143,10 +154,6 @@ void TTwpMain::createToolbar() {
     m_OpenFolder = add("m_OpenFolder", "Open sign folder…");
     m_OpenFolder->setToolTip(
         QStringLiteral("Choose the folder of the pages, lists and port links"));
-    m_SignBook = add("m_SignBook", "SIGNS…");
-    m_SignBook->setToolTip(QStringLiteral("The sign book: named signs, their ports and screens"));
-    m_ToSigns = add("m_ToSigns", "TO SIGNS…");
-    m_ToSigns->setToolTip(QStringLiteral("SEND, MODE or TIME to several signs in one go"));
     bar->addSeparator();
     Ra1 = new QRadioButton(QStringLiteral("SINGLE"));
     Ra1->setObjectName(QStringLiteral("Ra1"));
@@ -163,8 +170,6 @@ void TTwpMain::createToolbar() {
     connect(m_EditBmp, &QAction::triggered, this, &TTwpMain::m_EditBmpClick);
     connect(ToolButton1, &QAction::triggered, this, &TTwpMain::ToolButton1Click);
     connect(ToolButton2, &QAction::triggered, this, &TTwpMain::ToolButton2Click);
-    connect(m_SignBook, &QAction::triggered, this, &TTwpMain::editSignBook);
-    connect(m_ToSigns, &QAction::triggered, this, &TTwpMain::openSignRun);
     connect(m_OpenFolder, &QAction::triggered, this, [this] {
         const QString chosen =
             QFileDialog::getExistingDirectory(this, QStringLiteral("Open sign folder"), m_folder);

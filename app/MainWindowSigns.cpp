@@ -5,6 +5,8 @@
 #include "app/MainWindow.h"
 #include "app/SignBookDialog.h"
 #include "app/SignRunDialog.h"
+#include "app/TransferLogDock.h"
+#include "core/TransferLog.h"
 
 #include <QComboBox>
 
@@ -69,7 +71,8 @@ void TTwpMain::editSignBook() {
 
 SignRunDialog* TTwpMain::openSignRun() {
     storeRowInBook();
-    auto* dialog = new SignRunDialog(m_book, m_folder, m_pages, this);
+    auto* dialog = new SignRunDialog(m_book, m_folder, m_pages, transferLogPath(), this);
+    connect(dialog, &SignRunDialog::logged, m_log, &TransferLogDock::append);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->show();
     return dialog;

@@ -68,8 +68,8 @@ class SignRunDialog::RowSurface : public OperatorSurface {
 };
 
 SignRunDialog::SignRunDialog(const SignBook& book, const QString& folder, const PageList& pages,
-                             QWidget* parent)
-    : QDialog(parent), m_book(book), m_folder(folder), m_pages(pages) {
+                             const QString& logPath, QWidget* parent)
+    : QDialog(parent), m_book(book), m_folder(folder), m_pages(pages), m_logPath(logPath) {
     setObjectName(QStringLiteral("SignRun"));
     setWindowTitle(QStringLiteral("To several signs"));
     m_signs = new QListWidget;
@@ -92,7 +92,7 @@ SignRunDialog::SignRunDialog(const SignBook& book, const QString& folder, const 
 
     auto* buttons = new QHBoxLayout;
     const std::pair<const char*, SignCommand> commands[] = {
-        {"SEND", SignCommand::Send}, {"MODE", SignCommand::Mode}, {"TIME", SignCommand::Time}};
+        {"&SEND", SignCommand::Send}, {"&MODE", SignCommand::Mode}, {"&TIME", SignCommand::Time}};
     const char* names[] = {"SendSigns", "ModeSigns", "TimeSigns"};
     for (int i = 0; i < 3; ++i) {
         QPushButton* button = makeButton(names[i], QString::fromLatin1(commands[i].first));
@@ -101,12 +101,12 @@ SignRunDialog::SignRunDialog(const SignBook& book, const QString& folder, const 
         buttons->addWidget(button);
         m_commands.push_back(button);
     }
-    m_cancel = makeButton("CancelSigns", QStringLiteral("Cancel"));
+    m_cancel = makeButton("CancelSigns", QStringLiteral("&Cancel"));
     m_cancel->setEnabled(false);
     connect(m_cancel, &QPushButton::clicked, this, [this] { m_stop = true; });
     buttons->addWidget(m_cancel);
     buttons->addStretch();
-    QPushButton* close = makeButton("CloseSigns", QStringLiteral("Close"));
+    QPushButton* close = makeButton("CloseSigns", QStringLiteral("C&lose"));
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
     buttons->addWidget(close);
 
@@ -122,7 +122,7 @@ SignRunDialog::SignRunDialog(const SignBook& book, const QString& folder, const 
     auto* column = new QVBoxLayout(this);
     column->addLayout(lists, 1);
     column->addLayout(buttons);
-    resize(1000, 420);
+    resize(1180, 420);
 }
 
 SignRunDialog::~SignRunDialog() {
@@ -147,6 +147,8 @@ bool SignRunDialog::start(SignCommand command) {
         return false;
     }
     m_stop = false;
+    m_command = command;
+    m_started = QDateTime::currentDateTime();
     m_table->setRowCount(0);
     m_surfaces.clear();
     m_table->setRowCount(int(jobs.size()));
@@ -208,9 +210,22 @@ void SignRunDialog::showResults(const std::vector<SignResult>& results) {
         m_table->item(row, kOutcome)
             ->setForeground(result.acknowledged() ? QColor(0, 120, 0) : QColor(180, 0, 0));
     }
-    m_table->resizeColumnsToContents();
-    m_table->horizontalHeader()->setStretchLastSection(true);
+    // The reason takes the rest of the width, wrapped.
+    for (int c = 0; c < kReason; ++c) {
+        m_table->resizeColumnToContents(c);
+    }
     m_table->resizeRowsToContents();
+    const char* names[] = {"SEND", "MODE", "TIME", "READ PARA"};
+    for (const SignResult& result : results) {
+        const QString line = transferLogLine({m_started, QString::fromLatin1(names[int(m_command)]),
+                                              result.num, result.port, result.exchange.bytes,
+                                              result.exchange.ms, result.exchange.outcome});
+        QString error;
+        if (!m_logPath.isEmpty() && !appendTransferLog(m_logPath, line, &error)) {
+            emit logged(error);
+        }
+        emit logged(line);
+    }
     setRunning(false);
     emit finished();
 }

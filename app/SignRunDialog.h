@@ -23,8 +23,9 @@ class QTableWidget;
 class SignRunDialog : public QDialog {
     Q_OBJECT
   public:
+    // logPath: the transfer log, a line a sign served (empty: no file).
     SignRunDialog(const SignBook& book, const QString& folder, const PageList& pages,
-                  QWidget* parent = nullptr);
+                  const QString& logPath, QWidget* parent = nullptr);
     // Asks a run to stop and waits for it.
     ~SignRunDialog() override;
 
@@ -36,6 +37,7 @@ class SignRunDialog : public QDialog {
 
   signals:
     void finished();
+    void logged(const QString& line);  // a line of the transfer log
 
   private:
     class RowSurface;
@@ -45,6 +47,9 @@ class SignRunDialog : public QDialog {
     SignBook m_book;
     QString m_folder;
     PageList m_pages;
+    QString m_logPath;
+    SignCommand m_command = SignCommand::Send;
+    QDateTime m_started;
     QListWidget* m_signs;
     QTableWidget* m_table;
     std::vector<QPushButton*> m_commands;
