@@ -1,5 +1,6 @@
 #include "app/PortChooser.h"
 
+#include "platform/PortDevice.h"
 #include "platform/SerialPorts.h"
 
 #include <QAbstractItemView>
@@ -37,7 +38,10 @@ QString PortChooser::port() const {
 void PortChooser::setPort(const QString& path) {
     int index = findData(path);
     if (index < 0) {
-        addItem(QStringLiteral("%1 (not present)").arg(path), path);
+        // A serial server on the network is chosen in the sign book.
+        const QString kind =
+            isNetworkPort(path) ? QStringLiteral("on the network") : QStringLiteral("not present");
+        addItem(QStringLiteral("%1 (%2)").arg(path, kind), path);
         index = count() - 1;
     }
     setCurrentIndex(index);

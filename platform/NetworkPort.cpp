@@ -315,9 +315,7 @@ int NetworkPort::bytesQueuedOut() const {
 }
 
 bool NetworkPort::waitUntilSent(QString* error) {
-    QElapsedTimer sinceProgress;
-    sinceProgress.start();
-    int lastQueued = -1;
+    QueueWatch watch(kStallMs);
     for (;;) {
         if (!flushPending(error)) {
             return false;
@@ -326,11 +324,7 @@ bool NetworkPort::waitUntilSent(QString* error) {
         if (queued <= 0) {
             return true;
         }
-        if (lastQueued < 0 || queued < lastQueued) {
-            sinceProgress.restart();
-        }
-        lastQueued = queued;
-        if (remainingMs(sinceProgress, kStallMs) == 0) {
+        if (watch.stalled(queued)) {
             return setError(
                 error,
                 QStringLiteral("%1 took no data for %2 s").arg(address_).arg(kStallMs / 1000));
@@ -453,52 +447,28 @@ void NetworkPort::decode(const char* data, int size) {
 }
 
 // Options are agreed once: a request already made is not answered again,
-// and an option this side does not know is refused.
+// and an option this side does not know is refused. DO and DONT are about
+// this side's options, WILL and WONT about the server's.
 void NetworkPort::negotiate(unsigned char verb, unsigned char option) {
-    const bool mine = option == kBinary || option == kSuppressGoAhead || option == kComPort;
-    const bool theirs = option == kBinary || option == kSuppressGoAhead;
-    QByteArray answer;
-    auto reply = [&](unsigned char answerVerb) {
-        answer.append(char(kIac)).append(char(answerVerb)).append(char(option));
-    };
-    switch (verb) {
-        case kDo:
-            if (!mine) {
-                reply(kWont);
-            } else if (local_[option] != Option::Yes) {
-                if (local_[option] == Option::No) {
-                    reply(kWill);
-                }
-                local_[option] = Option::Yes;
-            }
-            break;
-        case kDont:
-            if (local_[option] == Option::Yes) {
-                reply(kWont);
-            }
-            local_[option] = Option::No;
-            break;
-        case kWill:
-            if (!theirs) {
-                reply(kDont);
-            } else if (remote_[option] != Option::Yes) {
-                if (remote_[option] == Option::No) {
-                    reply(kDo);
-                }
-                remote_[option] = Option::Yes;
-            }
-            break;
-        case kWont:
-            if (remote_[option] == Option::Yes) {
-                reply(kDont);
-            }
-            remote_[option] = Option::No;
-            break;
-        default:
-            break;
+    const bool ours = verb == kDo || verb == kDont;
+    const bool known =
+        option == kBinary || option == kSuppressGoAhead || (ours && option == kComPort);
+    const bool enable = verb == kDo || verb == kWill;
+    Option& state = ours ? local_[option] : remote_[option];
+    const unsigned char agree = ours ? kWill : kDo;
+    const unsigned char refuse = ours ? kWont : kDont;
+    unsigned char answer = 0;
+    if (enable && !known) {
+        answer = refuse;
+    } else if (enable) {
+        answer = state == Option::No ? agree : 0;
+        state = Option::Yes;
+    } else {
+        answer = state == Option::Yes ? refuse : 0;
+        state = Option::No;
     }
-    if (!answer.isEmpty()) {
-        sendControl(answer);
+    if (answer != 0) {
+        sendControl(QByteArray(1, char(kIac)) + char(answer) + char(option));
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QString>
 
 #include <memory>
@@ -38,6 +39,26 @@ class PortDevice {
 
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
+};
+
+// Watches a queue that should empty: whether it has stopped shrinking for
+// longer than the limit.
+class QueueWatch {
+  public:
+    explicit QueueWatch(int limitMs) : m_limitMs(limitMs) { m_sinceProgress.start(); }
+    // queued: the bytes queued now.
+    bool stalled(int queued) {
+        if (m_last < 0 || queued < m_last) {
+            m_sinceProgress.restart();
+        }
+        m_last = queued;
+        return m_sinceProgress.elapsed() >= m_limitMs;
+    }
+
+  private:
+    int m_limitMs;
+    int m_last = -1;
+    QElapsedTimer m_sinceProgress;
 };
 
 // tcp://HOST:PORT (raw TCP: the serial server sets the line) and
