@@ -14,6 +14,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMap>
 
 #include <algorithm>
 #include <memory>
@@ -172,12 +173,28 @@ int runOnSignBook(const CliContext& context, const QString& command, const QStri
     }
 
     const SignCommand what = signCommand(command);
+    // READ PARA asks controller 0, which every controller on a line answers:
+    // signs that share a port cannot be told apart by their replies.
+    QMap<QString, int> onPort;
+    for (const int index : chosen) {
+        ++onPort[portKey(book.signs[index].settings, folder)];
+    }
     std::vector<SignResult> results(size_t(chosen.size()));
     std::vector<SignJob> jobs;
     std::vector<int> placeOf;  // job -> position in results
     for (int c = 0; c < chosen.size(); ++c) {
         const Sign& sign = book.signs[chosen[c]];
         SignJob job{sign.name, sign.settings, PageList()};
+        if (what == SignCommand::ReadPara && onPort[portKey(sign.settings, folder)] > 1) {
+            const QString problem =
+                QStringLiteral(
+                    "read-para cannot tell the signs on %1 apart (its request goes to every "
+                    "controller on the line): read them one at a time")
+                    .arg(signPortPath(sign.settings, folder));
+            results[size_t(c)] = refusedSign(sign, folder, problem);
+            printError(QStringLiteral("[%1] %2").arg(sign.name, problem));
+            continue;
+        }
         if (what == SignCommand::Send || what == SignCommand::Mode) {
             const QString problem = preparePages(what, sign, listPath, folder, &job.pages);
             if (!problem.isEmpty()) {

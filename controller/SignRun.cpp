@@ -108,6 +108,12 @@ QString signPortPath(const Settings& settings, const QString& folder) {
     return serialPortPath(folder, settings.COMM);
 }
 
+QString portKey(const Settings& settings, const QString& folder) {
+    const QString path = signPortPath(settings, folder);
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    return canonical.isEmpty() ? path : canonical;
+}
+
 std::vector<SignResult> runOnSigns(SignCommand command, const std::vector<SignJob>& jobs,
                                    const QString& folder, const SignSurfaces& surfaces,
                                    const QDateTime& now) {
@@ -115,9 +121,7 @@ std::vector<SignResult> runOnSigns(SignCommand command, const std::vector<SignJo
     QMap<QString, std::vector<int>> byPort;
     QStringList order;
     for (int i = 0; i < int(jobs.size()); ++i) {
-        const QString path = signPortPath(jobs[size_t(i)].settings, folder);
-        const QString canonical = QFileInfo(path).canonicalFilePath();
-        const QString key = canonical.isEmpty() ? path : canonical;
+        const QString key = portKey(jobs[size_t(i)].settings, folder);
         if (!byPort.contains(key)) {
             order << key;
         }

@@ -56,6 +56,8 @@ std::vector<SignResult> runOnSigns(SignCommand command, const std::vector<SignJo
 
 // The port a sign is reached through: its PORT, else comN in the folder.
 QString signPortPath(const Settings& settings, const QString& folder);
+// The same port under one name, however it is named (a device's links resolved).
+QString portKey(const Settings& settings, const QString& folder);
 
 // The results as a table for people: one line a sign under a heading
 // (sign, outcome, bytes, time, reason), columns padded to line up.

@@ -29,6 +29,9 @@ constexpr unsigned char kSetBaudRate = 1, kSetDataSize = 2, kSetParity = 3, kSet
                         kPurgeData = 12;
 constexpr unsigned char kParityNone = 1, kOneStopBit = 1;
 constexpr unsigned char kPurgeReceive = 1, kPurgeTransmit = 2;
+// From the server: a request for this side's signature, and the flow control
+// of the data it takes (suspend, resume).
+constexpr unsigned char kSignature = 0, kFlowSuspend = 8, kFlowResume = 9;
 constexpr int kStallMs = 10000;
 
 enum DecoderState { kData, kAfterIac, kAfterVerb, kInSub, kInSubAfterIac, kAfterCr };
@@ -277,7 +280,7 @@ qint64 NetworkPort::writeSome(const char* data, qint64 size, QString* error) {
         setError(error, dropped(QStringLiteral("during the write")));
         return -1;
     }
-    if (!pending_.isEmpty()) {
+    if (!pending_.isEmpty() || suspended_) {
         return 0;
     }
     if (!telnet_) {
@@ -298,6 +301,11 @@ qint64 NetworkPort::writeSome(const char* data, qint64 size, QString* error) {
 }
 
 bool NetworkPort::waitWritable(int ms, QString* error) {
+    if (suspended_) {
+        // The server asked for a pause: its answer to resume comes as data.
+        waitFor(ms, [this] { return !suspended_; });
+        return !closed_ || setError(error, dropped(QStringLiteral("during the write")));
+    }
     pollfd entry{fd_, POLLOUT, 0};
     if (poll(&entry, 1, ms) > 0 && (entry.revents & (POLLHUP | POLLERR | POLLNVAL))) {
         closed_ = true;
@@ -477,8 +485,16 @@ void NetworkPort::subnegotiation(const QByteArray& body) {
         return;
     }
     const int code = static_cast<unsigned char>(body[1]) - 100;
+    if (code == kSignature && body.size() == 2) {
+        sendControl(comPortCommand(kSignature, QByteArrayLiteral("Marquee")));
+        return;
+    }
+    if (code == kFlowSuspend || code == kFlowResume) {
+        suspended_ = code == kFlowSuspend;
+        return;
+    }
     if (code < 0 || code >= int(answered_.size())) {
-        return;  // a notification, or a request of the server's own
+        return;  // a notification of the line or modem state
     }
     qint64 value = 0;
     for (int i = 2; i < body.size() && i < 6; ++i) {
@@ -493,6 +509,7 @@ void NetworkPort::close() {
     }
     fd_ = -1;
     closed_ = false;
+    suspended_ = false;
     received_.clear();
     pending_.clear();
     state_ = kData;

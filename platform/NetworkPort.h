@@ -55,6 +55,7 @@ class NetworkPort : public PortDevice {
     QByteArray received_;  // data bytes not yet read by a reply wait
     QByteArray pending_;   // bytes for the socket that it has not taken yet
     bool closed_ = false;
+    bool suspended_ = false;  // the server asked this side to stop sending for now
     // Telnet: where the decoder stands, and the options of both sides.
     int state_ = 0;
     unsigned char verb_ = 0;

@@ -124,6 +124,18 @@ TEST(Signs, OneSendProgramsSignsOnABusAndBehindSerialServers) {
     EXPECT_TRUE(lines[lines.size() - 2].startsWith("Nobody  no reply"));
     EXPECT_TRUE(lines[lines.size() - 2].endsWith("(1 byte expected: 02)."));
     EXPECT_TRUE(lines.last().startsWith("Gate    time success!"));
+
+    // READ PARA asks every controller on a line: signs sharing one are refused,
+    // the others keep what their controller reports.
+    const CliRun read = runCli({"--folder", folder, "read-para", "--all-signs"});
+    EXPECT_EQ(read.exitCode, 2);
+    EXPECT_TRUE(read.err.contains("[Bus 2] read-para cannot tell the signs on"))
+        << read.err.toStdString();
+    EXPECT_TRUE(read.out.contains("[Gate] num=1 type=0 width=64 high=16 clock=18432000 bps=19200"))
+        << read.out.toStdString();
+    ASSERT_TRUE(readSignBook(folder, Settings(), &book).error.isEmpty());
+    EXPECT_EQ(book.signs[4].settings.baudRate(), 19200);
+    EXPECT_EQ(book.signs[1].settings.NUM, 2);
 }
 
 TEST(Signs, NetworkPortFailuresSayWhy) {
