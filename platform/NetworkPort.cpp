@@ -1,7 +1,5 @@
 #include "platform/NetworkPort.h"
 
-#include "platform/SerialDevice.h"
-
 #include <QElapsedTimer>
 #include <QUrl>
 
@@ -70,17 +68,6 @@ QByteArray bigEndian32(quint32 value) {
 }
 
 }  // namespace
-
-bool isNetworkPort(const QString& path) {
-    return path.startsWith(QLatin1String("tcp://")) || path.startsWith(QLatin1String("rfc2217://"));
-}
-
-std::unique_ptr<PortDevice> makePortDevice(const QString& path) {
-    if (isNetworkPort(path)) {
-        return std::make_unique<NetworkPort>();
-    }
-    return std::make_unique<SerialDevice>();
-}
 
 NetworkPort::~NetworkPort() {
     close();
