@@ -132,6 +132,15 @@ std::vector<SignResult> runOnSigns(SignCommand command, const std::vector<SignJo
         Link link(folder, surfaces(positions.front()));
         link.holdOpen(true);
         for (const int i : positions) {
+            if (surfaces(i).cancelRequested()) {
+                // Stopped by the operator: the signs not begun are left alone.
+                SignResult& skipped = results[size_t(i)];
+                skipped.name = jobs[size_t(i)].name;
+                skipped.num = jobs[size_t(i)].settings.NUM;
+                skipped.port = signPortPath(jobs[size_t(i)].settings, folder);
+                skipped.exchange.stage = ExchangeResult::Stage::Cancelled;
+                continue;
+            }
             results[size_t(i)] = serve(command, jobs[size_t(i)], link, surfaces(i), folder, now);
         }
         link.release();
