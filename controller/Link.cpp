@@ -124,10 +124,13 @@ SendOutcome Link::writePaced(FrameSource& source) {
     // and their line time has passed.
     auto drain = [&]() {
         QString error;
-        const bool ok = PortHandle->waitUntilSent(&error);
-        while (line.aheadMs() > 0) {
+        bool ok = PortHandle->waitUntilSent(&error);
+        // Until their line time has passed the bytes are still on their way:
+        // a hang-up now means the other end did not take them all.
+        while (ok && line.aheadMs() > 0) {
             report(false);
             QThread::msleep(static_cast<unsigned long>(std::min<qint64>(line.aheadMs(), 50)));
+            ok = PortHandle->waitWritable(0, &error);
         }
         report(true);
         if (!ok) {
