@@ -15,6 +15,7 @@
 #include "app/StatusArea.h"
 #include "app/TextComposerDialog.h"
 #include "app/TransferLogDock.h"
+#include "app/VirtualSignLauncher.h"
 #include "controller/ControllerCommands.h"
 #include "core/Preferences.h"
 #include "core/ProgramFolder.h"
@@ -154,6 +155,10 @@ void TTwpMain::createToolbar() {
     m_OpenFolder = add("m_OpenFolder", "Open sign folder…");
     m_OpenFolder->setToolTip(
         QStringLiteral("Choose the folder of the pages, lists and port links"));
+    m_VirtualSign = add("m_VirtualSign", "Virtual sign");
+    m_VirtualSign->setToolTip(
+        QStringLiteral("Start the controller emulator in a window of its own, set up as this "
+                       "sign, on a new port, and choose that port"));
     bar->addSeparator();
     Ra1 = new QRadioButton(QStringLiteral("SINGLE"));
     Ra1->setObjectName(QStringLiteral("Ra1"));
@@ -177,6 +182,7 @@ void TTwpMain::createToolbar() {
             openSignFolder(chosen);
         }
     });
+    connect(m_VirtualSign, &QAction::triggered, this, &TTwpMain::virtualSignClicked);
     connect(Ra2, &QRadioButton::toggled, this,
             [this](bool checked) { m_pages.chooseScope(checked ? Scope::All : Scope::Single); });
 }

@@ -22,6 +22,7 @@ class CommandRunner;
 class PagePanel;
 class PagePreview;
 class TransferLogDock;
+class VirtualSignLauncher;
 struct SendReview;
 class PreviewStage;
 class SettingsRow;
@@ -125,6 +126,7 @@ class TTwpMain : public QMainWindow, public OperatorSurface {
     void m_SendClick();
     void setClockClicked();     // TIME (m_Help)
     void sendModesClicked();    // MODE (m_Exit)
+    void virtualSignClicked();  // "Virtual sign"
     void BitBtn2Click();        // READ PARA
     void saveParameters();      // TForm5 "save parameter"
     void downloadSetupImage();  // TForm5 "Download"
@@ -184,9 +186,12 @@ class TTwpMain : public QMainWindow, public OperatorSurface {
     QAction* m_Exit;  // MODE
     QAction* ToolButton1;
     QAction* ToolButton2;
-    QAction* m_OpenFolder;  // "Open sign folder…"
-    QAction* m_SignBook;    // "SIGNS…"
-    QAction* m_ToSigns;     // "TO SIGNS…"
+    QAction* m_OpenFolder;   // "Open sign folder…"
+    QAction* m_VirtualSign;  // "Virtual sign"
+    VirtualSignLauncher* m_virtualSign = nullptr;
+    QString m_portBeforeVirtualSign;  // chosen again when the virtual sign ends
+    QAction* m_SignBook;              // "SIGNS…"
+    QAction* m_ToSigns;               // "TO SIGNS…"
     QComboBox* m_signChooser;
     SignBook m_book;
     bool m_bookKept = false;  // signs.json is written (it was there, or the book was used)

@@ -41,11 +41,21 @@ void PortChooser::setPort(const QString& path) {
         // A serial server on the network is chosen in the sign book.
         const QString kind =
             isNetworkPort(path) ? QStringLiteral("on the network") : QStringLiteral("not present");
-        addItem(QStringLiteral("%1 (%2)").arg(path, kind), path);
+        addItem(m_names.contains(path) ? QStringLiteral("%1 — %2").arg(m_names[path], path)
+                                       : QStringLiteral("%1 (%2)").arg(path, kind),
+                path);
         index = count() - 1;
     }
     setCurrentIndex(index);
     setToolTip(path.isEmpty() ? QStringLiteral("Serial port") : path);
+}
+
+void PortChooser::setPortName(const QString& path, const QString& name) {
+    m_names[path] = name;
+    const int index = findData(path);
+    if (index >= 0) {
+        setItemText(index, QStringLiteral("%1 — %2").arg(name, path));
+    }
 }
 
 void PortChooser::setRoots(const QString& devRoot, const QString& sysRoot) {

@@ -125,12 +125,12 @@ SendOutcome Link::writePaced(FrameSource& source) {
     auto drain = [&]() {
         QString error;
         bool ok = PortHandle->waitUntilSent(&error);
-        // Until their line time has passed the bytes are still on their way:
-        // a hang-up now means the other end did not take them all.
+        // The bytes are on their way for their line time: a hang-up then
+        // is a hang-up during the write.
         while (ok && line.aheadMs() > 0) {
             report(false);
-            QThread::msleep(static_cast<unsigned long>(std::min<qint64>(line.aheadMs(), 50)));
-            ok = PortHandle->waitWritable(0, &error);
+            ok = PortHandle->sleepUnlessHungUp(
+                static_cast<int>(std::min<qint64>(line.aheadMs(), 50)), &error);
         }
         report(true);
         if (!ok) {

@@ -301,6 +301,12 @@ bool NetworkPort::waitWritable(int ms, QString* error) {
     return true;
 }
 
+// What the server sends meanwhile is read and kept: its closing shows there.
+bool NetworkPort::sleepUnlessHungUp(int ms, QString* error) {
+    waitFor(ms, [] { return false; });
+    return !closed_ || setError(error, dropped(QStringLiteral("during the write")));
+}
+
 int NetworkPort::bytesQueuedOut() const {
     int queued = 0;
     if (fd_ < 0 || ioctl(fd_, SIOCOUTQ, &queued) != 0) {

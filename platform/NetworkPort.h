@@ -23,6 +23,7 @@ class NetworkPort : public PortDevice {
     bool configure(int baud, QString* error) override;
     qint64 writeSome(const char* data, qint64 size, QString* error) override;
     bool waitWritable(int ms, QString* error) override;
+    bool sleepUnlessHungUp(int ms, QString* error) override;
     int bytesQueuedOut() const override;
     bool waitUntilSent(QString* error) override;
     Wait waitReply(int timeoutMs, int count, QByteArray* reply) override;

@@ -25,6 +25,8 @@ class PortDevice {
     // Sleeps until the port takes data again, at most ms. False when the
     // other end hung up.
     virtual bool waitWritable(int ms, QString* error) = 0;
+    // Sleeps ms, or less when the other end hangs up: false then.
+    virtual bool sleepUnlessHungUp(int ms, QString* error) = 0;
     // Bytes handed over that have not left yet, as far as this side knows.
     virtual int bytesQueuedOut() const = 0;
     // Waits until bytesQueuedOut() is 0; fails on a hang-up, or when the

@@ -52,6 +52,7 @@ class SerialDevice : public PortDevice {
     // Sleeps until the device takes data again, at most ms. False when the
     // other end hung up.
     bool waitWritable(int ms, QString* error) override;
+    bool sleepUnlessHungUp(int ms, QString* error) override;
     // Bytes the driver still holds to send. A pseudo-terminal and some USB
     // adapters report 0 while bytes are still on their way.
     int bytesQueuedOut() const override;
