@@ -3,6 +3,7 @@
 #include "app/CommandRunner.h"
 #include "app/Controls.h"
 #include "app/DocumentImportDialog.h"
+#include "app/PageOverview.h"
 #include "app/PagePanel.h"
 #include "app/PagePreview.h"
 #include "app/ParameterDialog.h"
@@ -21,6 +22,7 @@
 #include "core/SettingsFile.h"
 #include "core/TransferLog.h"
 #include "import/PictureImport.h"
+#include "pages/PageHistory.h"
 #include "pages/PlayListFile.h"
 #include "platform/DesktopShell.h"
 
@@ -112,6 +114,7 @@ TTwpMain::TTwpMain(const Folders& folders, MessageFn messageFn, QWidget* parent)
     connect(m_pagePanel, &PagePanel::tabClicked, this, &TTwpMain::TabClick);
     connect(m_pagePanel, &PagePanel::fieldRejected, this,
             [this](const QString& text) { showMessage(text, QString()); });
+    createPageOverview();
     creationStep();
 }
 
@@ -123,6 +126,10 @@ void TTwpMain::createToolbar() {
     auto add = [bar](const char* name, const char* text) {
         QAction* action = bar->addAction(QString::fromUtf8(text));
         action->setObjectName(QString::fromLatin1(name));
+        // A tool button shows its letter but takes no mnemonic: Alt + the
+        // letter is the action's own shortcut.
+        action->setShortcut(QKeySequence::mnemonic(action->text()));
+        action->setShortcutContext(Qt::WindowShortcut);
         return action;
     };
     m_Send = add("m_Send", "SEND(&S)");
@@ -158,8 +165,10 @@ void TTwpMain::createToolbar() {
             openSignFolder(chosen);
         }
     });
-    connect(Ra2, &QRadioButton::toggled, this,
-            [this](bool checked) { m_pages.chooseScope(checked ? Scope::All : Scope::Single); });
+    connect(Ra2, &QRadioButton::toggled, this, [this](bool checked) {
+        m_pages.chooseScope(checked ? Scope::All : Scope::Single);
+        showPagesAndPreview(tr("ALL"));
+    });
 }
 
 // Start-up, in its fixed order: the effect lists, one blank page of 256
@@ -172,6 +181,8 @@ void TTwpMain::creationStep() {
     Settings s = settings();
     const SettingsReadResult result = readSettings(m_folders, &s);
     setSettings(s);
+    m_history->reset();
+    m_overview->refresh();
     if (!result.error.isEmpty()) {
         showMessage(result.error, QString());
     }
@@ -206,7 +217,9 @@ void TTwpMain::attachFolder() {
     }
     m_commands->setFolder(m_folder);
     m_preview->setFolder(m_folder);
-    setWindowTitle(QStringLiteral("Marquee — %1").arg(QDir::toNativeSeparators(m_folder)));
+    m_overview->setFolder(m_folder);
+    m_overview->refresh();
+    updateTitle();
 }
 
 void TTwpMain::openSignFolder(const QString& folder) {
@@ -238,75 +251,6 @@ TTwpMain::~TTwpMain() {
     m_preparation.stop();
 }
 
-// ---- Page list ---------------------------------------------------------
-
-void TTwpMain::showPagesAndPreview() {
-    schedulePreparation();
-    m_pagePanel->showPageList();
-    m_preview->pageChanged();
-}
-
-void TTwpMain::AddMuClick() {
-    const QString error = m_pages.addPage();
-    showPagesAndPreview();
-    if (!error.isEmpty()) {
-        showMessage(error, QString());
-    }
-}
-
-void TTwpMain::DelMuClick() {
-    m_pages.deletePage();
-    showPagesAndPreview();
-}
-
-void TTwpMain::TabClick(int tab) {
-    if (tab < 0) {
-        return;
-    }
-    m_pages.selectTab(tab);
-    showPagesAndPreview();
-}
-
-void TTwpMain::ToolButton1Click() {
-    const QString chosen =
-        QFileDialog::getSaveFileName(this, QStringLiteral("SAVE LIST"),
-                                     QDir(m_folder).filePath(QString::fromLatin1(kDefaultListName)),
-                                     QStringLiteral("LIST (*.lis)"));
-    if (!chosen.isEmpty()) {
-        saveListTo(chosen);
-    }
-}
-
-void TTwpMain::saveListTo(const QString& path) {
-    const QString error = savePlayList(path, m_pages);
-    if (!error.isEmpty()) {
-        showMessage(error, QString());
-    }
-}
-
-void TTwpMain::BitBtn1Click() {
-    const QString chosen = QFileDialog::getOpenFileName(this, QStringLiteral("LOADLIST"), m_folder,
-                                                        QStringLiteral("LIST (*.lis)"));
-    if (!chosen.isEmpty()) {
-        loadListFrom(chosen);
-    }
-}
-
-void TTwpMain::loadListFrom(const QString& path) {
-    const LoadListOutcome outcome = loadPlayList(path, &m_pages);
-    showPagesAndPreview();
-    if (!outcome.messages.isEmpty()) {
-        showMessage(outcome.messages.join(QLatin1Char('\n')), QString());
-    }
-}
-
-void TTwpMain::openListAtStart(const QString& path) {
-    loadListFrom(path);
-    if (m_pages.currentTab() < 0) {
-        TabClick(0);
-    }
-}
-
 // ---- Pictures ----------------------------------------------------------
 
 void TTwpMain::AddFileClick() {
@@ -326,8 +270,7 @@ void TTwpMain::loadFile(const QString& path) {
                 break;
             }
             m_pages.setPagePicture(path);
-            schedulePreparation();
-            m_preview->pageChanged();
+            showPagesAndPreview(tr("LOADFILE"));
             const QString error = m_preview->pictureError(path);
             if (!error.isEmpty()) {
                 showMessage(error, QString());
@@ -368,7 +311,9 @@ void TTwpMain::m_EditBmpClick() {
 }
 
 void TTwpMain::m_EditTxtClick() {
-    startTextEditor(m_folder);
+    if (!startTextEditor(m_folder)) {
+        showMessage(textEditorMissingText(), QString());
+    }
 }
 
 void TTwpMain::ToolButton2Click() {
@@ -417,6 +362,10 @@ void TTwpMain::showEvent(QShowEvent* event) {
 }
 
 void TTwpMain::closeEvent(QCloseEvent* event) {
+    if (!mayDropList()) {
+        event->ignore();
+        return;
+    }
     if (m_commands->busy()) {
         m_commands->cancel();
         m_commands->waitIdle();

@@ -4,6 +4,8 @@
 
 #include "app/CommandRunner.h"
 #include "app/MainWindow.h"
+
+#include "app/PageOverview.h"
 #include "app/PagePanel.h"
 #include "app/PagePreview.h"
 #include "app/ParameterDialog.h"
@@ -11,6 +13,7 @@
 #include "app/StatusArea.h"
 #include "controller/ControllerCommands.h"
 #include "core/TransferLog.h"
+#include "pages/PageHistory.h"
 #include "transfer/ModuleType.h"
 #include "transfer/PageCheck.h"
 #include "transfer/SendCheck.h"
@@ -179,8 +182,17 @@ void TTwpMain::commandRunningChanged(bool running) {
     for (QAction* action : {m_Send, m_Help, m_Exit, ToolButton2}) {
         action->setEnabled(!running);
     }
-    for (QWidget* widget : std::initializer_list<QWidget*>{Ra1, Ra2, m_settingsRow, m_pagePanel,
-                                                           m_pagePanel->tabBar()}) {
+    // The list stays as it is being sent: no edit, undo or redo meanwhile.
+    m_history->stack()->setActive(!running);
+    if (running) {
+        m_undo->setEnabled(false);
+        m_redo->setEnabled(false);
+    } else {
+        m_undo->setEnabled(m_history->stack()->canUndo());
+        m_redo->setEnabled(m_history->stack()->canRedo());
+    }
+    for (QWidget* widget : std::initializer_list<QWidget*>{
+             Ra1, Ra2, m_settingsRow, m_pagePanel, m_pagePanel->tabBar(), m_overview}) {
         widget->setEnabled(!running);
     }
     if (m_form5) {

@@ -45,6 +45,8 @@ PagePanel::PagePanel(PageList& pages, QWidget* parent) : QFrame(parent), m_pages
     grid->addWidget(DelMu, 0, 5);
     grid->addWidget(AddFile, 1, 4);
     grid->addWidget(BitBtn1, 1, 5);
+    m_newList = makeButton("NewListButton", tr("NEW LIST"));
+    grid->addWidget(m_newList, 0, 6);
 
     Tab = new QTabBar;
     Tab->setObjectName(QStringLiteral("Tab"));
@@ -56,6 +58,7 @@ PagePanel::PagePanel(PageList& pages, QWidget* parent) : QFrame(parent), m_pages
     connect(DelMu, &QPushButton::clicked, this, &PagePanel::deleteClicked);
     connect(AddFile, &QPushButton::clicked, this, &PagePanel::loadFileClicked);
     connect(BitBtn1, &QPushButton::clicked, this, &PagePanel::loadListClicked);
+    connect(m_newList, &QPushButton::clicked, this, &PagePanel::newListClicked);
     connect(Tab, &QTabBar::tabBarClicked, this, &PagePanel::tabClicked);
     connect(Edit2, &QSpinBox::textChanged, this,
             [this](const QString& text) { fieldEdited(true, text); });
@@ -70,12 +73,18 @@ PagePanel::PagePanel(PageList& pages, QWidget* parent) : QFrame(parent), m_pages
             }
         });
     }
-    connect(InModeList, &QComboBox::activated, this,
-            [this](int index) { m_pages.clickInMode(InModeList->itemData(index).toInt()); });
-    connect(OutModeList, &QComboBox::activated, this,
-            [this](int index) { m_pages.clickOutMode(OutModeList->itemData(index).toInt()); });
-    connect(AddModeList, &QComboBox::activated, this,
-            [this](int index) { m_pages.clickAddMode(AddModeList->itemData(index).toInt()); });
+    connect(InModeList, &QComboBox::activated, this, [this](int index) {
+        m_pages.clickInMode(InModeList->itemData(index).toInt());
+        emit edited(2);
+    });
+    connect(OutModeList, &QComboBox::activated, this, [this](int index) {
+        m_pages.clickOutMode(OutModeList->itemData(index).toInt());
+        emit edited(2);
+    });
+    connect(AddModeList, &QComboBox::activated, this, [this](int index) {
+        m_pages.clickAddMode(AddModeList->itemData(index).toInt());
+        emit edited(2);
+    });
 }
 
 void PagePanel::fillLists() {
@@ -96,6 +105,7 @@ void PagePanel::fillLists() {
 void PagePanel::fieldEdited(bool time, const QString& text) {
     if (!m_syncing) {
         m_pendingFieldError = time ? m_pages.editDispTime(text) : m_pages.editDispSpeed(text);
+        emit edited(time ? 0 : 1);
     }
 }
 

@@ -306,7 +306,10 @@ void TForm3::change(TextLayout layout) {
     if (!m_context.folder.isEmpty()) {
         QDir::setCurrent(m_context.folder);
     }
-    const ComposeOptions chosen = options(layout);
+    ComposeOptions chosen = options(layout);
+    if (m_context.pages) {
+        chosen.taken = m_context.pages->filesInUse(m_context.folder);
+    }
     const int room = m_context.pages ? generatedPageRoom(*m_context.pages) : PageList::kMaxPages;
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     const ComposeResult result =
@@ -322,7 +325,8 @@ void TForm3::change(TextLayout layout) {
     accept();
     if (m_context.pages) {
         const PlaceResult placed =
-            m_context.pages->placeGeneratedPages(chosen.base, result.pages, CaptionStyle::Number);
+            m_context.pages->placeGeneratedPages(chosen.base, result.pages, CaptionStyle::Number,
+                                                 result.first);
         if (m_context.pagesChanged) {
             m_context.pagesChanged();
         }

@@ -77,6 +77,8 @@ int main(int argc, char* argv[]) {
     const QStringList lists = parser.positionalArguments();
     if (!lists.isEmpty() && lists[0].endsWith(QLatin1String(".lis"), Qt::CaseInsensitive)) {
         window.openListAtStart(QFileInfo(lists[0]).absoluteFilePath());
+    } else {
+        window.reopenLastList();
     }
     return app.exec();
 }

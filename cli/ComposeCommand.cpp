@@ -157,6 +157,7 @@ int runCompose(const Folders& folders, const QStringList& args) {
             return kExitBadInput;
         }
     }
+    options.taken = pages.filesInUse(folder);
     const ComposeResult result = composeTextPages(text.text, QSize(settings.WIDTH, settings.HEIGHT),
                                                   options, folder, generatedPageRoom(pages));
     for (const QString& file : result.files) {
@@ -173,7 +174,7 @@ int runCompose(const Folders& folders, const QStringList& args) {
     }
     if (!listPath.isEmpty()) {
         const PlaceResult placed =
-            pages.placeGeneratedPages(options.base, result.pages, CaptionStyle::Number);
+            pages.placeGeneratedPages(options.base, result.pages, CaptionStyle::Number, result.first);
         if (!placed.message.isEmpty()) {
             printError(placed.message);
         }

@@ -3,6 +3,7 @@
 #include "import/WorkingCopy.h"
 #include "platform/PictureFile.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QPainter>
 
@@ -20,7 +21,11 @@ QString pageListText(const QList<int>& pages) {
 }  // namespace
 
 QString officeMissingMessage() {
-    return QString::fromUtf8("系统内存不足或未安装Office,请取消监控软件对office文档的保护！！");
+    return QCoreApplication::translate(
+        "Import",
+        "LibreOffice is not installed or cannot be started, so documents and spreadsheets "
+        "cannot be imported.\nInstall it with:\n  sudo apt install libreoffice-writer-nogui "
+        "libreoffice-calc-nogui libreoffice-draw-nogui python3-uno");
 }
 
 QImage documentScreen(const QImage& picture, QSize screen) {
@@ -77,7 +82,11 @@ DocumentImportResult importDocument(const QString& document, const ImportSetup& 
                             .arg(count + 1)
                             .arg(result.pageCount));
     }
-    const QStringList names = generatedPageNames(setup.base, count);
+    // Numbered on past the files the list shows, so an import never
+    // overwrites another page's picture.
+    const int first =
+        firstFreeNumber(setup.folder, setup.base, count, pages->filesInUse(setup.folder));
+    const QStringList names = generatedPageNames(setup.base, count, first);
     for (int i = 1; i <= count; ++i) {
         step.show(QStringLiteral("Page %1 of %2").arg(i).arg(count));
         surface.progress(i - 1, count);
@@ -99,7 +108,7 @@ DocumentImportResult importDocument(const QString& document, const ImportSetup& 
 
     // Into the list: the first page replaces the last one's picture.
     if (count > 0) {
-        const PlaceResult placed = pages->placeGeneratedPages(setup.base, count, CaptionStyle::Act);
+        const PlaceResult placed = pages->placeGeneratedPages(setup.base, count, CaptionStyle::Act, first);
         if (!placed.message.isEmpty()) {
             surface.message(placed.message);
         }

@@ -5,34 +5,80 @@
 #include "platform/DesktopShell.h"
 #include "platform/PictureFile.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 
+namespace {
+
+struct KindOf {
+    const char* suffix;
+    LoadFileKind kind;
+};
+constexpr KindOf kKinds[] = {
+    {"bmp", LoadFileKind::Picture},      {"jpg", LoadFileKind::Picture},
+    {"jpeg", LoadFileKind::Picture},     {"png", LoadFileKind::Picture},
+    {"txt", LoadFileKind::Text},         {"doc", LoadFileKind::Document},
+    {"docx", LoadFileKind::Document},    {"odt", LoadFileKind::Document},
+    {"xls", LoadFileKind::Spreadsheet},  {"xlsx", LoadFileKind::Spreadsheet},
+    {"ods", LoadFileKind::Spreadsheet},
+};
+
+QString patterns(LoadFileKind kind) {
+    // Both cases: file names on Linux are case-sensitive.
+    QStringList found;
+    for (const KindOf& entry : kKinds) {
+        if (kind == LoadFileKind::Other || entry.kind == kind) {
+            const QString suffix = QString::fromLatin1(entry.suffix);
+            found << QStringLiteral("*.") + suffix << QStringLiteral("*.") + suffix.toUpper();
+        }
+    }
+    return found.join(QLatin1Char(' '));
+}
+
+QString tr(const char* text) {
+    return QCoreApplication::translate("LoadFile", text);
+}
+
+}  // namespace
+
 LoadFileKind loadFileKind(const QString& path) {
     const QString suffix = QFileInfo(path).suffix().toLower();
-    if (suffix == QLatin1String("bmp") || suffix == QLatin1String("jpg") ||
-        suffix == QLatin1String("jpeg") || suffix == QLatin1String("png")) {
-        return LoadFileKind::Picture;
-    }
-    if (suffix == QLatin1String("txt")) {
-        return LoadFileKind::Text;
-    }
-    if (suffix == QLatin1String("doc")) {
-        return LoadFileKind::Document;
-    }
-    if (suffix == QLatin1String("xls")) {
-        return LoadFileKind::Spreadsheet;
+    for (const KindOf& entry : kKinds) {
+        if (suffix == QLatin1String(entry.suffix)) {
+            return entry.kind;
+        }
     }
     return LoadFileKind::Other;
 }
 
 QString loadFileFilter() {
-    // Both cases: file names on Linux are case-sensitive.
-    return QStringLiteral(
-        "ALL FILE (*.BMP *.TXT *.JPG *.JPEG *.PNG *.bmp *.txt *.jpg *.jpeg *.png)");
+    return QStringList{
+        QStringLiteral("ALL FILE (%1)").arg(patterns(LoadFileKind::Other)),
+        tr("Pictures (%1)").arg(patterns(LoadFileKind::Picture)),
+        tr("Texts (%1)").arg(patterns(LoadFileKind::Text)),
+        tr("Documents (%1)").arg(patterns(LoadFileKind::Document)),
+        tr("Spreadsheets (%1)").arg(patterns(LoadFileKind::Spreadsheet)),
+    }
+        .join(QStringLiteral(";;"));
+}
+
+QString paintProgramMissingText() {
+    return tr("No paint program was found, so PICTURE cannot open the page's picture.\n"
+              "Install one, for example:\n  sudo apt install kolourpaint\n"
+              "(pinta, gimp, mtpaint, drawing and krita serve as well)");
+}
+
+QString textEditorMissingText() {
+    return tr("No text editor was found, so EDIT cannot start one.\n"
+              "Install one, for example:\n  sudo apt install mousepad\n"
+              "(gedit, gnome-text-editor, kate, pluma, featherpad and geany serve as well)");
 }
 
 QString editPagePicture(const QString& pageFile, const QString& folder, QSize screen) {
+    if (findProgram(paintPrograms()).isEmpty()) {
+        return paintProgramMissingText();
+    }
     const QString path = resolveInFolder(folder, pageFile);
     const QFileInfo info(path);
     if (!pageFile.isEmpty() && info.isFile()) {

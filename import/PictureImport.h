@@ -7,8 +7,14 @@
 enum class LoadFileKind { Picture, Text, Document, Spreadsheet, Other };
 LoadFileKind loadFileKind(const QString& path);
 
-// The filter of the LOADFILE dialog.
+// The filter of the LOADFILE dialog: every kind LOADFILE takes, then each
+// kind alone.
 QString loadFileFilter();
+
+// What PICTURE and EDIT say when no paint program or text editor is
+// installed, with the Debian packages that bring one.
+QString paintProgramMissingText();
+QString textEditorMissingText();
 
 inline constexpr char kBlankCanvasName[] = "qzrn.bmp";
 
@@ -16,5 +22,6 @@ inline constexpr char kBlankCanvasName[] = "qzrn.bmp";
 // file's folder as working folder; a page without an existing file gets a
 // freshly written black canvas "qzrn.bmp" of (WIDTH + 2) x (HEIGHT + 2) in
 // the program folder instead. The page itself is not changed. Returns an
-// error text when the canvas could not be written.
+// error text when no paint program is installed or the canvas could not be
+// written.
 QString editPagePicture(const QString& pageFile, const QString& folder, QSize screen);

@@ -1,5 +1,7 @@
 #include "import/SpreadsheetImport.h"
 
+#include "import/DocumentImport.h"
+
 #include "import/WorkingCopy.h"
 #include "platform/PictureFile.h"
 
@@ -48,7 +50,8 @@ SpreadsheetImportResult importSpreadsheet(const QString& workbook, const ImportS
         case OfficeFailure::None:
             break;
         case OfficeFailure::NotStartable:
-            surface.message(QString::fromLatin1(kErrorCreat));
+            surface.message(QString::fromLatin1(kErrorCreat) + QLatin1Char('\n') +
+                            officeMissingMessage());
             return result;
         case OfficeFailure::CannotOpen:
             surface.message(QString::fromLatin1(kErrorOpen));
@@ -59,7 +62,9 @@ SpreadsheetImportResult importSpreadsheet(const QString& workbook, const ImportS
             return result;
     }
 
-    const QString name = setup.base + QStringLiteral("1.bmp");
+    // base + "1.bmp", or numbered on when a page of the list shows that file.
+    const QString name = generatedPageNames(
+        setup.base, 1, firstFreeNumber(setup.folder, setup.base, 1, pages->filesInUse(setup.folder)))[0];
     QString error;
     if (!saveBmp(spreadsheetScreen(range.picture, setup.screen), QDir(setup.folder).filePath(name),
                  &error)) {

@@ -363,7 +363,9 @@ ComposeResult composeTextPages(const QString& text, QSize screen, const ComposeO
         result.error = composition.error();
         return result;
     }
-    const QStringList names = generatedPageNames(options.base, composition.pageCount());
+    result.first = firstFreeNumber(folder, options.base, composition.pageCount(), options.taken);
+    const QStringList names =
+        generatedPageNames(options.base, composition.pageCount(), result.first);
     const QDir dir(folder);
     for (int i = 1; i <= composition.pageCount(); ++i) {
         const QString path = dir.filePath(names[i - 1]);

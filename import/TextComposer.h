@@ -109,6 +109,9 @@ struct ComposeOptions {
     bool wordWrap = true;    // WORDWRAP: the memo's lines are wrapped pieces
     QString base = QString::fromLatin1(kDefaultTextBase);
     TextStyle style;
+    // Files the pages of the list show (resolved): the pages written are
+    // numbered on from the first number that names none of them.
+    QStringList taken;
 };
 
 // Sets the bitmap to the screen size and fills it with the background.
@@ -159,12 +162,13 @@ int generatedPageRoom(const PageList& pages);
 
 struct ComposeResult {
     int pages = 0;      // files written (and to be placed)
-    QStringList files;  // their names, base + i + ".bmp"
+    int first = 1;      // the number of the first file
+    QStringList files;  // their names, base + (first + i - 1) + ".bmp"
     QString error;      // for the operator; nothing is placed when set
 };
 
 // The CHANGE command's drawing: composes the text and writes its pages into
-// folder. Nothing happens for an empty text or a text without pages. A text
+// folder, never over a file of options.taken. Nothing happens for an empty text or a text without pages. A text
 // needing more than room pages writes nothing and says how many it needs. A
 // file that cannot be written stops there (the files before it remain).
 ComposeResult composeTextPages(const QString& text, QSize screen, const ComposeOptions& options,

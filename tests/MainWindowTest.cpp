@@ -223,10 +223,11 @@ TEST(MainWindow, SaveAndLoadListThroughTheWindow) {
     program.addPages(1);
     window.loadListFrom(QDir(dir.path()).filePath("show.lis"));
     EXPECT_EQ(program.tabs(), (QStringList{"1", "2"}));
-    EXPECT_EQ(window.pages().currentTab(), -1);
+    // Page 1 is selected and shown at once.
+    EXPECT_EQ(window.pages().currentTab(), 0);
     EXPECT_TRUE(control<QPushButton>(window, "DelMu")->isEnabled());
-    // Until a tab is clicked the page fields take no edits.
-    EXPECT_FALSE(speed->isEnabled());
+    EXPECT_TRUE(speed->isEnabled());
+    EXPECT_EQ(speed->value(), 0);
     clickTab(window, 1);
     EXPECT_TRUE(speed->isEnabled());
     EXPECT_EQ(speed->value(), 7);
