@@ -30,6 +30,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QDockWidget>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
@@ -357,7 +358,9 @@ void TTwpMain::DispPlayDblClick() {
 void TTwpMain::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     // The log starts a few lines high; the preview has the room.
-    resizeDocks({m_log}, {m_log->minimumSizeHint().height()}, Qt::Vertical);
+    auto* pages = findChild<QDockWidget*>(QStringLiteral("PageOverviewDock"));
+    resizeDocks({pages, m_log}, {pages->minimumSizeHint().height(), m_log->minimumSizeHint().height()},
+                Qt::Vertical);
     m_preview->relayout();
 }
 

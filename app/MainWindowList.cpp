@@ -3,6 +3,7 @@
 #include "app/PageOverview.h"
 #include "app/PagePanel.h"
 #include "app/PagePreview.h"
+#include "app/TransferLogDock.h"
 #include "core/Preferences.h"
 #include "pages/PageHistory.h"
 #include "pages/PlayListFile.h"
@@ -52,7 +53,10 @@ void TTwpMain::createPageOverview() {
     dock->setObjectName(QStringLiteral("PageOverviewDock"));
     dock->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
     dock->setWidget(m_overview);
-    addDockWidget(Qt::LeftDockWidgetArea, dock);
+    // Below the preview, above the transfer log: the settings row keeps the
+    // window's whole width.
+    addDockWidget(Qt::BottomDockWidgetArea, dock);
+    splitDockWidget(dock, m_log, Qt::Vertical);
 
     connect(m_overview, &PageOverview::pageClicked, this, &TTwpMain::TabClick);
     connect(m_overview, &PageOverview::moveRequested, this, [this](int from, int to) {

@@ -11,9 +11,12 @@
 #include <QDataStream>
 #include <QFileInfo>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QListView>
 #include <QMimeData>
+#include <QStyle>
+#include <QStyleOptionViewItem>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -25,6 +28,20 @@ constexpr char kPageMime[] = "application/x-marquee-page";
 // A thumbnail fits this box; small signs are shown with round dots.
 constexpr int kThumbWidth = 176;
 constexpr int kThumbHeight = 64;
+
+// The strip of pages: each thumbnail above its texts.
+class PageStrip : public QListView {
+  public:
+    using QListView::QListView;
+
+  protected:
+    void initViewItemOption(QStyleOptionViewItem* option) const override {
+        QListView::initViewItemOption(option);
+        option->decorationPosition = QStyleOptionViewItem::Top;
+        option->displayAlignment = Qt::AlignHCenter | Qt::AlignTop;
+        option->textElideMode = Qt::ElideRight;
+    }
+};
 
 QString effectName(int code) {
     const QStringList& effects = entryEffects();
@@ -100,15 +117,17 @@ QVariant PageOverviewModel::data(const QModelIndex& index, int role) const {
     const PlayItem& item = m_pages.item(page);
     switch (role) {
         case Qt::DisplayRole:
-            return tr("Page %1\n%2\ntime %3 · speed %4")
+            return tr("%1 · time %2 · speed %3\n%4")
                 .arg(page)
-                .arg(effectName(item.InMode))
                 .arg(item.DispTime)
-                .arg(item.DispSpeed);
+                .arg(item.DispSpeed)
+                .arg(effectName(item.InMode));
         case Qt::DecorationRole:
             return thumbnail(page);
         case Qt::ToolTipRole:
-            return item.FileName.isEmpty() ? tr("a blank page") : item.FileName;
+            return QStringLiteral("%1\n%2").arg(
+                item.FileName.isEmpty() ? tr("a blank page") : item.FileName,
+                effectName(item.InMode));
         default:
             return {};
     }
@@ -174,14 +193,24 @@ PageOverview::PageOverview(const PageList& pages, std::function<Settings()> sett
     : QWidget(parent), m_pages(pages) {
     setObjectName(QStringLiteral("PageOverview"));
     m_model = new PageOverviewModel(pages, std::move(settings), this);
-    m_view = new QListView;
+    m_view = new PageStrip;
     m_view->setObjectName(QStringLiteral("PageOverviewList"));
     m_view->setModel(m_model);
     m_view->setIconSize(QSize(kThumbWidth, kThumbHeight));
+    m_view->setFlow(QListView::LeftToRight);
+    m_view->setWrapping(false);
     m_view->setSpacing(3);
     m_view->setUniformItemSizes(true);
+    m_view->setGridSize(QSize(kThumbWidth + 12, kThumbHeight + 2 * fontMetrics().height() + 12));
+    m_view->setMinimumHeight(m_view->gridSize().height() +
+                             m_view->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 8);
+    m_view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_view->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_view->setDragDropMode(QAbstractItemView::InternalMove);
+    // Pages only come from this list (the model takes no other kind of
+    // data); a drop between two pages moves the page there.
+    m_view->setDragDropMode(QAbstractItemView::DragDrop);
+    m_view->setDragDropOverwriteMode(false);
+    m_view->setDropIndicatorShown(true);
     m_view->setDefaultDropAction(Qt::MoveAction);
     m_view->setContextMenuPolicy(Qt::ActionsContextMenu);
     m_position = new QLabel;
@@ -190,11 +219,14 @@ PageOverview::PageOverview(const PageList& pages, std::function<Settings()> sett
     m_buttons = new QGridLayout;
     m_buttons->setContentsMargins(0, 0, 0, 0);
     m_buttons->setSpacing(2);
-    auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(0, 0, 0, 0);
+    auto* column = new QVBoxLayout;
     column->addWidget(m_position);
     column->addLayout(m_buttons);
-    column->addWidget(m_view, 1);
+    column->addStretch(1);
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(4, 0, 4, 0);
+    row->addLayout(column);
+    row->addWidget(m_view, 1);
 
     const auto key = [](QKeyCombination k) { return QKeySequence(k); };
     QAction* before = addAction("InsertBefore", tr("Insert before"),
