@@ -1,5 +1,7 @@
 #include "app/ImportDialog.h"
 
+#include "app/PictureImportDialog.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -53,7 +55,9 @@ OfficeImportDialog::OfficeImportDialog(const QString& name, const QString& capti
     grid->addWidget(Button1, 1, 2);
     m_step = new QLabel;
     m_step->setObjectName(QStringLiteral("Step"));
-    grid->addWidget(m_step, 2, 0, 1, 3);
+    m_fit = new FitChooser;
+    grid->addWidget(m_fit, 2, 0, 1, 3);
+    grid->addWidget(m_step, 3, 0, 1, 3);
     grid->setColumnStretch(1, 1);
     setMinimumWidth(360);
 
@@ -80,6 +84,7 @@ void OfficeImportDialog::Button1Click() {
     setup.folder = m_context.folder;
     setup.base = Edit1->text();
     setup.screen = QSize(settings.WIDTH, settings.HEIGHT);
+    setup.fit = m_fit->options();
 
     Button1->setEnabled(false);
     QDir::setCurrent(m_context.folder);

@@ -6,6 +6,7 @@
 #include "app/PageOverview.h"
 #include "app/PagePanel.h"
 #include "app/PagePreview.h"
+#include "app/PictureImportDialog.h"
 #include "app/ParameterDialog.h"
 #include "app/PortChooser.h"
 #include "app/PreviewStage.h"
@@ -25,6 +26,7 @@
 #include "pages/PageHistory.h"
 #include "pages/PlayListFile.h"
 #include "platform/DesktopShell.h"
+#include "platform/PictureFile.h"
 
 #include <QAction>
 #include <QApplication>
@@ -257,9 +259,38 @@ TTwpMain::~TTwpMain() {
 void TTwpMain::AddFileClick() {
     const QString chosen =
         QFileDialog::getOpenFileName(this, QStringLiteral("LOADFILE"), m_folder, loadFileFilter());
-    if (!chosen.isEmpty()) {
-        loadFile(chosen);
+    if (chosen.isEmpty()) {
+        return;
     }
+    if (loadFileKind(chosen) == LoadFileKind::Picture && m_pages.currentPage() != 0) {
+        // The sign view shows how the picture meets the sign before the
+        // page changes; a picture that cannot be read is told by loadFile.
+        const PictureLoad picture = loadPicture(chosen, QSize(settings().WIDTH, settings().HEIGHT));
+        if (picture.error.isEmpty()) {
+            PictureImportDialog dialog(picture.image, settings(), this);
+            if (dialog.exec() != QDialog::Accepted) {
+                return;
+            }
+            loadPictureFitted(chosen, dialog.options());
+            return;
+        }
+    }
+    loadFile(chosen);
+}
+
+void TTwpMain::loadPictureFitted(const QString& path, const FitOptions& options) {
+    if (options.isDefault()) {
+        loadFile(path);
+        return;
+    }
+    const Settings s = settings();
+    const FittedPicture fitted = writeFittedPicture(path, m_folder, QSize(s.WIDTH, s.HEIGHT),
+                                                    options, m_pages.filesInUse(m_folder));
+    if (!fitted.error.isEmpty()) {
+        showMessage(fitted.error, QString());
+        return;
+    }
+    loadFile(QDir(m_folder).filePath(fitted.name));
 }
 
 void TTwpMain::loadFile(const QString& path) {

@@ -4,6 +4,7 @@
 #include "core/OperatorSurface.h"
 #include "core/ProgramFolder.h"
 #include "core/Settings.h"
+#include "import/PictureImport.h"
 #include "pages/PageList.h"
 #include "transfer/PagePipeline.h"
 
@@ -72,6 +73,9 @@ class TTwpMain : public QMainWindow, public OperatorSurface {
 
     // The commands behind the file dialogs, for a chosen file.
     void loadFile(const QString& path);      // LOADFILE
+    // LOADFILE of a picture with the picture dialog's options: other than
+    // the default, a fitted copy is written to the sign folder for the page.
+    void loadPictureFitted(const QString& path, const FitOptions& options);
     bool saveListTo(const QString& path);    // SAVE LIST; false when it failed (said why)
     void loadListFrom(const QString& path);  // LOADLIST
     // A list given when the program starts: loaded, then page 1 shown.

@@ -97,7 +97,9 @@ DocumentImportResult importDocument(const QString& document, const ImportSetup& 
         }
         const QString name = names[i - 1];
         QString error;
-        if (!saveBmp(documentScreen(picture, setup.screen), QDir(setup.folder).filePath(name),
+        const QImage shown = withFitOptions(documentScreen(picture, setup.screen), picture,
+                                            setup.screen, setup.fit);
+        if (!saveBmp(shown, QDir(setup.folder).filePath(name),
                      &error)) {
             result.reason = error;
             surface.message(error);

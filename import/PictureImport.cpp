@@ -1,6 +1,7 @@
 #include "import/PictureImport.h"
 
 #include "core/ProgramFolder.h"
+#include "pages/PageList.h"
 #include "pages/Preview.h"
 #include "platform/DesktopShell.h"
 #include "platform/PictureFile.h"
@@ -8,6 +9,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QPainter>
 
 namespace {
 
@@ -92,4 +94,55 @@ QString editPagePicture(const QString& pageFile, const QString& folder, QSize sc
     }
     openInPaintProgram(QString::fromLatin1(kBlankCanvasName), folder);
     return {};
+}
+
+QImage fitPicture(const QImage& picture, QSize screen, const FitOptions& options) {
+    QImage page(screen, QImage::Format_RGB32);
+    page.fill(Qt::black);
+    if (!picture.isNull() && !screen.isEmpty()) {
+        const Qt::AspectRatioMode aspect = options.mode == FitMode::Stretch ? Qt::IgnoreAspectRatio
+                                           : options.mode == FitMode::Fit
+                                               ? Qt::KeepAspectRatio
+                                               : Qt::KeepAspectRatioByExpanding;
+        const QImage scaled = picture.convertToFormat(QImage::Format_RGB32)
+                                  .scaled(screen, aspect, Qt::SmoothTransformation);
+        // Centred: bars on both sides, or the middle of the picture.
+        const QPoint at((screen.width() - scaled.width()) / 2,
+                        (screen.height() - scaled.height()) / 2);
+        QPainter painter(&page);
+        painter.drawImage(at, scaled);
+    }
+    if (options.invert) {
+        page.invertPixels();
+    }
+    return page;
+}
+
+QImage withFitOptions(const QImage& described, const QImage& picture, QSize screen,
+                      const FitOptions& options) {
+    if (options.mode == FitMode::Stretch) {
+        QImage page = described;
+        if (options.invert) {
+            page.invertPixels();
+        }
+        return page;
+    }
+    return fitPicture(picture, screen, options);
+}
+
+FittedPicture writeFittedPicture(const QString& path, const QString& folder, QSize screen,
+                                 const FitOptions& options, const QStringList& taken) {
+    FittedPicture result;
+    const PictureLoad picture = loadPicture(path);
+    if (!picture.error.isEmpty()) {
+        result.error = picture.error;
+        return result;
+    }
+    const QString base = QFileInfo(path).completeBaseName() + QStringLiteral("-fit");
+    result.name = generatedPageNames(base, 1, firstFreeNumber(folder, base, 1, taken))[0];
+    if (!saveBmp(fitPicture(picture.image, screen, options), QDir(folder).filePath(result.name),
+                 &result.error)) {
+        result.name.clear();
+    }
+    return result;
 }

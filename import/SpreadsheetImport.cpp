@@ -66,7 +66,9 @@ SpreadsheetImportResult importSpreadsheet(const QString& workbook, const ImportS
     const QString name = generatedPageNames(
         setup.base, 1, firstFreeNumber(setup.folder, setup.base, 1, pages->filesInUse(setup.folder)))[0];
     QString error;
-    if (!saveBmp(spreadsheetScreen(range.picture, setup.screen), QDir(setup.folder).filePath(name),
+    const QImage shown = withFitOptions(spreadsheetScreen(range.picture, setup.screen),
+                                        range.picture, setup.screen, setup.fit);
+    if (!saveBmp(shown, QDir(setup.folder).filePath(name),
                  &error)) {
         result.reason = error;
         surface.message(error);

@@ -1,5 +1,6 @@
 #include "core/Preferences.h"
 #include "import/PictureImport.h"
+#include "app/PictureImportDialog.h"
 #include "pages/PageHistory.h"
 #include "platform/PictureFile.h"
 #include "tests/ProgramSupport.h"
@@ -258,6 +259,68 @@ TEST(PageListEditing, MenusReachTheirCommandsAndSayWhatIsMissing) {
             << file;
     }
 
+}
+
+}  // namespace
+
+namespace {
+
+TEST(PageListEditing, PicturesFitStretchCropOrInvertBeforeThePageIsMade) {
+    // A 2:1 picture, white left half and red right half, on an 8 x 8 sign.
+    QImage picture(40, 20, QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    for (int x = 20; x < 40; ++x) {
+        for (int y = 0; y < 20; ++y) {
+            picture.setPixel(x, y, qRgb(255, 0, 0));
+        }
+    }
+    const QSize screen(8, 8);
+    // Pixels (0,0), (1,4) and (6,4) of the page.
+    const std::tuple<FitMode, bool, QRgb, QRgb, QRgb> rows[] = {
+        {FitMode::Stretch, false, qRgb(255, 255, 255), qRgb(255, 255, 255), qRgb(255, 0, 0)},
+        {FitMode::Fit, false, qRgb(0, 0, 0), qRgb(255, 255, 255), qRgb(255, 0, 0)},
+        {FitMode::Crop, false, qRgb(255, 255, 255), qRgb(255, 255, 255), qRgb(255, 0, 0)},
+        {FitMode::Fit, true, qRgb(255, 255, 255), qRgb(0, 0, 0), qRgb(0, 255, 255)},
+    };
+    for (const auto& [mode, invert, corner, left, right] : rows) {
+        SCOPED_TRACE(testing::Message() << int(mode) << invert);
+        const QImage page = fitPicture(picture, screen, {mode, invert});
+        EXPECT_EQ(page.pixel(0, 0), corner);
+        EXPECT_EQ(page.pixel(1, 4), left);
+        EXPECT_EQ(page.pixel(6, 4), right);
+    }
+    // Crop keeps the middle: columns 10..29 of the picture, half each colour.
+    EXPECT_EQ(fitPicture(picture, screen, {FitMode::Crop, false}).pixel(3, 0), qRgb(255, 255, 255));
+    // The importers keep their own placement when stretching, inverted if asked.
+    QImage described(screen, QImage::Format_RGB32);
+    described.fill(Qt::black);
+    EXPECT_EQ(withFitOptions(described, picture, screen, {}).pixel(0, 0), qRgb(0, 0, 0));
+    EXPECT_EQ(withFitOptions(described, picture, screen, {FitMode::Stretch, true}).pixel(0, 0),
+              qRgb(255, 255, 255));
+
+    // LOADFILE: the default takes the picture itself; another fit writes a
+    // copy beside the pages and the original stays as it was.
+    QTemporaryDir dir;
+    Program program(dir.path());
+    const QString original = dir.filePath("shop.png");
+    ASSERT_TRUE(picture.save(original));
+    const QByteArray before = readBytes(original);
+    program.window.loadPictureFitted(original, {});
+    EXPECT_EQ(program.window.pages().item(1).FileName, original);
+    program.window.loadPictureFitted(original, {FitMode::Fit, false});
+    program.addPages(1);
+    program.window.loadPictureFitted(original, {FitMode::Crop, true});
+    EXPECT_EQ(QFileInfo(program.window.pages().item(1).FileName).fileName(), "shop-fit1.bmp");
+    EXPECT_EQ(QFileInfo(program.window.pages().item(2).FileName).fileName(), "shop-fit2.bmp");
+    EXPECT_EQ(loadPicture(dir.filePath("shop-fit1.bmp")).image.size(), QSize(64, 16));
+    EXPECT_EQ(readBytes(original), before);
+
+    // The dialog's sign view follows the choice.
+    PictureImportDialog dialog(picture, Settings{});
+    const QImage stretched = dialog.shownLeds();
+    control<QComboBox>(dialog, "FitMode")->setCurrentIndex(1);
+    EXPECT_NE(dialog.shownLeds(), stretched);
+    EXPECT_EQ(dialog.options().mode, FitMode::Fit);
 }
 
 }  // namespace
