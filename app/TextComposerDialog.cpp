@@ -16,6 +16,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QSpinBox>
 #include <QStyle>
 #include <QTextEdit>
@@ -159,12 +160,41 @@ QGroupBox* TForm3::createFontGroup() {
     ComboBox2->setObjectName(QStringLiteral("ComboBox2"));
     ComboBox2->addItems(colourNames());
 
+    // The size in the sign's unit, pixels, with its points beside.
+    m_pixels = new QSpinBox(GroupBox3);
+    m_pixels->setObjectName(QStringLiteral("FontPixels"));
+    m_pixels->setRange(4, 512);
+    m_pixels->setSuffix(tr(" px"));
+    m_points = new QLabel(GroupBox3);
+    m_points->setObjectName(QStringLiteral("FontPoints"));
+    connect(m_pixels, &QSpinBox::valueChanged, this, [this](int pixels) {
+        QFont font = m_font;
+        font.setPixelSize(pixels);
+        setTextFont(font, m_colour);
+    });
+    m_encoding = new QComboBox(GroupBox3);
+    m_encoding->setObjectName(QStringLiteral("Encoding"));
+    for (const TextEncoding encoding : {TextEncoding::Auto, TextEncoding::Utf8,
+                                        TextEncoding::Gb18030, TextEncoding::Big5,
+                                        TextEncoding::Latin1}) {
+        m_encoding->addItem(encodingName(encoding), int(encoding));
+    }
+    connect(m_encoding, &QComboBox::activated, this, [this] {
+        const auto chosen = static_cast<TextEncoding>(m_encoding->currentData().toInt());
+        Memo1->setPlainText(normalizeLineBreaks(decodeWith(m_bytes, chosen)));
+    });
+
     auto* grid = new QGridLayout(GroupBox3);
     grid->addWidget(Button1, 0, 0, 1, 2);
-    grid->addWidget(label("SHADOW", GroupBox3), 1, 0);
-    grid->addWidget(ComboBox1, 1, 1);
-    grid->addWidget(label("BACK GROUND", GroupBox3), 2, 0);
-    grid->addWidget(ComboBox2, 2, 1);
+    grid->addWidget(m_pixels, 1, 0);
+    grid->addWidget(m_points, 1, 1);
+    grid->addWidget(label("SHADOW", GroupBox3), 2, 0);
+    grid->addWidget(ComboBox1, 2, 1);
+    grid->addWidget(label("BACK GROUND", GroupBox3), 3, 0);
+    grid->addWidget(ComboBox2, 3, 1);
+    grid->addWidget(new QLabel(tr("ENCODING"), GroupBox3), 4, 0);
+    grid->addWidget(m_encoding, 4, 1);
+    showFontSize();
     return GroupBox3;
 }
 
@@ -252,6 +282,10 @@ bool TForm3::prepare(const QString& path) {
         return false;
     }
     Memo1->setPlainText(normalizeLineBreaks(load.text));
+    m_bytes = load.bytes;
+    m_encoding->setItemText(
+        0, tr("auto: %1").arg(encodingName(load.encoding)));
+    m_encoding->setCurrentIndex(0);
     // Dialog width: the memo's text width + the ONE LINE group + 40.
     layout()->activate();
     resize(std::max(memoWidth - 4 + GroupBox1->width() + kExtraWidth, minimumSizeHint().width()),
@@ -274,9 +308,18 @@ bool TForm3::Open(const QString& path) {
     return true;
 }
 
+void TForm3::showFontSize() {
+    const QSignalBlocker blocker(m_pixels);
+    const int pixels = m_font.pixelSize();
+    m_pixels->setValue(pixels);
+    const double dpi = logicalDpiY() > 0 ? logicalDpiY() : 96.0;
+    m_points->setText(tr("= %1 pt").arg(pixels * 72.0 / dpi, 0, 'f', 1));
+}
+
 void TForm3::setTextFont(const QFont& font, const QColor& colour) {
     m_font = composerFont(font);
     m_colour = colour;
+    showFontSize();
     Memo1->setFont(m_font);
     applyWordWrap(CheckBox3->isChecked());
     m_signTimer->start();

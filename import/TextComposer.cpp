@@ -82,17 +82,7 @@ int defaultLinesPerPage(int height, const QFont& font) {
 // ---- Text ----------------------------------------------------------------
 
 QString decodeText(const QByteArray& bytes) {
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    QString text = utf8.decode(bytes);
-    if (!utf8.hasError()) {
-        return text;
-    }
-    QStringDecoder system(QStringDecoder::System);
-    text = system.decode(bytes);
-    if (!system.hasError()) {
-        return text;
-    }
-    return QString::fromLatin1(bytes);
+    return decodeWith(bytes, TextEncoding::Auto);
 }
 
 TextFileLoad readTextFile(const QString& path) {
@@ -103,7 +93,9 @@ TextFileLoad readTextFile(const QString& path) {
         load.error = QStringLiteral("Cannot read %1: %2").arg(path, error);
         return load;
     }
-    load.text = decodeText(data);
+    load.bytes = data;
+    load.encoding = detectEncoding(data);
+    load.text = decodeWith(data, load.encoding);
     return load;
 }
 

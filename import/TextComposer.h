@@ -1,5 +1,6 @@
 #pragma once
 
+#include "import/TextEncoding.h"
 #include "pages/PageList.h"
 
 #include <QColor>
@@ -61,14 +62,16 @@ int defaultLinesPerPage(int height, const QFont& font);
 
 // ---- Text ----------------------------------------------------------------
 
-// Decodes a text file: UTF-8 when it is valid UTF-8 (a byte order mark is
-// dropped), else the locale's 8-bit character set; where the locale is
-// UTF-8 itself, Latin-1 so that no byte is lost.
+// Decodes a text file in the character set detected: UTF-8 when it is
+// valid UTF-8 (a byte order mark is dropped), GB18030 (GBK) or Big5 for
+// Chinese, else Latin-1 so that no byte is lost.
 QString decodeText(const QByteArray& bytes);
 
 struct TextFileLoad {
     QString text;
-    QString error;  // empty on success
+    QByteArray bytes;  // as read, for decoding in another set
+    TextEncoding encoding = TextEncoding::Utf8;  // the set detected
+    QString error;     // empty on success
 };
 // Reads a whole text file of at most kMaxTextFileBytes.
 TextFileLoad readTextFile(const QString& path);

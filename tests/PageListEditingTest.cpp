@@ -1,5 +1,6 @@
 #include "core/Preferences.h"
 #include "import/PictureImport.h"
+#include "import/TextEncoding.h"
 #include "app/PictureImportDialog.h"
 #include "pages/PageHistory.h"
 #include "platform/PictureFile.h"
@@ -10,6 +11,7 @@
 #include <QListView>
 #include <QMimeData>
 #include <QSignalSpy>
+#include <QStringEncoder>
 
 namespace {
 
@@ -321,6 +323,62 @@ TEST(PageListEditing, PicturesFitStretchCropOrInvertBeforeThePageIsMade) {
     control<QComboBox>(dialog, "FitMode")->setCurrentIndex(1);
     EXPECT_NE(dialog.shownLeds(), stretched);
     EXPECT_EQ(dialog.options().mode, FitMode::Fit);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(PageListEditing, LegacyEncodedTextsAreDetectedComposedAndChosen) {
+    const QString simplified = QString::fromUtf8("今日特价\n全场八折优惠");
+    const QString traditional = QString::fromUtf8("今日特價\n全場八折優惠");
+    const std::tuple<QString, const char*, TextEncoding> rows[] = {
+        {simplified, "GB18030", TextEncoding::Gb18030},
+        {traditional, "Big5", TextEncoding::Big5},
+        {traditional, "GB18030", TextEncoding::Gb18030},
+        {QString::fromUtf8("Café crème 5€"), "UTF-8", TextEncoding::Utf8},
+        {QString::fromUtf8("Café crème"), "ISO-8859-1", TextEncoding::Latin1},
+    };
+    for (const auto& [text, set, expected] : rows) {
+        SCOPED_TRACE(set);
+        const QByteArray bytes = QStringEncoder(set).encode(text);
+        EXPECT_EQ(detectEncoding(bytes), expected);
+        EXPECT_EQ(decodeText(bytes), text);
+    }
+
+    // A GBK file composed through the window makes the pages of its text.
+    QTemporaryDir dir;
+    Program program(dir.path());
+    TForm3& form3 = program.form3;
+    const QString path = dir.filePath("gbk.txt");
+    ASSERT_TRUE(writeBytes(path, QStringEncoder("GB18030").encode(simplified)));
+    QTimer::singleShot(0, &form3, [&] { control<QPushButton>(form3, "Button4")->click(); });
+    program.window.loadFile(path);
+    ComposeOptions options = form3.options(TextLayout::ManyLine);
+    const TextComposition composition(simplified, {64, 16}, options);
+    ASSERT_EQ(program.window.pages().PageCount(), composition.pageCount());
+    for (int i = 1; i <= composition.pageCount(); ++i) {
+        EXPECT_EQ(loadPicture(dir.filePath(program.window.pages().item(i).FileName))
+                      .image.convertToFormat(QImage::Format_RGB32),
+                  composition.page(i))
+            << i;
+    }
+
+    // The chooser decodes the file again; the size is chosen in pixels.
+    ASSERT_TRUE(form3.prepare(path));
+    QComboBox* encoding = control<QComboBox>(form3, "Encoding");
+    EXPECT_EQ(encoding->currentText(), "auto: GB18030 (GBK)");
+    QTextEdit* memo = control<QTextEdit>(form3, "Memo1");
+    const std::pair<int, QString> choices[] = {
+        {4, QString::fromLatin1(QStringEncoder("GB18030").encode(simplified))}, {2, simplified}};
+    for (const auto& [index, shown] : choices) {
+        encoding->setCurrentIndex(index);
+        emit encoding->activated(index);
+        EXPECT_EQ(memo->toPlainText(), shown);
+    }
+    control<QSpinBox>(form3, "FontPixels")->setValue(24);
+    EXPECT_EQ(form3.textFont().pixelSize(), 24);
+    EXPECT_TRUE(control<QLabel>(form3, "FontPoints")->text().endsWith(" pt"));
 }
 
 }  // namespace
