@@ -79,7 +79,7 @@ QString encodingName(TextEncoding encoding) {
 
 TextEncoding detectEncoding(const QByteArray& bytes) {
     QStringDecoder utf8(QStringDecoder::Utf8);
-    (void)utf8.decode(bytes);
+    const QString text = utf8.decode(bytes);  // decoding happens on conversion
     if (!utf8.hasError()) {
         return TextEncoding::Utf8;
     }
