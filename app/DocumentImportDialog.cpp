@@ -1,7 +1,7 @@
 #include "app/DocumentImportDialog.h"
 
 TForm1::TForm1(QWidget* parent)
-    : OfficeImportDialog(QStringLiteral("TForm1"), QStringLiteral("WORD转换"),
+    : OfficeImportDialog(QStringLiteral("TForm1"), tr("WORD转换"),
                          QStringLiteral("DocumentName"), QString::fromLatin1(kDocumentBase),
                          parent) {}
 

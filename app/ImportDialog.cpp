@@ -45,11 +45,11 @@ OfficeImportDialog::OfficeImportDialog(const QString& name, const QString& capti
     m_file->setObjectName(fileLabel);
     m_file->setTextInteractionFlags(Qt::TextSelectableByMouse);
     grid->addWidget(m_file, 0, 0, 1, 3);
-    grid->addWidget(new QLabel(QStringLiteral("FILENAME")), 1, 0);
+    grid->addWidget(new QLabel(tr("FILENAME")), 1, 0);
     Edit1 = new QLineEdit(defaultBase);
     Edit1->setObjectName(QStringLiteral("Edit1"));
     grid->addWidget(Edit1, 1, 1);
-    Button1 = new QPushButton(QStringLiteral("CHANGE"));
+    Button1 = new QPushButton(tr("CHANGE"));
     Button1->setObjectName(QStringLiteral("Button1"));
     Button1->setDefault(true);
     grid->addWidget(Button1, 1, 2);

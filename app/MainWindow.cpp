@@ -64,7 +64,7 @@ TTwpMain::TTwpMain(const Folders& folders, MessageFn messageFn, QWidget* parent)
     // The port beside the commands that use it, where its descriptions fit.
     QToolBar* bar = findChild<QToolBar*>(QStringLiteral("ToolBar1"));
     bar->addSeparator();
-    bar->addWidget(makeCaption(QStringLiteral("PORT")));
+    bar->addWidget(makeCaption(tr("PORT")));
     bar->addWidget(m_settingsRow->portChooser());
     m_pagePanel = new PagePanel(m_pages);
     PBar = new QProgressBar;
@@ -122,12 +122,12 @@ TTwpMain::TTwpMain(const Folders& folders, MessageFn messageFn, QWidget* parent)
 }
 
 void TTwpMain::createToolbar() {
-    QToolBar* bar = addToolBar(QStringLiteral("Commands"));
+    QToolBar* bar = addToolBar(tr("Commands"));
     bar->setObjectName(QStringLiteral("ToolBar1"));
     bar->setMovable(false);
     bar->setToolButtonStyle(Qt::ToolButtonTextOnly);
     auto add = [bar](const char* name, const char* text) {
-        QAction* action = bar->addAction(QString::fromUtf8(text));
+        QAction* action = bar->addAction(tr(text));
         action->setObjectName(QString::fromLatin1(name));
         // A tool button shows its letter but takes no mnemonic: Alt + the
         // letter is the action's own shortcut.
@@ -135,21 +135,21 @@ void TTwpMain::createToolbar() {
         action->setShortcutContext(Qt::WindowShortcut);
         return action;
     };
-    m_Send = add("m_Send", "SEND(&S)");
-    m_EditTxt = add("m_EditTxt", "EDIT(&E)");
-    m_EditBmp = add("m_EditBmp", "PICTURE(&P)");
-    m_Help = add("m_Help", "TIME(&T)");
-    m_Exit = add("m_Exit", "MODE(&M)");
-    ToolButton1 = add("ToolButton1", "SAVE LIST(&L)");
-    ToolButton2 = add("ToolButton2", "SETUP(&U)");
-    m_OpenFolder = add("m_OpenFolder", "Open sign folder…");
+    m_Send = add("m_Send", QT_TR_NOOP("SEND(&S)"));
+    m_EditTxt = add("m_EditTxt", QT_TR_NOOP("EDIT(&E)"));
+    m_EditBmp = add("m_EditBmp", QT_TR_NOOP("PICTURE(&P)"));
+    m_Help = add("m_Help", QT_TR_NOOP("TIME(&T)"));
+    m_Exit = add("m_Exit", QT_TR_NOOP("MODE(&M)"));
+    ToolButton1 = add("ToolButton1", QT_TR_NOOP("SAVE LIST(&L)"));
+    ToolButton2 = add("ToolButton2", QT_TR_NOOP("SETUP(&U)"));
+    m_OpenFolder = add("m_OpenFolder", QT_TR_NOOP("Open sign folder…"));
     m_OpenFolder->setToolTip(
-        QStringLiteral("Choose the folder of the pages, lists and port links"));
+        tr("Choose the folder of the pages, lists and port links"));
     bar->addSeparator();
-    Ra1 = new QRadioButton(QStringLiteral("SINGLE"));
+    Ra1 = new QRadioButton(tr("SINGLE"));
     Ra1->setObjectName(QStringLiteral("Ra1"));
     Ra1->setChecked(true);
-    Ra2 = new QRadioButton(QStringLiteral("ALL"));
+    Ra2 = new QRadioButton(tr("ALL"));
     Ra2->setObjectName(QStringLiteral("Ra2"));
     bar->addWidget(Ra1);
     bar->addWidget(Ra2);
@@ -163,7 +163,7 @@ void TTwpMain::createToolbar() {
     connect(ToolButton2, &QAction::triggered, this, &TTwpMain::ToolButton2Click);
     connect(m_OpenFolder, &QAction::triggered, this, [this] {
         const QString chosen =
-            QFileDialog::getExistingDirectory(this, QStringLiteral("Open sign folder"), m_folder);
+            QFileDialog::getExistingDirectory(this, tr("Open sign folder"), m_folder);
         if (!chosen.isEmpty()) {
             openSignFolder(chosen);
         }
@@ -258,7 +258,7 @@ TTwpMain::~TTwpMain() {
 
 void TTwpMain::AddFileClick() {
     const QString chosen =
-        QFileDialog::getOpenFileName(this, QStringLiteral("LOADFILE"), m_folder, loadFileFilter());
+        QFileDialog::getOpenFileName(this, tr("LOADFILE"), m_folder, loadFileFilter());
     if (chosen.isEmpty()) {
         return;
     }
@@ -297,7 +297,7 @@ void TTwpMain::loadFile(const QString& path) {
     switch (loadFileKind(path)) {
         case LoadFileKind::Picture: {
             if (m_pages.currentPage() == 0) {
-                showMessage(QStringLiteral("No page is selected: click a page tab first."),
+                showMessage(tr("No page is selected: click a page tab first."),
                             QString());
                 break;
             }

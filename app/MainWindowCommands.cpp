@@ -34,12 +34,12 @@
 
 bool confirmSendWithDialog(QWidget* parent, const QString& findings, bool canSend) {
     QMessageBox box(canSend ? QMessageBox::Warning : QMessageBox::Critical,
-                    QStringLiteral("Before sending"), findings, QMessageBox::NoButton, parent);
+                    TTwpMain::tr("Before sending"), findings, QMessageBox::NoButton, parent);
     box.setObjectName(QStringLiteral("SendReview"));
     box.setTextFormat(Qt::PlainText);
     QPushButton* send = nullptr;
     if (canSend) {
-        send = box.addButton(QStringLiteral("Send anyway"), QMessageBox::AcceptRole);
+        send = box.addButton(TTwpMain::tr("Send anyway"), QMessageBox::AcceptRole);
         box.addButton(QMessageBox::Cancel);
         box.setDefaultButton(QMessageBox::Cancel);
     } else {
@@ -60,7 +60,7 @@ bool TTwpMain::reviewed(const SendReview& review, int baud) {
         return true;
     }
     const QString text = review.texts().join(QStringLiteral("\n\n")) +
-                         QStringLiteral("\n\nEstimate: ") + review.estimateText(baud);
+                         tr("\n\nEstimate: ") + review.estimateText(baud);
     return m_confirm(text, review.canSend()) && review.canSend();
 }
 
@@ -211,7 +211,7 @@ void TTwpMain::commandRunningChanged(bool running) {
 void TTwpMain::lineProgress(qint64 sent, qint64 total, qint64 msLeft) {
     const QLocale locale(QLocale::English);
     const QString text =
-        QStringLiteral("%1 of %2 bytes sent, %3 left")
+        tr("%1 of %2 bytes sent, %3 left")
             .arg(locale.toString(sent), locale.toString(total), durationText(msLeft));
     m_lineProgress = true;
     PBar->setRange(0, kProgressMaximum);
@@ -223,7 +223,7 @@ void TTwpMain::lineProgress(qint64 sent, qint64 total, qint64 msLeft) {
 
 void TTwpMain::awaitingReply(int timeoutMs) {
     const QString text =
-        QStringLiteral("waiting for the controller (up to %1 s)").arg(timeoutMs / 1000);
+        tr("waiting for the controller (up to %1 s)").arg(timeoutMs / 1000);
     PBar->setRange(0, 0);  // busy: no end known
     PBar->setFormat(text);
     PBar->show();

@@ -190,7 +190,7 @@ void TTwpMain::ToolButton1Click() {
                               ? QDir(m_folder).filePath(QString::fromLatin1(kDefaultListName))
                               : m_listPath;
     const QString chosen = QFileDialog::getSaveFileName(this, tr("SAVE LIST"), start,
-                                                        QStringLiteral("LIST (*.lis)"));
+                                                        tr("LIST (*.lis)"));
     if (!chosen.isEmpty()) {
         saveListTo(chosen);
     }
@@ -218,7 +218,7 @@ void TTwpMain::BitBtn1Click() {
         return;
     }
     const QString chosen = QFileDialog::getOpenFileName(this, tr("LOADLIST"), m_folder,
-                                                        QStringLiteral("LIST (*.lis)"));
+                                                        tr("LIST (*.lis)"));
     if (!chosen.isEmpty()) {
         loadListFrom(chosen);
     }

@@ -1,7 +1,7 @@
 #include "app/PageOverview.h"
 
+#include "app/DisplayNames.h"
 #include "core/ProgramFolder.h"
-#include "pages/EffectCatalogue.h"
 #include "platform/PictureFile.h"
 #include "transfer/ModuleType.h"
 #include "transfer/PagePreparation.h"
@@ -42,11 +42,6 @@ class PageStrip : public QListView {
         option->textElideMode = Qt::ElideRight;
     }
 };
-
-QString effectName(int code) {
-    const QStringList& effects = entryEffects();
-    return code < effects.size() ? effects[code] : unknownCodeText(code);
-}
 
 }  // namespace
 

@@ -1,5 +1,6 @@
 #include "app/PagePanel.h"
 
+#include "app/DisplayNames.h"
 #include "app/Controls.h"
 #include "pages/EffectCatalogue.h"
 
@@ -30,17 +31,17 @@ PagePanel::PagePanel(PageList& pages, QWidget* parent) : QFrame(parent), m_pages
     AddModeList->setObjectName(QStringLiteral("AddModeList"));
     AddModeList->hide();
 
-    grid->addWidget(makeCaption(QStringLiteral("DISPTIME")), 0, 0);
+    grid->addWidget(makeCaption(tr("DISPTIME")), 0, 0);
     grid->addWidget(Edit2, 0, 1);
-    grid->addWidget(makeCaption(QStringLiteral("DISPSPEED")), 0, 2);
+    grid->addWidget(makeCaption(tr("DISPSPEED")), 0, 2);
     grid->addWidget(Edit1, 0, 3);
-    grid->addWidget(makeCaption(QStringLiteral("DISPMODE")), 1, 0);
+    grid->addWidget(makeCaption(tr("DISPMODE")), 1, 0);
     grid->addWidget(InModeList, 1, 1, 1, 3);
 
-    AddMu = makeButton("AddMu", QStringLiteral("ADDPAGE"));
-    DelMu = makeButton("DelMu", QStringLiteral("DELETE"));
-    AddFile = makeButton("AddFile", QStringLiteral("LOADFILE"));
-    BitBtn1 = makeButton("BitBtn1", QStringLiteral("LOADLIST"));
+    AddMu = makeButton("AddMu", tr("ADDPAGE"));
+    DelMu = makeButton("DelMu", tr("DELETE"));
+    AddFile = makeButton("AddFile", tr("LOADFILE"));
+    BitBtn1 = makeButton("BitBtn1", tr("LOADLIST"));
     grid->addWidget(AddMu, 0, 4);
     grid->addWidget(DelMu, 0, 5);
     grid->addWidget(AddFile, 1, 4);
@@ -96,7 +97,11 @@ void PagePanel::fillLists() {
         }
         list->setCurrentIndex(0);
     };
-    fill(InModeList, entryEffects());
+    QStringList effects;
+    for (int code = 0; code < entryEffects().size(); ++code) {
+        effects << effectName(code);
+    }
+    fill(InModeList, effects);
     fill(OutModeList, exitEffects());
     fill(AddModeList, addModes());
     m_syncing = false;
@@ -145,7 +150,7 @@ void PagePanel::showPageList() {
         InModeList->removeItem(known);
     }
     if (fields.inMode >= known || fields.inMode < 0) {
-        InModeList->addItem(unknownCodeText(fields.inMode), fields.inMode);
+        InModeList->addItem(effectName(fields.inMode), fields.inMode);
     }
     InModeList->setCurrentIndex(InModeList->findData(fields.inMode));
     OutModeList->setCurrentIndex(OutModeList->findData(fields.outMode));

@@ -1,7 +1,7 @@
 #include "app/SpreadsheetImportDialog.h"
 
 TForm2::TForm2(QWidget* parent)
-    : OfficeImportDialog(QStringLiteral("TForm2"), QStringLiteral("EXCEL转换"),
+    : OfficeImportDialog(QStringLiteral("TForm2"), tr("EXCEL转换"),
                          QStringLiteral("WorkbookName"), QString::fromLatin1(kSpreadsheetBase),
                          parent) {}
 

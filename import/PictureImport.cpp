@@ -38,10 +38,6 @@ QString patterns(LoadFileKind kind) {
     return found.join(QLatin1Char(' '));
 }
 
-QString tr(const char* text) {
-    return QCoreApplication::translate("LoadFile", text);
-}
-
 }  // namespace
 
 LoadFileKind loadFileKind(const QString& path) {
@@ -57,22 +53,26 @@ LoadFileKind loadFileKind(const QString& path) {
 QString loadFileFilter() {
     return QStringList{
         QStringLiteral("ALL FILE (%1)").arg(patterns(LoadFileKind::Other)),
-        tr("Pictures (%1)").arg(patterns(LoadFileKind::Picture)),
-        tr("Texts (%1)").arg(patterns(LoadFileKind::Text)),
-        tr("Documents (%1)").arg(patterns(LoadFileKind::Document)),
-        tr("Spreadsheets (%1)").arg(patterns(LoadFileKind::Spreadsheet)),
+        QCoreApplication::translate("LoadFile", "Pictures (%1)").arg(patterns(LoadFileKind::Picture)),
+        QCoreApplication::translate("LoadFile", "Texts (%1)").arg(patterns(LoadFileKind::Text)),
+        QCoreApplication::translate("LoadFile", "Documents (%1)").arg(patterns(LoadFileKind::Document)),
+        QCoreApplication::translate("LoadFile", "Spreadsheets (%1)").arg(patterns(LoadFileKind::Spreadsheet)),
     }
         .join(QStringLiteral(";;"));
 }
 
 QString paintProgramMissingText() {
-    return tr("No paint program was found, so PICTURE cannot open the page's picture.\n"
+    return QCoreApplication::translate(
+        "LoadFile",
+        "No paint program was found, so PICTURE cannot open the page's picture.\n"
               "Install one, for example:\n  sudo apt install kolourpaint\n"
               "(pinta, gimp, mtpaint, drawing and krita serve as well)");
 }
 
 QString textEditorMissingText() {
-    return tr("No text editor was found, so EDIT cannot start one.\n"
+    return QCoreApplication::translate(
+        "LoadFile",
+        "No text editor was found, so EDIT cannot start one.\n"
               "Install one, for example:\n  sudo apt install mousepad\n"
               "(gedit, gnome-text-editor, kate, pluma, featherpad and geany serve as well)");
 }
