@@ -35,8 +35,9 @@ const char* const kTypes[] = {
     QT_TRANSLATE_NOOP("DisplayNames", "single colour, 1/16 scan, folded 3 times at the bottom"),
     QT_TRANSLATE_NOOP("DisplayNames", "single colour, 1/16 scan, folded 7 times at the top"),
     QT_TRANSLATE_NOOP("DisplayNames", "single colour, 1/16 scan, folded 7 times at the bottom"),
-    QT_TRANSLATE_NOOP("DisplayNames",
-                      "special dual colour, 1/8 scan, folded once at the bottom and once at the top"),
+    QT_TRANSLATE_NOOP(
+        "DisplayNames",
+        "special dual colour, 1/8 scan, folded once at the bottom and once at the top"),
 };
 
 const char* const kEffects[] = {
@@ -89,8 +90,9 @@ QString moduleTypeName(int type) {
     if (type < 0 || type >= static_cast<int>(std::size(kTypes))) {
         return QStringLiteral("T%1").arg(type);
     }
-    return QStringLiteral("T%1 — %2").arg(type).arg(
-        QCoreApplication::translate("DisplayNames", kTypes[type]));
+    return QStringLiteral("T%1 — %2")
+        .arg(type)
+        .arg(QCoreApplication::translate("DisplayNames", kTypes[type]));
 }
 
 QString effectName(int code) {

@@ -6,8 +6,8 @@
 #include "app/PageOverview.h"
 #include "app/PagePanel.h"
 #include "app/PagePreview.h"
-#include "app/PictureImportDialog.h"
 #include "app/ParameterDialog.h"
+#include "app/PictureImportDialog.h"
 #include "app/PortChooser.h"
 #include "app/PreviewStage.h"
 #include "app/PreviewSurface.h"
@@ -143,8 +143,7 @@ void TTwpMain::createToolbar() {
     ToolButton1 = add("ToolButton1", QT_TR_NOOP("SAVE LIST(&L)"));
     ToolButton2 = add("ToolButton2", QT_TR_NOOP("SETUP(&U)"));
     m_OpenFolder = add("m_OpenFolder", QT_TR_NOOP("Open sign folder…"));
-    m_OpenFolder->setToolTip(
-        tr("Choose the folder of the pages, lists and port links"));
+    m_OpenFolder->setToolTip(tr("Choose the folder of the pages, lists and port links"));
     bar->addSeparator();
     Ra1 = new QRadioButton(tr("SINGLE"));
     Ra1->setObjectName(QStringLiteral("Ra1"));
@@ -297,8 +296,7 @@ void TTwpMain::loadFile(const QString& path) {
     switch (loadFileKind(path)) {
         case LoadFileKind::Picture: {
             if (m_pages.currentPage() == 0) {
-                showMessage(tr("No page is selected: click a page tab first."),
-                            QString());
+                showMessage(tr("No page is selected: click a page tab first."), QString());
                 break;
             }
             m_pages.setPagePicture(path);
@@ -390,7 +388,8 @@ void TTwpMain::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     // The log starts a few lines high; the preview has the room.
     auto* pages = findChild<QDockWidget*>(QStringLiteral("PageOverviewDock"));
-    resizeDocks({pages, m_log}, {pages->minimumSizeHint().height(), m_log->minimumSizeHint().height()},
+    resizeDocks({pages, m_log},
+                {pages->minimumSizeHint().height(), m_log->minimumSizeHint().height()},
                 Qt::Vertical);
     m_preview->relayout();
 }

@@ -72,7 +72,7 @@ class TTwpMain : public QMainWindow, public OperatorSurface {
     QImage previewShown() const;
 
     // The commands behind the file dialogs, for a chosen file.
-    void loadFile(const QString& path);      // LOADFILE
+    void loadFile(const QString& path);  // LOADFILE
     // LOADFILE of a picture with the picture dialog's options: other than
     // the default, a fitted copy is written to the sign folder for the page.
     void loadPictureFitted(const QString& path, const FitOptions& options);

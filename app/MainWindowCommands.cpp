@@ -59,8 +59,8 @@ bool TTwpMain::reviewed(const SendReview& review, int baud) {
     if (!worthShowing) {
         return true;
     }
-    const QString text = review.texts().join(QStringLiteral("\n\n")) +
-                         tr("\n\nEstimate: ") + review.estimateText(baud);
+    const QString text = review.texts().join(QStringLiteral("\n\n")) + tr("\n\nEstimate: ") +
+                         review.estimateText(baud);
     return m_confirm(text, review.canSend()) && review.canSend();
 }
 
@@ -191,8 +191,8 @@ void TTwpMain::commandRunningChanged(bool running) {
         m_undo->setEnabled(m_history->stack()->canUndo());
         m_redo->setEnabled(m_history->stack()->canRedo());
     }
-    for (QWidget* widget : std::initializer_list<QWidget*>{
-             Ra1, Ra2, m_settingsRow, m_pagePanel, m_pagePanel->tabBar(), m_overview}) {
+    for (QWidget* widget : std::initializer_list<QWidget*>{Ra1, Ra2, m_settingsRow, m_pagePanel,
+                                                           m_pagePanel->tabBar(), m_overview}) {
         widget->setEnabled(!running);
     }
     if (m_form5) {
@@ -222,8 +222,7 @@ void TTwpMain::lineProgress(qint64 sent, qint64 total, qint64 msLeft) {
 }
 
 void TTwpMain::awaitingReply(int timeoutMs) {
-    const QString text =
-        tr("waiting for the controller (up to %1 s)").arg(timeoutMs / 1000);
+    const QString text = tr("waiting for the controller (up to %1 s)").arg(timeoutMs / 1000);
     PBar->setRange(0, 0);  // busy: no end known
     PBar->setFormat(text);
     PBar->show();

@@ -38,8 +38,8 @@ void TTwpMain::createPageOverview() {
     m_undo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
     m_redo = m_history->stack()->createRedoAction(this, tr("Redo"));
     m_redo->setObjectName(QStringLiteral("Redo"));
-    m_redo->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z),
-                          QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    m_redo->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
     for (QAction* action : {m_undo, m_redo}) {
         action->setShortcutContext(Qt::WindowShortcut);
         addAction(action);
@@ -189,8 +189,8 @@ void TTwpMain::ToolButton1Click() {
     const QString start = m_listPath.isEmpty()
                               ? QDir(m_folder).filePath(QString::fromLatin1(kDefaultListName))
                               : m_listPath;
-    const QString chosen = QFileDialog::getSaveFileName(this, tr("SAVE LIST"), start,
-                                                        tr("LIST (*.lis)"));
+    const QString chosen =
+        QFileDialog::getSaveFileName(this, tr("SAVE LIST"), start, tr("LIST (*.lis)"));
     if (!chosen.isEmpty()) {
         saveListTo(chosen);
     }
@@ -217,8 +217,8 @@ void TTwpMain::BitBtn1Click() {
     if (!mayDropList()) {
         return;
     }
-    const QString chosen = QFileDialog::getOpenFileName(this, tr("LOADLIST"), m_folder,
-                                                        tr("LIST (*.lis)"));
+    const QString chosen =
+        QFileDialog::getOpenFileName(this, tr("LOADLIST"), m_folder, tr("LIST (*.lis)"));
     if (!chosen.isEmpty()) {
         loadListFrom(chosen);
     }
@@ -229,8 +229,7 @@ void TTwpMain::loadListFrom(const QString& path) {
     if (outcome.loaded) {
         // A list read whole is the list of that file; one cut short is not,
         // so that saving it asks for a name instead of shortening the file.
-        m_listPath =
-            outcome.messages.isEmpty() ? QFileInfo(path).absoluteFilePath() : QString();
+        m_listPath = outcome.messages.isEmpty() ? QFileInfo(path).absoluteFilePath() : QString();
         m_history->reset();
         if (!m_listPath.isEmpty()) {
             QString reason;

@@ -26,8 +26,8 @@ namespace {
 
 constexpr char kPageMime[] = "application/x-marquee-page";
 // A thumbnail fits this box; small signs are shown with round dots.
-constexpr int kThumbWidth = 176;
-constexpr int kThumbHeight = 64;
+constexpr int kThumbWidth = 160;
+constexpr int kThumbHeight = 40;
 
 // The strip of pages: each thumbnail above its texts.
 class PageStrip : public QListView {
@@ -94,8 +94,8 @@ QImage PageOverviewModel::thumbnail(int page) const {
                                 1, 4);
     QImage shown = zoomView(leds, zoom, ViewStyle::Dots);
     if (shown.width() > kThumbWidth || shown.height() > kThumbHeight) {
-        shown = shown.scaled(kThumbWidth, kThumbHeight, Qt::KeepAspectRatio,
-                             Qt::SmoothTransformation);
+        shown =
+            shown.scaled(kThumbWidth, kThumbHeight, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     }
     if (m_thumbnails.size() > 4 * PageList::kMaxPages) {
         m_thumbnails.clear();
@@ -148,8 +148,8 @@ QMimeData* PageOverviewModel::mimeData(const QModelIndexList& indexes) const {
     return data;
 }
 
-bool PageOverviewModel::dropMimeData(const QMimeData* data, Qt::DropAction action, int row,
-                                     int, const QModelIndex& parent) {
+bool PageOverviewModel::dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int,
+                                     const QModelIndex& parent) {
     if (action != Qt::MoveAction || !data->hasFormat(QString::fromLatin1(kPageMime))) {
         return false;
     }
@@ -175,8 +175,7 @@ bool PageOverviewModel::moveRows(const QModelIndex&, int sourceRow, int count, c
 void PageOverviewModel::requestMove(int sourceRow, int beforeRow) {
     // beforeRow counts the rows before the move; the page's new place does not.
     const int to = beforeRow > sourceRow ? beforeRow - 1 : beforeRow;
-    if (sourceRow >= 0 && sourceRow < rowCount() && to != sourceRow && to >= 0 &&
-        to < rowCount()) {
+    if (sourceRow >= 0 && sourceRow < rowCount() && to != sourceRow && to >= 0 && to < rowCount()) {
         emit moveRequested(sourceRow + 1, to + 1);
     }
 }
@@ -224,9 +223,10 @@ PageOverview::PageOverview(const PageList& pages, std::function<Settings()> sett
     row->addWidget(m_view, 1);
 
     const auto key = [](QKeyCombination k) { return QKeySequence(k); };
-    QAction* before = addAction("InsertBefore", tr("Insert before"),
-                                {key(Qt::SHIFT | Qt::Key_Insert)});
-    QAction* after = addAction("InsertAfter", tr("Insert after"), {key(QKeyCombination(Qt::Key_Insert))});
+    QAction* before =
+        addAction("InsertBefore", tr("Insert before"), {key(Qt::SHIFT | Qt::Key_Insert)});
+    QAction* after =
+        addAction("InsertAfter", tr("Insert after"), {key(QKeyCombination(Qt::Key_Insert))});
     QAction* duplicate = addAction("Duplicate", tr("Duplicate"), {key(Qt::CTRL | Qt::Key_D)});
     QAction* earlier = addAction("MoveEarlier", tr("Move up"),
                                  {key(Qt::CTRL | Qt::Key_Up), key(Qt::CTRL | Qt::Key_Left)});
@@ -257,8 +257,8 @@ QAction* PageOverview::addAction(const char* name, const QString& text,
     action->setObjectName(QString::fromLatin1(name));
     action->setShortcuts(keys);
     action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-    action->setToolTip(QStringLiteral("%1 (%2)").arg(text, keys.first().toString(
-                                                               QKeySequence::NativeText)));
+    action->setToolTip(
+        QStringLiteral("%1 (%2)").arg(text, keys.first().toString(QKeySequence::NativeText)));
     QWidget::addAction(action);
     m_view->addAction(action);
     m_actions << action;
@@ -293,8 +293,8 @@ void PageOverview::refresh() {
     if (current >= 0 && current < m_model->rowCount()) {
         m_view->setCurrentIndex(m_model->index(current));
     }
-    m_position->setText(tr("page %1 of %2").arg(std::max(m_pages.currentPage(), 1))
-                            .arg(m_pages.PageCount()));
+    m_position->setText(
+        tr("page %1 of %2").arg(std::max(m_pages.currentPage(), 1)).arg(m_pages.PageCount()));
     for (QAction* action : m_actions) {
         if (action->objectName() == QLatin1String("DeletePage")) {
             action->setEnabled(m_pages.deleteEnabled());

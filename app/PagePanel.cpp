@@ -1,7 +1,7 @@
 #include "app/PagePanel.h"
 
-#include "app/DisplayNames.h"
 #include "app/Controls.h"
+#include "app/DisplayNames.h"
 #include "pages/EffectCatalogue.h"
 
 #include <QComboBox>

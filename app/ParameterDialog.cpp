@@ -6,8 +6,8 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QCoreApplication>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -131,8 +131,10 @@ TForm5::TForm5(QWidget* parent) : QDialog(parent) {
     };
     add(QT_TRANSLATE_NOOP("TForm5", "num"), Edit3, QT_TRANSLATE_NOOP("TForm5", "clock"), ComboBox2);
     add(QT_TRANSLATE_NOOP("TForm5", "width"), Edit4, QT_TRANSLATE_NOOP("TForm5", "bps"), ComboBox3);
-    add(QT_TRANSLATE_NOOP("TForm5", "high"), Edit5, QT_TRANSLATE_NOOP("TForm5", "Translate"), ComboBox4);
-    add(QT_TRANSLATE_NOOP("TForm5", "scan mode"), Edit7, QT_TRANSLATE_NOOP("TForm5", "Scan frequency"), Edit1);
+    add(QT_TRANSLATE_NOOP("TForm5", "high"), Edit5, QT_TRANSLATE_NOOP("TForm5", "Translate"),
+        ComboBox4);
+    add(QT_TRANSLATE_NOOP("TForm5", "scan mode"), Edit7,
+        QT_TRANSLATE_NOOP("TForm5", "Scan frequency"), Edit1);
     auto* lightRow = new QWidget;
     auto* lightLayout = new QHBoxLayout(lightRow);
     lightLayout->setContentsMargins(0, 0, 0, 0);
@@ -145,7 +147,8 @@ TForm5::TForm5(QWidget* parent) : QDialog(parent) {
     grid->addWidget(CheckBox5, row++, 2, 1, 2);
     grid->addWidget(CheckBox1, row, 0, 1, 2);
     grid->addWidget(CheckBox6, row++, 2, 1, 2);
-    add(QT_TRANSLATE_NOOP("TForm5", "on"), timeRow(SpinEdit2, SpinEdit3), QT_TRANSLATE_NOOP("TForm5", "off"), timeRow(SpinEdit5, SpinEdit6));
+    add(QT_TRANSLATE_NOOP("TForm5", "on"), timeRow(SpinEdit2, SpinEdit3),
+        QT_TRANSLATE_NOOP("TForm5", "off"), timeRow(SpinEdit5, SpinEdit6));
     grid->addWidget(CheckBox7, row, 0, 1, 2);
     grid->addWidget(CheckBox4, row++, 2, 1, 2);
     auto* buttons = new QHBoxLayout;

@@ -73,12 +73,13 @@ void PictureImportDialog::showResult() {
     const QImage page = chosen.isDefault() ? m_picture : fitPicture(m_picture, screen, chosen);
     m_leds = signLeds(stretchToScreen(page, screen, s.ADJUST), typeFamily(s.TYPE).depth, screen,
                       {s.RG_SWAP, s.COLOR_SWAP});
-    const int zoom = std::clamp(
-        std::min(kViewWidth / std::max(screen.width(), 1), kViewHeight / std::max(screen.height(), 1)),
-        1, maxZoom(screen));
+    const int zoom = std::clamp(std::min(kViewWidth / std::max(screen.width(), 1),
+                                         kViewHeight / std::max(screen.height(), 1)),
+                                1, maxZoom(screen));
     QImage shown = zoomView(m_leds, zoom, ViewStyle::Dots);
     if (shown.width() > kViewWidth || shown.height() > kViewHeight) {
-        shown = shown.scaled(kViewWidth, kViewHeight, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        shown =
+            shown.scaled(kViewWidth, kViewHeight, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     }
     m_view->setPixmap(QPixmap::fromImage(shown));
 }

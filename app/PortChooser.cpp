@@ -57,7 +57,7 @@ void PortChooser::refresh() {
     addItem(tr("com + COMM"), QString());
     setItemData(0,
                 tr("No port chosen: the link comN in the sign folder, else "
-                               "/dev/ttyS<N-1>, with N the COMM number"),
+                   "/dev/ttyS<N-1>, with N the COMM number"),
                 Qt::ToolTipRole);
     for (const SerialPortInfo& info : listSerialPorts(m_devRoot, m_sysRoot)) {
         addItem(info.description(), info.path);

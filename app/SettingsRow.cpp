@@ -23,9 +23,9 @@ QSpinBox* makeSetting(const char* name, const SettingDef& def) {
 
 // The settings' labels as the row shows them, translated.
 [[maybe_unused]] const char* const kLabels[] = {
-    QT_TRANSLATE_NOOP("SettingsRow", "NUM"),     QT_TRANSLATE_NOOP("SettingsRow", "WIDTH"),
-    QT_TRANSLATE_NOOP("SettingsRow", "HEIGHT"),  QT_TRANSLATE_NOOP("SettingsRow", "COMM"),
-    QT_TRANSLATE_NOOP("SettingsRow", "SCAN"),    QT_TRANSLATE_NOOP("SettingsRow", "RG-SWAP"),
+    QT_TRANSLATE_NOOP("SettingsRow", "NUM"),        QT_TRANSLATE_NOOP("SettingsRow", "WIDTH"),
+    QT_TRANSLATE_NOOP("SettingsRow", "HEIGHT"),     QT_TRANSLATE_NOOP("SettingsRow", "COMM"),
+    QT_TRANSLATE_NOOP("SettingsRow", "SCAN"),       QT_TRANSLATE_NOOP("SettingsRow", "RG-SWAP"),
     QT_TRANSLATE_NOOP("SettingsRow", "COLOR-SWAP"), QT_TRANSLATE_NOOP("SettingsRow", "ADJUST"),
 };
 

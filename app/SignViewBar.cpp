@@ -44,8 +44,7 @@ SignViewBar::SignViewBar(bool withPlay, QWidget* parent) : QWidget(parent) {
         m_playPage->setToolTip(tr("The page's entry effect, then the page"));
         m_playList = new QPushButton(tr("play list"), this);
         m_playList->setObjectName(QStringLiteral("PlayList"));
-        m_playList->setToolTip(
-            tr("Every page in order, with its effect, speed and display time"));
+        m_playList->setToolTip(tr("Every page in order, with its effect, speed and display time"));
         m_approximate = new QLabel(this);
         m_approximate->setObjectName(QStringLiteral("Approximate"));
         row->addSpacing(12);
@@ -136,7 +135,6 @@ void SignViewBar::showPlaying(bool playing, bool wholeList, const QString& what)
         return;
     }
     m_playPage->setText(playing && !wholeList ? tr("stop") : tr("play"));
-    m_playList->setText(playing && wholeList ? tr("stop")
-                                             : tr("play list"));
+    m_playList->setText(playing && wholeList ? tr("stop") : tr("play list"));
     m_approximate->setText(playing ? tr("approximate: %1").arg(what) : QString());
 }

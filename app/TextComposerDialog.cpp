@@ -52,10 +52,10 @@ QStringList shownColourNames() {
 }
 
 [[maybe_unused]] const char* const kColourNames[] = {
-    QT_TRANSLATE_NOOP("Colours", "black"), QT_TRANSLATE_NOOP("Colours", "red"),
-    QT_TRANSLATE_NOOP("Colours", "green"), QT_TRANSLATE_NOOP("Colours", "blue"),
+    QT_TRANSLATE_NOOP("Colours", "black"),  QT_TRANSLATE_NOOP("Colours", "red"),
+    QT_TRANSLATE_NOOP("Colours", "green"),  QT_TRANSLATE_NOOP("Colours", "blue"),
     QT_TRANSLATE_NOOP("Colours", "yellow"), QT_TRANSLATE_NOOP("Colours", "purple"),
-    QT_TRANSLATE_NOOP("Colours", "gray"),  QT_TRANSLATE_NOOP("Colours", "white"),
+    QT_TRANSLATE_NOOP("Colours", "gray"),   QT_TRANSLATE_NOOP("Colours", "white"),
 };
 
 }  // namespace
@@ -191,9 +191,9 @@ QGroupBox* TForm3::createFontGroup() {
     });
     m_encoding = new QComboBox(GroupBox3);
     m_encoding->setObjectName(QStringLiteral("Encoding"));
-    for (const TextEncoding encoding : {TextEncoding::Auto, TextEncoding::Utf8,
-                                        TextEncoding::Gb18030, TextEncoding::Big5,
-                                        TextEncoding::Latin1}) {
+    for (const TextEncoding encoding :
+         {TextEncoding::Auto, TextEncoding::Utf8, TextEncoding::Gb18030, TextEncoding::Big5,
+          TextEncoding::Latin1}) {
         m_encoding->addItem(encodingName(encoding), int(encoding));
     }
     m_encoding->setItemText(0, tr("auto"));
@@ -301,8 +301,7 @@ bool TForm3::prepare(const QString& path) {
     }
     Memo1->setPlainText(normalizeLineBreaks(load.text));
     m_bytes = load.bytes;
-    m_encoding->setItemText(
-        0, tr("auto: %1").arg(encodingName(load.encoding)));
+    m_encoding->setItemText(0, tr("auto: %1").arg(encodingName(load.encoding)));
     m_encoding->setCurrentIndex(0);
     // Dialog width: the memo's text width + the ONE LINE group + 40.
     layout()->activate();
@@ -385,9 +384,8 @@ void TForm3::change(TextLayout layout) {
     }
     accept();
     if (m_context.pages) {
-        const PlaceResult placed =
-            m_context.pages->placeGeneratedPages(chosen.base, result.pages, CaptionStyle::Number,
-                                                 result.first);
+        const PlaceResult placed = m_context.pages->placeGeneratedPages(
+            chosen.base, result.pages, CaptionStyle::Number, result.first);
         if (m_context.pagesChanged) {
             m_context.pagesChanged();
         }

@@ -173,8 +173,8 @@ int runCompose(const Folders& folders, const QStringList& args) {
         return kExitBadInput;
     }
     if (!listPath.isEmpty()) {
-        const PlaceResult placed =
-            pages.placeGeneratedPages(options.base, result.pages, CaptionStyle::Number, result.first);
+        const PlaceResult placed = pages.placeGeneratedPages(options.base, result.pages,
+                                                             CaptionStyle::Number, result.first);
         if (!placed.message.isEmpty()) {
             printError(placed.message);
         }

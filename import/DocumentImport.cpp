@@ -97,10 +97,9 @@ DocumentImportResult importDocument(const QString& document, const ImportSetup& 
         }
         const QString name = names[i - 1];
         QString error;
-        const QImage shown = withFitOptions(documentScreen(picture, setup.screen), picture,
-                                            setup.screen, setup.fit);
-        if (!saveBmp(shown, QDir(setup.folder).filePath(name),
-                     &error)) {
+        const QImage shown =
+            withFitOptions(documentScreen(picture, setup.screen), picture, setup.screen, setup.fit);
+        if (!saveBmp(shown, QDir(setup.folder).filePath(name), &error)) {
             result.reason = error;
             surface.message(error);
             return result;
@@ -110,7 +109,8 @@ DocumentImportResult importDocument(const QString& document, const ImportSetup& 
 
     // Into the list: the first page replaces the last one's picture.
     if (count > 0) {
-        const PlaceResult placed = pages->placeGeneratedPages(setup.base, count, CaptionStyle::Act, first);
+        const PlaceResult placed =
+            pages->placeGeneratedPages(setup.base, count, CaptionStyle::Act, first);
         if (!placed.message.isEmpty()) {
             surface.message(placed.message);
         }

@@ -18,11 +18,11 @@ struct KindOf {
     LoadFileKind kind;
 };
 constexpr KindOf kKinds[] = {
-    {"bmp", LoadFileKind::Picture},      {"jpg", LoadFileKind::Picture},
-    {"jpeg", LoadFileKind::Picture},     {"png", LoadFileKind::Picture},
-    {"txt", LoadFileKind::Text},         {"doc", LoadFileKind::Document},
-    {"docx", LoadFileKind::Document},    {"odt", LoadFileKind::Document},
-    {"xls", LoadFileKind::Spreadsheet},  {"xlsx", LoadFileKind::Spreadsheet},
+    {"bmp", LoadFileKind::Picture},     {"jpg", LoadFileKind::Picture},
+    {"jpeg", LoadFileKind::Picture},    {"png", LoadFileKind::Picture},
+    {"txt", LoadFileKind::Text},        {"doc", LoadFileKind::Document},
+    {"docx", LoadFileKind::Document},   {"odt", LoadFileKind::Document},
+    {"xls", LoadFileKind::Spreadsheet}, {"xlsx", LoadFileKind::Spreadsheet},
     {"ods", LoadFileKind::Spreadsheet},
 };
 
@@ -53,10 +53,13 @@ LoadFileKind loadFileKind(const QString& path) {
 QString loadFileFilter() {
     return QStringList{
         QStringLiteral("ALL FILE (%1)").arg(patterns(LoadFileKind::Other)),
-        QCoreApplication::translate("LoadFile", "Pictures (%1)").arg(patterns(LoadFileKind::Picture)),
+        QCoreApplication::translate("LoadFile", "Pictures (%1)")
+            .arg(patterns(LoadFileKind::Picture)),
         QCoreApplication::translate("LoadFile", "Texts (%1)").arg(patterns(LoadFileKind::Text)),
-        QCoreApplication::translate("LoadFile", "Documents (%1)").arg(patterns(LoadFileKind::Document)),
-        QCoreApplication::translate("LoadFile", "Spreadsheets (%1)").arg(patterns(LoadFileKind::Spreadsheet)),
+        QCoreApplication::translate("LoadFile", "Documents (%1)")
+            .arg(patterns(LoadFileKind::Document)),
+        QCoreApplication::translate("LoadFile", "Spreadsheets (%1)")
+            .arg(patterns(LoadFileKind::Spreadsheet)),
     }
         .join(QStringLiteral(";;"));
 }
@@ -65,16 +68,16 @@ QString paintProgramMissingText() {
     return QCoreApplication::translate(
         "LoadFile",
         "No paint program was found, so PICTURE cannot open the page's picture.\n"
-              "Install one, for example:\n  sudo apt install kolourpaint\n"
-              "(pinta, gimp, mtpaint, drawing and krita serve as well)");
+        "Install one, for example:\n  sudo apt install kolourpaint\n"
+        "(pinta, gimp, mtpaint, drawing and krita serve as well)");
 }
 
 QString textEditorMissingText() {
     return QCoreApplication::translate(
         "LoadFile",
         "No text editor was found, so EDIT cannot start one.\n"
-              "Install one, for example:\n  sudo apt install mousepad\n"
-              "(gedit, gnome-text-editor, kate, pluma, featherpad and geany serve as well)");
+        "Install one, for example:\n  sudo apt install mousepad\n"
+        "(gedit, gnome-text-editor, kate, pluma, featherpad and geany serve as well)");
 }
 
 QString editPagePicture(const QString& pageFile, const QString& folder, QSize screen) {

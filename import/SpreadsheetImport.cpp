@@ -64,12 +64,12 @@ SpreadsheetImportResult importSpreadsheet(const QString& workbook, const ImportS
 
     // base + "1.bmp", or numbered on when a page of the list shows that file.
     const QString name = generatedPageNames(
-        setup.base, 1, firstFreeNumber(setup.folder, setup.base, 1, pages->filesInUse(setup.folder)))[0];
+        setup.base, 1,
+        firstFreeNumber(setup.folder, setup.base, 1, pages->filesInUse(setup.folder)))[0];
     QString error;
     const QImage shown = withFitOptions(spreadsheetScreen(range.picture, setup.screen),
                                         range.picture, setup.screen, setup.fit);
-    if (!saveBmp(shown, QDir(setup.folder).filePath(name),
-                 &error)) {
+    if (!saveBmp(shown, QDir(setup.folder).filePath(name), &error)) {
         result.reason = error;
         surface.message(error);
         return result;

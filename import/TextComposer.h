@@ -69,9 +69,9 @@ QString decodeText(const QByteArray& bytes);
 
 struct TextFileLoad {
     QString text;
-    QByteArray bytes;  // as read, for decoding in another set
+    QByteArray bytes;                            // as read, for decoding in another set
     TextEncoding encoding = TextEncoding::Utf8;  // the set detected
-    QString error;     // empty on success
+    QString error;                               // empty on success
 };
 // Reads a whole text file of at most kMaxTextFileBytes.
 TextFileLoad readTextFile(const QString& path);
@@ -171,8 +171,8 @@ struct ComposeResult {
 };
 
 // The CHANGE command's drawing: composes the text and writes its pages into
-// folder, never over a file of options.taken. Nothing happens for an empty text or a text without pages. A text
-// needing more than room pages writes nothing and says how many it needs. A
-// file that cannot be written stops there (the files before it remain).
+// folder, never over a file of options.taken. Nothing happens for an empty text or a text without
+// pages. A text needing more than room pages writes nothing and says how many it needs. A file that
+// cannot be written stops there (the files before it remain).
 ComposeResult composeTextPages(const QString& text, QSize screen, const ComposeOptions& options,
                                const QString& folder, int room);

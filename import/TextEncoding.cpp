@@ -85,8 +85,8 @@ TextEncoding detectEncoding(const QByteArray& bytes) {
     }
     QString gb;
     QString big5;
-    const int gbScore = decodeStrict(bytes, "GB18030", &gb) ? chineseScore(gb, commonSimplified())
-                                                            : -1;
+    const int gbScore =
+        decodeStrict(bytes, "GB18030", &gb) ? chineseScore(gb, commonSimplified()) : -1;
     const int big5Score =
         decodeStrict(bytes, "Big5", &big5) ? chineseScore(big5, commonTraditional()) : -1;
     if (gbScore < 0 && big5Score < 0) {

@@ -75,7 +75,8 @@ bool parseWholeNumber(const QString& text, long long* value) {
 }
 
 QString listFullText() {
-    return QStringLiteral("The list already holds %1 pages, the most it can hold: no page was added.")
+    return QStringLiteral(
+               "The list already holds %1 pages, the most it can hold: no page was added.")
         .arg(PageList::kMaxPages);
 }
 

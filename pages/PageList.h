@@ -90,8 +90,7 @@ class PageList {
     int generatedPageRoom() const { return kMaxPages - std::max(m_pageCount, 1) + 1; }
     // Puts base + first + ".bmp" .. base + (first + n - 1) + ".bmp" into the
     // list: the first into the current last page, the others appended after it.
-    PlaceResult placeGeneratedPages(const QString& base, int n, CaptionStyle style,
-                                    int first = 1);
+    PlaceResult placeGeneratedPages(const QString& base, int n, CaptionStyle style, int first = 1);
     // LOADLIST: the given pages replace the list; page 1 is selected and its
     // values shown (with ALL chosen they are not copied to the other pages).
     void loadPages(const std::vector<PlayItem>& pages);

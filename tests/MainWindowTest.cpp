@@ -26,8 +26,7 @@ TEST(MainWindow, FirstStartHasTheDefaultsAndCloseWritesCkIni) {
         for (const char* panel : {"StatusPanel0", "StatusPanel1", "StatusPanel2"}) {
             EXPECT_TRUE(control<QLabel>(window, panel)->text().isEmpty());
         }
-        EXPECT_EQ(control<QComboBox>(window, "InModeList")->currentText(),
-                  "immediately manifestation");
+        EXPECT_EQ(control<QComboBox>(window, "InModeList")->currentText(), "0 — appear at once");
         EXPECT_EQ(control<QSpinBox>(window, "Edit2")->value(), 5);
         EXPECT_TRUE(control<QRadioButton>(window, "Ra1")->isChecked());
         for (const char* action : {"m_Send", "m_EditTxt", "m_EditBmp", "m_Help", "m_Exit",

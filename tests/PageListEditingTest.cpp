@@ -1,7 +1,7 @@
+#include "app/PictureImportDialog.h"
 #include "core/Preferences.h"
 #include "import/PictureImport.h"
 #include "import/TextEncoding.h"
-#include "app/PictureImportDialog.h"
 #include "pages/PageHistory.h"
 #include "platform/PictureFile.h"
 #include "tests/ProgramSupport.h"
@@ -70,24 +70,29 @@ TEST(PageListEditing, EveryEditIsUndoneAndRedoneInTurn) {
     // Each edit and the list it leaves; the page selected after it.
     const std::tuple<const char*, std::function<void()>, QString, int> edits[] = {
         {"LOADFILE", [&] { window.loadFile(dir.filePath("a.bmp")); }, "A:5", 1},
-        {"DISPTIME typed", [&] {
+        {"DISPTIME typed",
+         [&] {
              time->setFocus();
              time->selectAll();
              QTest::keyClicks(time, "12");  // "1", then "12": one step
-         }, "A:12", 1},
+         },
+         "A:12", 1},
         {"ADDPAGE", [&] { program.addPages(1); }, "A:12 :5", 2},
         {"DISPMODE", [&] { emit mode->activated(7); }, "A:12 :5", 2},
         {"insert before", [&] { overview.trigger("InsertBefore"); }, "A:12 :5 :5", 2},
-        {"duplicate page 1", [&] {
+        {"duplicate page 1",
+         [&] {
              window.findChild<QTabBar*>("Tab")->setCurrentIndex(0);
              emit window.findChild<QTabBar*>("Tab")->tabBarClicked(0);
              overview.trigger("Duplicate");
-         }, "A:12 A:12 :5 :5", 2},
+         },
+         "A:12 A:12 :5 :5", 2},
         {"insert after", [&] { overview.trigger("InsertAfter"); }, "A:12 A:12 :12 :5 :5", 3},
-        {"move down by keys", [&] { overview.key(overview.view, Qt::Key_Down, Qt::ControlModifier); },
+        {"move down by keys",
+         [&] { overview.key(overview.view, Qt::Key_Down, Qt::ControlModifier); },
          "A:12 A:12 :5 :12 :5", 4},
-        {"move page 1 by drag after page 4", [&] { overview.drag(1, 4); },
-         "A:12 :5 :12 A:12 :5", 4},
+        {"move page 1 by drag after page 4", [&] { overview.drag(1, 4); }, "A:12 :5 :12 A:12 :5",
+         4},
         {"delete", [&] { overview.key(overview.view, Qt::Key_Delete, {}); }, "A:12 :5 :12 :5", 4},
     };
     std::vector<QString> states{pagesText(pages)};
@@ -232,8 +237,8 @@ TEST(PageListEditing, MenusReachTheirCommandsAndSayWhatIsMissing) {
 
     // Alt + the letter each tool button shows reaches its action.
     const std::pair<const char*, Qt::Key> accelerators[] = {
-        {"m_Send", Qt::Key_S},      {"m_EditTxt", Qt::Key_E},     {"m_EditBmp", Qt::Key_P},
-        {"m_Help", Qt::Key_T},      {"m_Exit", Qt::Key_M},        {"ToolButton1", Qt::Key_L},
+        {"m_Send", Qt::Key_S},      {"m_EditTxt", Qt::Key_E}, {"m_EditBmp", Qt::Key_P},
+        {"m_Help", Qt::Key_T},      {"m_Exit", Qt::Key_M},    {"ToolButton1", Qt::Key_L},
         {"ToolButton2", Qt::Key_U},
     };
     for (const auto& [name, key] : accelerators) {
@@ -247,11 +252,11 @@ TEST(PageListEditing, MenusReachTheirCommandsAndSayWhatIsMissing) {
     // LOADFILE offers and takes every kind it can load.
     const QString filter = loadFileFilter();
     const std::pair<const char*, LoadFileKind> kinds[] = {
-        {"a.BMP", LoadFileKind::Picture},        {"a.jpeg", LoadFileKind::Picture},
-        {"a.png", LoadFileKind::Picture},        {"a.txt", LoadFileKind::Text},
-        {"a.doc", LoadFileKind::Document},       {"a.DOCX", LoadFileKind::Document},
-        {"a.odt", LoadFileKind::Document},       {"a.xls", LoadFileKind::Spreadsheet},
-        {"a.xlsx", LoadFileKind::Spreadsheet},   {"a.ods", LoadFileKind::Spreadsheet},
+        {"a.BMP", LoadFileKind::Picture},      {"a.jpeg", LoadFileKind::Picture},
+        {"a.png", LoadFileKind::Picture},      {"a.txt", LoadFileKind::Text},
+        {"a.doc", LoadFileKind::Document},     {"a.DOCX", LoadFileKind::Document},
+        {"a.odt", LoadFileKind::Document},     {"a.xls", LoadFileKind::Spreadsheet},
+        {"a.xlsx", LoadFileKind::Spreadsheet}, {"a.ods", LoadFileKind::Spreadsheet},
         {"a.pdf", LoadFileKind::Other},
     };
     for (const auto& [file, kind] : kinds) {
@@ -260,7 +265,6 @@ TEST(PageListEditing, MenusReachTheirCommandsAndSayWhatIsMissing) {
         EXPECT_EQ(filter.section(";;", 0, 0).contains(pattern + ' '), kind != LoadFileKind::Other)
             << file;
     }
-
 }
 
 }  // namespace
