@@ -17,6 +17,7 @@
 #include "app/StatusArea.h"
 #include "app/TextComposerDialog.h"
 #include "app/TransferLogDock.h"
+#include "app/VirtualSignLauncher.h"
 #include "controller/ControllerCommands.h"
 #include "core/Preferences.h"
 #include "core/ProgramFolder.h"
@@ -144,6 +145,10 @@ void TTwpMain::createToolbar() {
     ToolButton2 = add("ToolButton2", QT_TR_NOOP("SETUP(&U)"));
     m_OpenFolder = add("m_OpenFolder", QT_TR_NOOP("Open sign folder…"));
     m_OpenFolder->setToolTip(tr("Choose the folder of the pages, lists and port links"));
+    m_VirtualSign = add("m_VirtualSign", QT_TR_NOOP("Virtual sign"));
+    m_VirtualSign->setToolTip(
+        tr("Start the controller emulator in a window of its own, set up as this sign, on a new "
+           "port, and choose that port"));
     bar->addSeparator();
     Ra1 = new QRadioButton(tr("SINGLE"));
     Ra1->setObjectName(QStringLiteral("Ra1"));
@@ -167,6 +172,7 @@ void TTwpMain::createToolbar() {
             openSignFolder(chosen);
         }
     });
+    connect(m_VirtualSign, &QAction::triggered, this, &TTwpMain::virtualSignClicked);
     connect(Ra2, &QRadioButton::toggled, this, [this](bool checked) {
         m_pages.chooseScope(checked ? Scope::All : Scope::Single);
         showPagesAndPreview(tr("ALL"));

@@ -22,6 +22,7 @@ class PageOverview;
 class PagePanel;
 class PagePreview;
 class TransferLogDock;
+class VirtualSignLauncher;
 struct SendReview;
 class PreviewStage;
 class SettingsRow;
@@ -136,6 +137,7 @@ class TTwpMain : public QMainWindow, public OperatorSurface {
     void m_SendClick();
     void setClockClicked();     // TIME (m_Help)
     void sendModesClicked();    // MODE (m_Exit)
+    void virtualSignClicked();  // "Virtual sign"
     void BitBtn2Click();        // READ PARA
     void saveParameters();      // TForm5 "save parameter"
     void downloadSetupImage();  // TForm5 "Download"
@@ -197,7 +199,10 @@ class TTwpMain : public QMainWindow, public OperatorSurface {
     QAction* m_Exit;  // MODE
     QAction* ToolButton1;
     QAction* ToolButton2;
-    QAction* m_OpenFolder;  // "Open sign folder…"
+    QAction* m_OpenFolder;   // "Open sign folder…"
+    QAction* m_VirtualSign;  // "Virtual sign"
+    VirtualSignLauncher* m_virtualSign = nullptr;
+    QString m_portBeforeVirtualSign;  // chosen again when the virtual sign ends
     QRadioButton* Ra1;
     QRadioButton* Ra2;
     SettingsRow* m_settingsRow;

@@ -9,8 +9,10 @@
 #include "app/PagePanel.h"
 #include "app/PagePreview.h"
 #include "app/ParameterDialog.h"
+#include "app/PortChooser.h"
 #include "app/SettingsRow.h"
 #include "app/StatusArea.h"
+#include "app/VirtualSignLauncher.h"
 #include "controller/ControllerCommands.h"
 #include "core/TransferLog.h"
 #include "pages/PageHistory.h"
@@ -179,7 +181,7 @@ void TTwpMain::waitForCommand() {
 }
 
 void TTwpMain::commandRunningChanged(bool running) {
-    for (QAction* action : {m_Send, m_Help, m_Exit, ToolButton2}) {
+    for (QAction* action : {m_Send, m_Help, m_Exit, ToolButton2, m_OpenFolder, m_VirtualSign}) {
         action->setEnabled(!running);
     }
     // The list stays as it is being sent: no edit, undo or redo meanwhile.
@@ -241,4 +243,38 @@ void TTwpMain::preparePages() {
     const MemoryMap map = memoryMapFor(s);
     const bool sendable = typeFamily(s.TYPE).depth != Depth::NotSent && map.fits();
     m_preparation.start(s, m_pages, sendable ? map.pagesSent(m_pages.PageCount()) : 0, m_folder);
+}
+
+void TTwpMain::virtualSignClicked() {
+    if (!m_virtualSign) {
+        m_virtualSign = new VirtualSignLauncher(this);
+        connect(m_virtualSign, &VirtualSignLauncher::ready, this, [this](const QString& link) {
+            m_portBeforeVirtualSign = settings().PORT;
+            m_settingsRow->portChooser()->setPortName(link, QStringLiteral("Virtual sign"));
+            Settings s = settings();
+            s.PORT = link;
+            setSettings(s);
+            setStatus(2, QStringLiteral("virtual sign on %1").arg(link));
+        });
+        connect(m_virtualSign, &VirtualSignLauncher::failed, this,
+                [this](const QString& reason) { showMessage(reason, QString()); });
+        connect(m_virtualSign, &VirtualSignLauncher::stopped, this, [this](const QString& link) {
+            if (settings().PORT == link) {
+                Settings s = settings();
+                s.PORT = m_portBeforeVirtualSign;
+                setSettings(s);
+            }
+        });
+    }
+    if (m_virtualSign->running()) {
+        // Already there: its port is chosen again.
+        Settings s = settings();
+        s.PORT = m_virtualSign->link();
+        setSettings(s);
+        return;
+    }
+    QString error;
+    if (!m_virtualSign->start(m_folder, settings(), &error)) {
+        showMessage(error, QString());
+    }
 }

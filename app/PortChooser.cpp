@@ -37,11 +37,21 @@ QString PortChooser::port() const {
 void PortChooser::setPort(const QString& path) {
     int index = findData(path);
     if (index < 0) {
-        addItem(tr("%1 (not present)").arg(path), path);
+        addItem(m_names.contains(path) ? QStringLiteral("%1 — %2").arg(m_names[path], path)
+                                       : tr("%1 (not present)").arg(path),
+                path);
         index = count() - 1;
     }
     setCurrentIndex(index);
     setToolTip(path.isEmpty() ? tr("Serial port") : path);
+}
+
+void PortChooser::setPortName(const QString& path, const QString& name) {
+    m_names[path] = name;
+    const int index = findData(path);
+    if (index >= 0) {
+        setItemText(index, QStringLiteral("%1 — %2").arg(name, path));
+    }
 }
 
 void PortChooser::setRoots(const QString& devRoot, const QString& sysRoot) {

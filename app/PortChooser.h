@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QComboBox>
+#include <QHash>
 
 class QFileSystemWatcher;
 
@@ -18,6 +19,9 @@ class PortChooser : public QComboBox {
     QString port() const;
     // Chooses path (kept in the list, marked, when it is not present now).
     void setPort(const QString& path);
+    // A port that is not a device of this machine's list, shown by name
+    // ("Virtual sign") rather than as not present.
+    void setPortName(const QString& path, const QString& name);
     // Where devices are looked for ("/dev" and "/sys" but for tests).
     void setRoots(const QString& devRoot, const QString& sysRoot);
     // Lists the ports present again, keeping the choice.
@@ -32,4 +36,5 @@ class PortChooser : public QComboBox {
     QString m_devRoot = QStringLiteral("/dev");
     QString m_sysRoot = QStringLiteral("/sys");
     QFileSystemWatcher* m_watcher;
+    QHash<QString, QString> m_names;
 };

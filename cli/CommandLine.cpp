@@ -178,6 +178,8 @@ const std::vector<CommandSpec>& commands() {
          "  --rg-swap [0|1]       its red and green lines are swapped\n"
          "  --zoom N              N pixels a LED, round dots from 2 (1)\n"
          "  --animate             also playlist.png, the list in motion\n"
+         "  --window              show the virtual sign: the received list playing,\n"
+         "                        with its effects, display times and the clock\n"
          "  --report-defaults     report controller number 0xFF (defaults)\n"
          "  --strict              no acknowledgement for a transfer off its memory map\n"
          "  --no-pace             take bytes as they come instead of at the line rate\n"

@@ -16,7 +16,7 @@ struct CommandLine {
     QString port;     // --port PATH, absolute; empty when not given
     bool json = false;
     bool progress = false;  // --progress
-    QString use;  // ports --use PATH|none
+    QString use;            // ports --use PATH|none
     // What follows the command word for its runner: positional arguments
     // (paths made absolute) and the command's own options as "--name value".
     QStringList args;

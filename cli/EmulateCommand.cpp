@@ -3,11 +3,13 @@
 #include "core/Settings.h"
 #include "core/SettingsFile.h"
 #include "emulator/Emulator.h"
+#include "emulator/VirtualSign.h"
 #include "platform/AtomicFile.h"
 #include "transfer/SignView.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QRegularExpression>
 
 #include <unistd.h>
@@ -15,6 +17,8 @@
 #include <csignal>
 #include <cstdio>
 #include <functional>
+#include <memory>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -47,6 +51,7 @@ class OptionReader {
     // What the options change in the parameter block, in their order.
     std::vector<Change> changes;
     QStringList assignments;  // NAME=VALUE, as save-para takes them
+    bool window = false;      // --window: the virtual sign on the screen
 
   private:
     // The value of a numeric option, within minimum..maximum.
@@ -152,6 +157,8 @@ QString OptionReader::read() {
             changes.push_back([member, on](P& p) { p.*member = on; });
         } else if (is("--rg-swap")) {
             o.controller.rgSwap = flag();
+        } else if (is("--window")) {
+            window = true;
         } else if (is("--no-pace")) {
             o.pace = false;
         } else if (is("--out")) {
@@ -232,6 +239,14 @@ int runEmulator(const Folders& folders, const QStringList& arguments) {
                 .arg(largest));
     }
 
+    // The virtual sign is there before the emulator starts, to show the
+    // dark sign it starts with.
+    std::unique_ptr<VirtualSignWindow> window;
+    if (reader.window) {
+        window = std::make_unique<VirtualSignWindow>(
+            QDir(folder).filePath(QStringLiteral("com%1").arg(options.port)));
+        options.show = [view = window.get()](const SignPlay& play) { view->showPlay(play); };
+    }
     // The handlers are in place before the link appears, so that a stop
     // right after start still removes it.
     Emulator emulator(options);
@@ -246,7 +261,21 @@ int runEmulator(const Folders& folders, const QStringList& arguments) {
     }
     QString startError;
     const bool started = emulator.start(folder, &startError);
-    const Emulator::Outcome outcome = started ? emulator.run() : Emulator::Outcome::Failed;
+    Emulator::Outcome outcome = Emulator::Outcome::Failed;
+    if (started && window) {
+        // The controller answers on its own thread; closing the window stops
+        // it, and so does its ending by itself.
+        window->show();
+        std::thread controller([&] {
+            outcome = emulator.run();
+            QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+        });
+        QGuiApplication::exec();
+        emulator.stop();
+        controller.join();
+    } else if (started) {
+        outcome = emulator.run();
+    }
     for (int i = 0; i < 3; ++i) {
         sigaction(stopSignals[i], &previous[i], nullptr);
     }

@@ -20,6 +20,18 @@ void printText(FILE* stream, const QString& text) {
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
 }
 
+// emulate --window: the one command that opens a window.
+bool wantsWindow(int argc, char* argv[]) {
+    bool emulate = false;
+    bool window = false;
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray argument(argv[i]);
+        emulate = emulate || argument == "emulate";
+        window = window || argument == "--window";
+    }
+    return emulate && window;
+}
+
 int run(const CommandLine& line) {
     CliContext context(locateFolders(line.folder));
     context.port = line.port;
@@ -71,9 +83,18 @@ int run(const CommandLine& line) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    // No window is ever shown: work without a display.
+    // No window is shown but the virtual sign's: work without a display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+        if (!wantsWindow(argc, argv)) {
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        } else if (qEnvironmentVariableIsEmpty("DISPLAY") &&
+                   qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+            std::fputs(
+                "marquee-cli: emulate --window needs a display (DISPLAY is not set); "
+                "without --window the emulator writes its pictures instead\n",
+                stderr);
+            return 2;
+        }
     }
     usePrivateRuntimeFolder();
     installFontConfig();

@@ -116,10 +116,13 @@ SendOutcome Link::writePaced(FrameSource& source) {
     // and their line time has passed.
     auto drain = [&]() {
         QString error;
-        const bool ok = PortHandle.waitUntilSent(&error);
-        while (line.aheadMs() > 0) {
+        bool ok = PortHandle.waitUntilSent(&error);
+        // The bytes are on their way for their line time: a hang-up then
+        // is a hang-up during the write.
+        while (ok && line.aheadMs() > 0) {
             report(false);
-            QThread::msleep(static_cast<unsigned long>(std::min<qint64>(line.aheadMs(), 50)));
+            ok = PortHandle.sleepUnlessHungUp(
+                static_cast<int>(std::min<qint64>(line.aheadMs(), 50)), &error);
         }
         report(true);
         if (!ok) {

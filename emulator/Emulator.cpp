@@ -27,6 +27,17 @@ QString hexByte(int value) {
 
 }  // namespace
 
+QStringList controllerOptionsFor(const Settings& s) {
+    return {QStringLiteral("--num"),     QString::number(s.NUM),
+            QStringLiteral("--type"),    QString::number(s.TYPE),
+            QStringLiteral("--width"),   QString::number(s.WIDTH),
+            QStringLiteral("--height"),  QString::number(s.HEIGHT),
+            QStringLiteral("--scan"),    QString::number(s.SCAN),
+            QStringLiteral("--bps"),     QString::number(s.baudRate()),
+            QStringLiteral("--datacom"), s.COLOR_SWAP ? QStringLiteral("1") : QStringLiteral("0"),
+            QStringLiteral("--rg-swap"), s.RG_SWAP ? QStringLiteral("1") : QStringLiteral("0")};
+}
+
 Emulator::Emulator(const EmulatorOptions& options, LogSink log)
     : options_(options),
       log_(std::move(log)),
@@ -75,7 +86,18 @@ bool Emulator::start(const QString& folder, QString* error) {
     log(QStringLiteral("controller %1 on %2 (%3): %4")
             .arg(controller_.parameters().num)
             .arg(terminal_.linkPath(), terminal_.devicePath(), describeSetup()));
+    publish();
     return true;
+}
+
+void Emulator::publish() {
+    if (!options_.show) {
+        return;
+    }
+    const ControllerParameters& p = controller_.parameters();
+    options_.show({controller_.shownPages(), controller_.glyphTable(),
+                   controller_.clockAt(nowNs() / kMs).time.time(),
+                   QSize(static_cast<int>(p.width), static_cast<int>(p.height))});
 }
 
 void Emulator::stop() {
@@ -279,6 +301,9 @@ void Emulator::handle(const ReceivedFrame& frame, qint64 arrivalNs) {
     }
     for (const QString& problem : problems) {
         log(problem);
+    }
+    if (response.endOfData || response.clockSet || response.parametersSaved) {
+        publish();
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/Settings.h"
 #include "emulator/EmulatedController.h"
 #include "emulator/Line.h"
 #include "emulator/SignOutput.h"
@@ -8,11 +9,21 @@
 
 #include <QElapsedTimer>
 #include <QString>
+#include <QStringList>
 
 #include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
+
+// What the sign plays now: its pages, the glyph table, its clock at the
+// moment this was taken, and its screen. Handed to a live view.
+struct SignPlay {
+    std::vector<ShownPage> pages;
+    QByteArray glyphs;
+    QTime clock;
+    QSize screen;
+};
 
 // How the emulator is set up: the controller it plays, where it is linked,
 // where the received pages go, how true to the line it is, and how it
@@ -23,6 +34,10 @@ struct EmulatorOptions {
     QString outDir;        // where the pages are written as pictures; empty: nowhere
     int zoom = 1;          // screen pixels a LED in those pictures (from 2 on, round dots)
     bool animate = false;  // also playlist.png: the list in motion, approximate effects
+    // A live view: called from the emulator's thread at the start and whenever
+    // what the sign plays changes (a list received, the clock set, the
+    // parameters saved).
+    std::function<void(const SignPlay&)> show;
     // Where a saved parameter block is kept for the next start; empty: nowhere.
     QString stateFile;
     // Take bytes at the line rate the program set (10 bits a byte) and answer
@@ -41,6 +56,11 @@ struct EmulatorOptions {
     bool once = false;       // after the first acknowledged command
     int idleTimeoutSec = 0;  // after this long without traffic; 0: never
 };
+
+// The options of `marquee-cli emulate` that set the controller up as the
+// settings describe the sign: number, type, screen, scan, line speed, data
+// polarity and red/green swap.
+QStringList controllerOptionsFor(const Settings& settings);
 
 // Serves an EmulatedController on a pseudo-terminal linked as comN: bytes
 // in at the line's pace, replies out, and the sign's pictures written at
@@ -88,6 +108,7 @@ class Emulator {
     void sendDue(qint64 now);
     void log(const QString& line);
     QString describeSetup() const;
+    void publish();
 
     EmulatorOptions options_;
     LogSink log_;

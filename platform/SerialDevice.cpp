@@ -242,13 +242,19 @@ bool SerialDevice::waitOutLineTime(qint64 lineMs, const QElapsedTimer& since, QS
         if (leftMs <= 0) {
             return true;
         }
-        pollfd entry{fd_, 0, 0};
-        if (poll(&entry, 1, static_cast<int>(leftMs)) > 0 &&
-            (entry.revents & (POLLHUP | POLLERR | POLLNVAL))) {
-            return setError(
-                error, QStringLiteral("the other end of %1 hung up during the write").arg(path_));
+        if (!sleepUnlessHungUp(static_cast<int>(leftMs), error)) {
+            return false;
         }
     }
+}
+
+bool SerialDevice::sleepUnlessHungUp(int ms, QString* error) {
+    pollfd entry{fd_, 0, 0};
+    if (poll(&entry, 1, ms) > 0 && (entry.revents & (POLLHUP | POLLERR | POLLNVAL))) {
+        return setError(error,
+                        QStringLiteral("the other end of %1 hung up during the write").arg(path_));
+    }
+    return true;
 }
 
 qint64 SerialDevice::writeSome(const char* data, qint64 size, QString* error) {

@@ -51,6 +51,8 @@ class SerialDevice {
     // Sleeps until the device takes data again, at most ms. False when the
     // other end hung up.
     bool waitWritable(int ms, QString* error);
+    // Sleeps ms, or less when the other end hangs up: false then.
+    bool sleepUnlessHungUp(int ms, QString* error);
     // Bytes the driver still holds to send. A pseudo-terminal and some USB
     // adapters report 0 while bytes are still on their way.
     int bytesQueuedOut() const;

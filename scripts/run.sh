@@ -48,4 +48,6 @@ if [ "${1:-}" != "--real" ]; then
     echo "what the sign shows: $(ls "$demo"/page*.png | tr '\n' ' ')"
     echo "the play list: $demo/playlist.png (animated), the clock: $demo/clock.png"
 fi
-echo "the window: build/marquee (a desktop session is needed)"
+echo "the window: build/marquee (a desktop session is needed); its Virtual sign button, or"
+echo "  build/marquee-cli --folder $demo emulate --window --width 96 --height 32 --datacom 0,"
+echo "  plays what the sign receives in a window of its own"

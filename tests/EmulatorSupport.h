@@ -1,5 +1,7 @@
 #pragma once
 
+#include "emulator/Emulator.h"
+
 #include "core/SettingsFile.h"
 #include "tests/TestSupport.h"
 
@@ -16,15 +18,9 @@ class EmulatedSign {
     // (its number, module type, screen, line speed and polarity), then with
     // options; true once it has linked com1.
     bool start(const QStringList& options = {}) {
-        const Settings s = settings();
-        const QStringList controller = {
-            "--num",     QString::number(s.NUM),   "--type",    QString::number(s.TYPE),
-            "--width",   QString::number(s.WIDTH), "--height",  QString::number(s.HEIGHT),
-            "--scan",    QString::number(s.SCAN),  "--bps",     QString::number(s.baudRate()),
-            "--datacom", s.COLOR_SWAP ? "1" : "0", "--rg-swap", s.RG_SWAP ? "1" : "0"};
         m_process.start(QStringLiteral(MARQUEE_CLI_PATH),
                         QStringList{"--folder", dir.path(), "emulate", "--timeout", "30"} +
-                            controller + options);
+                            controllerOptionsFor(settings()) + options);
         const QString link = path("com1");
         for (int i = 0; i < 1000 && !QFileInfo::exists(link); ++i) {
             QThread::msleep(10);

@@ -1026,12 +1026,43 @@ Estimate: </source>
         <source>LOADLIST</source>
         <translation>载入列表</translation>
     </message>
+    <message>
+        <source>Virtual sign</source>
+        <translation>虚拟显示屏</translation>
+    </message>
+    <message>
+        <source>Start the controller emulator in a window of its own, set up as this sign, on a new port, and choose that port</source>
+        <translation>在单独的窗口中启动控制器模拟器，按本显示屏设置，使用一个新串口并选中它</translation>
+    </message>
 </context>
 <context>
     <name>TransferLogDock</name>
     <message>
         <source>Transfer log</source>
         <translation>传送记录</translation>
+    </message>
+</context>
+<context>
+    <name>VirtualSignLauncher</name>
+    <message>
+        <source>The virtual sign did not make its port %1 in time.</source>
+        <translation>虚拟显示屏没有及时建立串口 %1。</translation>
+    </message>
+    <message>
+        <source>The virtual sign ended at once (exit status %1); run %2 emulate --window to see why.</source>
+        <translation>虚拟显示屏立即退出了（退出状态 %1）；运行 %2 emulate --window 查看原因。</translation>
+    </message>
+    <message>
+        <source>The virtual sign is already running on %1.</source>
+        <translation>虚拟显示屏已经在 %1 上运行。</translation>
+    </message>
+    <message>
+        <source>The virtual sign needs marquee-cli beside this program (%1).</source>
+        <translation>虚拟显示屏需要本程序旁边的 marquee-cli（%1）。</translation>
+    </message>
+    <message>
+        <source>Every port link com1 .. com255 in %1 is taken.</source>
+        <translation>%1 中的串口链接 com1 .. com255 都已被占用。</translation>
     </message>
 </context>
 </TS>
