@@ -6,21 +6,14 @@ namespace {
 
 // Characters frequent in Chinese writing and on shop signs, simplified and
 // traditional; decoded in the wrong set, a text rarely shows them.
-const QString& commonSimplified() {
-    static const QString chars = QString::fromUtf8(
-        "的一是不了人我在有他这中大来上国个到说们为子和你地出道也时年得就那要下以生会自着去之过家"
-        "学对可里后小么心多天而能好都然没日于起还发成事只作当想看文无开手十用主行方又如前所本见经头"
-        "价特惠优欢迎光临营业元折场今新全店买卖送货电话请号点钟周销购满减");
-    return chars;
-}
-
-const QString& commonTraditional() {
-    static const QString chars = QString::fromUtf8(
-        "的一是不了人我在有他這中大來上國個到說們為子和你地出道也時年得就那要下以生會自著去之過家"
-        "學對可裡後小麼心多天而能好都然沒日於起還發成事只作當想看文無開手十用主行方又如前所本見經頭"
-        "價特惠優歡迎光臨營業元折場今新全店買賣送貨電話請號點鐘週銷購滿減");
-    return chars;
-}
+const char kCommonSimplified[] =
+    "的一是不了人我在有他这中大来上国个到说们为子和你地出道也时年得就那要下以生会自着去之过家"
+    "学对可里后小么心多天而能好都然没日于起还发成事只作当想看文无开手十用主行方又如前所本见经头"
+    "价特惠优欢迎光临营业元折场今新全店买卖送货电话请号点钟周销购满减";
+const char kCommonTraditional[] =
+    "的一是不了人我在有他這中大來上國個到說們為子和你地出道也時年得就那要下以生會自著去之過家"
+    "學對可裡後小麼心多天而能好都然沒日於起還發成事只作當想看文無開手十用主行方又如前所本見經頭"
+    "價特惠優歡迎光臨營業元折場今新全店買賣送貨電話請號點鐘週銷購滿減";
 
 // Decodes strictly: false when a byte sequence is not of the set.
 bool decodeStrict(const QByteArray& bytes, const char* name, QString* text) {
@@ -85,10 +78,12 @@ TextEncoding detectEncoding(const QByteArray& bytes) {
     }
     QString gb;
     QString big5;
-    const int gbScore =
-        decodeStrict(bytes, "GB18030", &gb) ? chineseScore(gb, commonSimplified()) : -1;
-    const int big5Score =
-        decodeStrict(bytes, "Big5", &big5) ? chineseScore(big5, commonTraditional()) : -1;
+    const int gbScore = decodeStrict(bytes, "GB18030", &gb)
+                            ? chineseScore(gb, QString::fromUtf8(kCommonSimplified))
+                            : -1;
+    const int big5Score = decodeStrict(bytes, "Big5", &big5)
+                              ? chineseScore(big5, QString::fromUtf8(kCommonTraditional))
+                              : -1;
     if (gbScore < 0 && big5Score < 0) {
         return TextEncoding::Latin1;
     }
