@@ -46,7 +46,7 @@ DocumentImportResult importDocument(const QString& document, const ImportSetup& 
     const QString shownName = QDir::toNativeSeparators(document);
 
     // The working copy, in a folder of this import's own.
-    step.show(QStringLiteral("Copying the document..."));
+    step.show(QCoreApplication::translate("Import", "Copying the document..."));
     const WorkingFolder work(setup.workParent);
     const QString copy = copyToWorkingFolder(work, document, QString::fromLatin1(kDocumentCopyName),
                                              QStringLiteral("document"), surface, &result.reason);
@@ -55,7 +55,7 @@ DocumentImportResult importDocument(const QString& document, const ImportSetup& 
     }
 
     // Start the office unseen, open the copy, count its pages.
-    step.show(QStringLiteral("Opening in LibreOffice..."));
+    step.show(QCoreApplication::translate("Import", "Opening in LibreOffice..."));
     const OfficeOptions office = importOfficeOptions(setup, surface);
     OfficeDocument pagesOf;
     result.failure = pagesOf.open(copy, work.path(), office);
@@ -65,7 +65,8 @@ DocumentImportResult importDocument(const QString& document, const ImportSetup& 
         return result;
     }
     if (result.failure != OfficeFailure::None) {
-        surface.message(QStringLiteral("The document %1 cannot be opened.").arg(shownName));
+        surface.message(QCoreApplication::translate("Import", "The document %1 cannot be opened.")
+                            .arg(shownName));
         return result;
     }
 
@@ -74,13 +75,15 @@ DocumentImportResult importDocument(const QString& document, const ImportSetup& 
     result.pageCount = pagesOf.pageCount();
     const int count = std::min(result.pageCount, pages->generatedPageRoom());
     if (count < result.pageCount) {
-        surface.message(QStringLiteral("The list holds at most %1 pages: pages 1 to %2 of %3 "
-                                       "were imported, pages %4 to %5 were not.")
-                            .arg(PageList::kMaxPages)
-                            .arg(count)
-                            .arg(shownName)
-                            .arg(count + 1)
-                            .arg(result.pageCount));
+        surface.message(
+            QCoreApplication::translate("Import",
+                                        "The list holds at most %1 pages: pages 1 to %2 of %3 "
+                                        "were imported, pages %4 to %5 were not.")
+                .arg(PageList::kMaxPages)
+                .arg(count)
+                .arg(shownName)
+                .arg(count + 1)
+                .arg(result.pageCount));
     }
     // Numbered on past the files the list shows, so an import never
     // overwrites another page's picture.
@@ -88,7 +91,7 @@ DocumentImportResult importDocument(const QString& document, const ImportSetup& 
         firstFreeNumber(setup.folder, setup.base, count, pages->filesInUse(setup.folder));
     const QStringList names = generatedPageNames(setup.base, count, first);
     for (int i = 1; i <= count; ++i) {
-        step.show(QStringLiteral("Page %1 of %2").arg(i).arg(count));
+        step.show(QCoreApplication::translate("Import", "Page %1 of %2").arg(i).arg(count));
         surface.progress(i - 1, count);
         QString why;
         const QImage picture = pagesOf.pagePicture(i - 1, &why);

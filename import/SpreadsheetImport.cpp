@@ -5,6 +5,7 @@
 #include "import/WorkingCopy.h"
 #include "platform/PictureFile.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QPainter>
@@ -29,10 +30,11 @@ SpreadsheetImportResult importSpreadsheet(const QString& workbook, const ImportS
 
     if (!QFileInfo(workbook).isFile()) {
         result.reason = QStringLiteral("it does not exist");
-        surface.message(QStringLiteral("The spreadsheet %1 does not exist.").arg(shownName));
+        surface.message(QCoreApplication::translate("Import", "The spreadsheet %1 does not exist.")
+                            .arg(shownName));
         return result;
     }
-    step.show(QStringLiteral("Copying the workbook..."));
+    step.show(QCoreApplication::translate("Import", "Copying the workbook..."));
     const WorkingFolder work(setup.workParent);
     const QString copy =
         copyToWorkingFolder(work, workbook, QString::fromLatin1(kSpreadsheetCopyName),
@@ -41,7 +43,7 @@ SpreadsheetImportResult importSpreadsheet(const QString& workbook, const ImportS
         return result;
     }
 
-    step.show(QStringLiteral("Opening in LibreOffice..."));
+    step.show(QCoreApplication::translate("Import", "Opening in LibreOffice..."));
     const OfficeOptions office = importOfficeOptions(setup, surface);
     const RangePicture range = takeRangePicture(copy, work.path(), office);
     result.failure = range.failure;
@@ -57,7 +59,8 @@ SpreadsheetImportResult importSpreadsheet(const QString& workbook, const ImportS
             surface.message(QString::fromLatin1(kErrorOpen));
             return result;
         case OfficeFailure::NoPicture:
-            surface.message(QStringLiteral("No picture of A1:T20 could be taken from %1: %2")
+            surface.message(QCoreApplication::translate(
+                                "Import", "No picture of A1:T20 could be taken from %1: %2")
                                 .arg(shownName, range.reason));
             return result;
     }

@@ -4,6 +4,7 @@
 #include "platform/Fonts.h"
 #include "platform/PictureFile.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFontInfo>
 #include <QFontMetrics>
@@ -90,7 +91,7 @@ TextFileLoad readTextFile(const QString& path) {
     QByteArray data;
     QString error;
     if (!readWholeFile(path, kMaxTextFileBytes, &data, &error)) {
-        load.error = QStringLiteral("Cannot read %1: %2").arg(path, error);
+        load.error = QCoreApplication::translate("Import", "Cannot read %1: %2").arg(path, error);
         return load;
     }
     load.bytes = data;
@@ -163,7 +164,8 @@ int pagesFor(qint64 amount, qint64 perPage) {
 }
 
 QString tooManyPages(int needed, int room) {
-    return QStringLiteral(
+    return QCoreApplication::translate(
+               "Import",
                "The text needs %1 pages, but the list can take only %2 more (it holds at "
                "most %3 pages): no page was written.")
         .arg(needed)
@@ -260,11 +262,13 @@ TextComposition::TextComposition(const QString& text, QSize screen, const Compos
     m_textHeight = metrics.height();
     m_ascent = metrics.ascent();
     if (screen.width() < 1 || screen.height() < 1) {
-        m_error = QStringLiteral("The screen has no pixels: no page was written.");
+        m_error =
+            QCoreApplication::translate("Import", "The screen has no pixels: no page was written.");
         return;
     }
     if (text.size() > kMaxTextCharacters) {
-        m_error = QStringLiteral(
+        m_error = QCoreApplication::translate(
+                      "Import",
                       "The text has %1 characters; at most %2 can be composed: no page was "
                       "written.")
                       .arg(text.size())
@@ -363,7 +367,8 @@ ComposeResult composeTextPages(const QString& text, QSize screen, const ComposeO
         const QString path = dir.filePath(names[i - 1]);
         QString error;
         if (!saveBmp(composition.page(i), path, &error)) {
-            result.error = QStringLiteral("Cannot write %1: %2").arg(path, error);
+            result.error =
+                QCoreApplication::translate("Import", "Cannot write %1: %2").arg(path, error);
             return result;
         }
         result.files << names[i - 1];

@@ -2,6 +2,7 @@
 
 #include "core/ProgramFolder.h"
 
+#include <QCoreApplication>
 #include <QDir>
 
 #include <algorithm>
@@ -75,7 +76,8 @@ bool parseWholeNumber(const QString& text, long long* value) {
 }
 
 QString listFullText() {
-    return QStringLiteral(
+    return QCoreApplication::translate(
+               "PageList",
                "The list already holds %1 pages, the most it can hold: no page was added.")
         .arg(PageList::kMaxPages);
 }
@@ -220,13 +222,14 @@ PlaceResult PageList::placeGeneratedPages(const QString& base, int n, CaptionSty
     showCurrentPage();
     m_deleteEnabled = m_pageCount > 1;
     if (result.leftOut > 0) {
-        result.message = QStringLiteral(
-                             "The list holds at most %1 pages: %2 of the %3 new pages "
-                             "were placed, %4 were left out.")
-                             .arg(kMaxPages)
-                             .arg(result.placed)
-                             .arg(n)
-                             .arg(result.leftOut);
+        result.message =
+            QCoreApplication::translate("PageList",
+                                        "The list holds at most %1 pages: %2 of the %3 new pages "
+                                        "were placed, %4 were left out.")
+                .arg(kMaxPages)
+                .arg(result.placed)
+                .arg(n)
+                .arg(result.leftOut);
     }
     return result;
 }

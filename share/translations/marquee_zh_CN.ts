@@ -358,6 +358,66 @@ Install it with:
 请用以下命令安装：
   sudo apt install libreoffice-writer-nogui libreoffice-calc-nogui libreoffice-draw-nogui python3-uno</translation>
     </message>
+    <message>
+        <source>Copying the document...</source>
+        <translation>正在复制文档...</translation>
+    </message>
+    <message>
+        <source>Opening in LibreOffice...</source>
+        <translation>正在用 LibreOffice 打开...</translation>
+    </message>
+    <message>
+        <source>The document %1 cannot be opened.</source>
+        <translation>无法打开文档 %1。</translation>
+    </message>
+    <message>
+        <source>The list holds at most %1 pages: pages 1 to %2 of %3 were imported, pages %4 to %5 were not.</source>
+        <translation>列表最多容纳 %1 页：已导入 %3 的第 1 到 %2 页，第 %4 到 %5 页未导入。</translation>
+    </message>
+    <message>
+        <source>Page %1 of %2</source>
+        <translation>第 %1 页，共 %2 页</translation>
+    </message>
+    <message>
+        <source>The spreadsheet %1 does not exist.</source>
+        <translation>表格 %1 不存在。</translation>
+    </message>
+    <message>
+        <source>Copying the workbook...</source>
+        <translation>正在复制工作簿...</translation>
+    </message>
+    <message>
+        <source>No picture of A1:T20 could be taken from %1: %2</source>
+        <translation>无法从 %1 取得 A1:T20 的图片：%2</translation>
+    </message>
+    <message>
+        <source>Cannot read %1: %2</source>
+        <translation>无法读取 %1：%2</translation>
+    </message>
+    <message>
+        <source>The text needs %1 pages, but the list can take only %2 more (it holds at most %3 pages): no page was written.</source>
+        <translation>这段文字需要 %1 页，但列表只能再容纳 %2 页（最多 %3 页）：没有写入任何页。</translation>
+    </message>
+    <message>
+        <source>The screen has no pixels: no page was written.</source>
+        <translation>屏幕没有像素：没有写入任何页。</translation>
+    </message>
+    <message>
+        <source>The text has %1 characters; at most %2 can be composed: no page was written.</source>
+        <translation>文字有 %1 个字符，最多只能排版 %2 个：没有写入任何页。</translation>
+    </message>
+    <message>
+        <source>Cannot write %1: %2</source>
+        <translation>无法写入 %1：%2</translation>
+    </message>
+    <message>
+        <source>No working folder can be made: %1</source>
+        <translation>无法建立工作文件夹：%1</translation>
+    </message>
+    <message>
+        <source>The %1 %2 cannot be read: %3</source>
+        <translation>无法读取%1 %2：%3</translation>
+    </message>
 </context>
 <context>
     <name>LoadFile</name>
@@ -407,6 +467,25 @@ Install one, for example:
     <message>
         <source>CHANGE</source>
         <translation>转换</translation>
+    </message>
+</context>
+<context>
+    <name>PageList</name>
+    <message>
+        <source>The list already holds %1 pages, the most it can hold: no page was added.</source>
+        <translation>列表已有 %1 页，已达上限：没有增加页。</translation>
+    </message>
+    <message>
+        <source>The list holds at most %1 pages: %2 of the %3 new pages were placed, %4 were left out.</source>
+        <translation>列表最多容纳 %1 页：%3 个新页中放入了 %2 个，%4 个未放入。</translation>
+    </message>
+    <message>
+        <source>Cannot save %1: %2</source>
+        <translation>无法保存 %1：%2</translation>
+    </message>
+    <message>
+        <source>Cannot read %1: %2</source>
+        <translation>无法读取 %1：%2</translation>
     </message>
 </context>
 <context>
