@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QListView>
 #include <QMimeData>
@@ -247,6 +248,14 @@ PageOverview::PageOverview(const PageList& pages, std::function<Settings()> sett
     connect(fresh, &QAction::triggered, this, &PageOverview::newListRequested);
     connect(m_view, &QListView::clicked, this,
             [this](const QModelIndex& index) { emit pageClicked(index.row()); });
+    // The arrow keys choose the page too (moving to the page shown already,
+    // as refresh does, changes nothing).
+    connect(m_view->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& index) {
+                if (index.isValid() && index.row() != m_pages.currentTab()) {
+                    emit pageClicked(index.row());
+                }
+            });
     connect(m_model, &PageOverviewModel::moveRequested, this, &PageOverview::moveRequested,
             Qt::QueuedConnection);
 }
