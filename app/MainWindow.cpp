@@ -257,6 +257,11 @@ const MainLayout& TTwpMain::currentLayout() const {
 TTwpMain::~TTwpMain() {
     delete m_commands;
     m_preparation.stop();
+    // The children go after this window has stopped being one: the history
+    // emptied and the overview's model taken down must not call back.
+    m_history->stack()->disconnect(this);
+    m_history->disconnect(this);
+    m_overview->disconnect(this);
 }
 
 // ---- Pictures ----------------------------------------------------------
