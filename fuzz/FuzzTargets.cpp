@@ -33,7 +33,7 @@ QByteArray bytesOf(const uint8_t* data, size_t size) {
 // the limits are what is tested, not how long a large picture takes. JPEG
 // frames are bounded as libjpeg-turbo's own fuzzers bound them (entropy
 // decoding reads every block even when decoding reduced).
-const PictureLimits kFuzzLimits{512 * 512, 16 * 1024 * 1024, 1024 * 1024};
+const PictureLimits kFuzzLimits{512 * 512, 8 * 1024 * 1024, 512 * 512};
 
 // Decodes and checks what every decoder promises: a picture within the
 // budget in the one format the encoders read, or an error and no picture.
