@@ -216,6 +216,15 @@ TEST(PageListEditing, ComposingTwiceKeepsBothSetsOfPictures) {
         EXPECT_EQ(firstFreeNumber(folder, "LC", n, taken), expected) << n;
     }
     EXPECT_EQ(firstFreeNumber(folder, "LC", 1, {}), 1);
+
+    // marquee-cli compose --list numbers on past the list's pictures the same way.
+    QTemporaryDir cli;
+    ASSERT_TRUE(writeBytes(cli.filePath("a.txt"), "AAAAAAAAAAAAAAAA\n"));
+    const QStringList command = {"--folder", cli.path(),
+                                 "compose",  cli.filePath("a.txt"),
+                                 "--list",   cli.filePath("show.lis")};
+    EXPECT_EQ(runCli(command).outLines(), (QStringList{"LCTXT1.bmp", "LCTXT2.bmp"}));
+    EXPECT_EQ(runCli(command).outLines(), (QStringList{"LCTXT3.bmp", "LCTXT4.bmp"}));
 }
 
 TEST(PageListEditing, MenusReachTheirCommandsAndSayWhatIsMissing) {
