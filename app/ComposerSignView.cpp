@@ -42,7 +42,7 @@ class PagesCanvas : public QWidget {
                 continue;
             }
             painter.drawText(QRect(kMargin, top, width(), labelHeight()), Qt::AlignVCenter,
-                             QStringLiteral("page %1").arg(i + 1));
+                             tr("page %1").arg(i + 1));
             // Only the pages in sight are drawn, at the zoom.
             painter.drawImage(QPoint(kMargin, top + labelHeight()),
                               zoomView(m_leds[i], m_zoom, m_style));
@@ -67,8 +67,8 @@ ComposerSignView::ComposerSignView(QWidget* parent) : QWidget(parent) {
     m_bar = new SignViewBar(false, this);
     m_layout = new QComboBox(m_bar);
     m_layout->setObjectName(QStringLiteral("SignLayout"));
-    m_layout->addItems({QStringLiteral("ONE LINE"), QStringLiteral("MANY LINE")});
-    m_layout->setToolTip(QStringLiteral("Which CHANGE the pages below show"));
+    m_layout->addItems({tr("ONE LINE"), tr("MANY LINE")});
+    m_layout->setToolTip(tr("Which CHANGE the pages below show"));
     m_bar->layout()->addWidget(m_layout);
     m_note = new QLabel(this);
     m_note->setObjectName(QStringLiteral("SignNote"));

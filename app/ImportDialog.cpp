@@ -1,5 +1,7 @@
 #include "app/ImportDialog.h"
 
+#include "app/PictureImportDialog.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -43,17 +45,19 @@ OfficeImportDialog::OfficeImportDialog(const QString& name, const QString& capti
     m_file->setObjectName(fileLabel);
     m_file->setTextInteractionFlags(Qt::TextSelectableByMouse);
     grid->addWidget(m_file, 0, 0, 1, 3);
-    grid->addWidget(new QLabel(QStringLiteral("FILENAME")), 1, 0);
+    grid->addWidget(new QLabel(tr("FILENAME")), 1, 0);
     Edit1 = new QLineEdit(defaultBase);
     Edit1->setObjectName(QStringLiteral("Edit1"));
     grid->addWidget(Edit1, 1, 1);
-    Button1 = new QPushButton(QStringLiteral("CHANGE"));
+    Button1 = new QPushButton(tr("CHANGE"));
     Button1->setObjectName(QStringLiteral("Button1"));
     Button1->setDefault(true);
     grid->addWidget(Button1, 1, 2);
     m_step = new QLabel;
     m_step->setObjectName(QStringLiteral("Step"));
-    grid->addWidget(m_step, 2, 0, 1, 3);
+    m_fit = new FitChooser;
+    grid->addWidget(m_fit, 2, 0, 1, 3);
+    grid->addWidget(m_step, 3, 0, 1, 3);
     grid->setColumnStretch(1, 1);
     setMinimumWidth(360);
 
@@ -80,6 +84,7 @@ void OfficeImportDialog::Button1Click() {
     setup.folder = m_context.folder;
     setup.base = Edit1->text();
     setup.screen = QSize(settings.WIDTH, settings.HEIGHT);
+    setup.fit = m_fit->options();
 
     Button1->setEnabled(false);
     QDir::setCurrent(m_context.folder);

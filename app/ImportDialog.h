@@ -4,6 +4,7 @@
 
 #include <QDialog>
 
+class FitChooser;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -36,4 +37,5 @@ class OfficeImportDialog : public QDialog {
     QPushButton* Button1;  // CHANGE
     QLabel* m_file;
     QLabel* m_step;
+    FitChooser* m_fit;
 };

@@ -3,9 +3,11 @@
 #include "app/CommandRunner.h"
 #include "app/Controls.h"
 #include "app/DocumentImportDialog.h"
+#include "app/PageOverview.h"
 #include "app/PagePanel.h"
 #include "app/PagePreview.h"
 #include "app/ParameterDialog.h"
+#include "app/PictureImportDialog.h"
 #include "app/PortChooser.h"
 #include "app/PreviewStage.h"
 #include "app/PreviewSurface.h"
@@ -22,14 +24,17 @@
 #include "core/SettingsFile.h"
 #include "core/TransferLog.h"
 #include "import/PictureImport.h"
+#include "pages/PageHistory.h"
 #include "pages/PlayListFile.h"
 #include "platform/DesktopShell.h"
+#include "platform/PictureFile.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
+#include <QDockWidget>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
@@ -61,25 +66,25 @@ TTwpMain::TTwpMain(const Folders& folders, MessageFn messageFn, QWidget* parent)
     // The signs and the port on a line of their own under the commands,
     // where the port's descriptions fit.
     addToolBarBreak();
-    QToolBar* bar = addToolBar(QStringLiteral("Signs"));
+    QToolBar* bar = addToolBar(tr("Signs"));
     bar->setObjectName(QStringLiteral("ToolBar2"));
     bar->setMovable(false);
     bar->setToolButtonStyle(Qt::ToolButtonTextOnly);
     m_signChooser = new QComboBox;
     m_signChooser->setObjectName(QStringLiteral("SignChooser"));
-    m_signChooser->setToolTip(QStringLiteral("The sign the settings row shows"));
+    m_signChooser->setToolTip(tr("The sign the settings row shows"));
     m_signChooser->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     connect(m_signChooser, QOverload<int>::of(&QComboBox::activated), this, &TTwpMain::chooseSign);
-    bar->addWidget(makeCaption(QStringLiteral("SIGN ")));
+    bar->addWidget(makeCaption(tr("SIGN")));
     bar->addWidget(m_signChooser);
-    m_SignBook = bar->addAction(QStringLiteral("SIGNS(&G)…"), this, &TTwpMain::editSignBook);
+    m_SignBook = bar->addAction(tr("SIGNS(&G)…"), this, &TTwpMain::editSignBook);
     m_SignBook->setObjectName(QStringLiteral("m_SignBook"));
-    m_SignBook->setToolTip(QStringLiteral("The sign book: named signs, their ports and screens"));
-    m_ToSigns = bar->addAction(QStringLiteral("TO SIGNS(&O)…"), this, &TTwpMain::openSignRun);
+    m_SignBook->setToolTip(tr("The sign book: named signs, their ports and screens"));
+    m_ToSigns = bar->addAction(tr("TO SIGNS(&O)…"), this, &TTwpMain::openSignRun);
     m_ToSigns->setObjectName(QStringLiteral("m_ToSigns"));
-    m_ToSigns->setToolTip(QStringLiteral("SEND, MODE or TIME to several signs in one go"));
+    m_ToSigns->setToolTip(tr("SEND, MODE or TIME to several signs in one go"));
     bar->addSeparator();
-    bar->addWidget(makeCaption(QStringLiteral("PORT ")));
+    bar->addWidget(makeCaption(tr("PORT")));
     bar->addWidget(m_settingsRow->portChooser());
     m_pagePanel = new PagePanel(m_pages);
     PBar = new QProgressBar;
@@ -132,38 +137,42 @@ TTwpMain::TTwpMain(const Folders& folders, MessageFn messageFn, QWidget* parent)
     connect(m_pagePanel, &PagePanel::tabClicked, this, &TTwpMain::TabClick);
     connect(m_pagePanel, &PagePanel::fieldRejected, this,
             [this](const QString& text) { showMessage(text, QString()); });
+    createPageOverview();
     creationStep();
 }
 
 void TTwpMain::createToolbar() {
-    QToolBar* bar = addToolBar(QStringLiteral("Commands"));
+    QToolBar* bar = addToolBar(tr("Commands"));
     bar->setObjectName(QStringLiteral("ToolBar1"));
     bar->setMovable(false);
     bar->setToolButtonStyle(Qt::ToolButtonTextOnly);
     auto add = [bar](const char* name, const char* text) {
-        QAction* action = bar->addAction(QString::fromUtf8(text));
+        QAction* action = bar->addAction(tr(text));
         action->setObjectName(QString::fromLatin1(name));
+        // A tool button shows its letter but takes no mnemonic: Alt + the
+        // letter is the action's own shortcut.
+        action->setShortcut(QKeySequence::mnemonic(action->text()));
+        action->setShortcutContext(Qt::WindowShortcut);
         return action;
     };
-    m_Send = add("m_Send", "SEND(&S)");
-    m_EditTxt = add("m_EditTxt", "EDIT(&E)");
-    m_EditBmp = add("m_EditBmp", "PICTURE(&P)");
-    m_Help = add("m_Help", "TIME(&T)");
-    m_Exit = add("m_Exit", "MODE(&M)");
-    ToolButton1 = add("ToolButton1", "SAVE LIST(&L)");
-    ToolButton2 = add("ToolButton2", "SETUP(&U)");
-    m_OpenFolder = add("m_OpenFolder", "Open sign folder…");
-    m_OpenFolder->setToolTip(
-        QStringLiteral("Choose the folder of the pages, lists and port links"));
-    m_VirtualSign = add("m_VirtualSign", "Virtual sign");
+    m_Send = add("m_Send", QT_TR_NOOP("SEND(&S)"));
+    m_EditTxt = add("m_EditTxt", QT_TR_NOOP("EDIT(&E)"));
+    m_EditBmp = add("m_EditBmp", QT_TR_NOOP("PICTURE(&P)"));
+    m_Help = add("m_Help", QT_TR_NOOP("TIME(&T)"));
+    m_Exit = add("m_Exit", QT_TR_NOOP("MODE(&M)"));
+    ToolButton1 = add("ToolButton1", QT_TR_NOOP("SAVE LIST(&L)"));
+    ToolButton2 = add("ToolButton2", QT_TR_NOOP("SETUP(&U)"));
+    m_OpenFolder = add("m_OpenFolder", QT_TR_NOOP("Open sign folder…"));
+    m_OpenFolder->setToolTip(tr("Choose the folder of the pages, lists and port links"));
+    m_VirtualSign = add("m_VirtualSign", QT_TR_NOOP("Virtual sign"));
     m_VirtualSign->setToolTip(
-        QStringLiteral("Start the controller emulator in a window of its own, set up as this "
-                       "sign, on a new port, and choose that port"));
+        tr("Start the controller emulator in a window of its own, set up as this sign, on a new "
+           "port, and choose that port"));
     bar->addSeparator();
-    Ra1 = new QRadioButton(QStringLiteral("SINGLE"));
+    Ra1 = new QRadioButton(tr("SINGLE"));
     Ra1->setObjectName(QStringLiteral("Ra1"));
     Ra1->setChecked(true);
-    Ra2 = new QRadioButton(QStringLiteral("ALL"));
+    Ra2 = new QRadioButton(tr("ALL"));
     Ra2->setObjectName(QStringLiteral("Ra2"));
     bar->addWidget(Ra1);
     bar->addWidget(Ra2);
@@ -177,14 +186,16 @@ void TTwpMain::createToolbar() {
     connect(ToolButton2, &QAction::triggered, this, &TTwpMain::ToolButton2Click);
     connect(m_OpenFolder, &QAction::triggered, this, [this] {
         const QString chosen =
-            QFileDialog::getExistingDirectory(this, QStringLiteral("Open sign folder"), m_folder);
+            QFileDialog::getExistingDirectory(this, tr("Open sign folder"), m_folder);
         if (!chosen.isEmpty()) {
             openSignFolder(chosen);
         }
     });
     connect(m_VirtualSign, &QAction::triggered, this, &TTwpMain::virtualSignClicked);
-    connect(Ra2, &QRadioButton::toggled, this,
-            [this](bool checked) { m_pages.chooseScope(checked ? Scope::All : Scope::Single); });
+    connect(Ra2, &QRadioButton::toggled, this, [this](bool checked) {
+        m_pages.chooseScope(checked ? Scope::All : Scope::Single);
+        showPagesAndPreview(tr("ALL"));
+    });
 }
 
 // Start-up, in its fixed order: the effect lists, one blank page of 256
@@ -197,6 +208,8 @@ void TTwpMain::creationStep() {
     Settings s = settings();
     const SettingsReadResult result = readSettings(m_folders, &s);
     setSettings(s);
+    m_history->reset();
+    m_overview->refresh();
     if (!result.error.isEmpty()) {
         showMessage(result.error, QString());
     }
@@ -232,7 +245,9 @@ void TTwpMain::attachFolder() {
     }
     m_commands->setFolder(m_folder);
     m_preview->setFolder(m_folder);
-    setWindowTitle(QStringLiteral("Marquee — %1").arg(QDir::toNativeSeparators(m_folder)));
+    m_overview->setFolder(m_folder);
+    m_overview->refresh();
+    updateTitle();
 }
 
 void TTwpMain::openSignFolder(const QString& folder) {
@@ -262,98 +277,61 @@ const MainLayout& TTwpMain::currentLayout() const {
 TTwpMain::~TTwpMain() {
     delete m_commands;
     m_preparation.stop();
-}
-
-// ---- Page list ---------------------------------------------------------
-
-void TTwpMain::showPagesAndPreview() {
-    schedulePreparation();
-    m_pagePanel->showPageList();
-    m_preview->pageChanged();
-}
-
-void TTwpMain::AddMuClick() {
-    const QString error = m_pages.addPage();
-    showPagesAndPreview();
-    if (!error.isEmpty()) {
-        showMessage(error, QString());
-    }
-}
-
-void TTwpMain::DelMuClick() {
-    m_pages.deletePage();
-    showPagesAndPreview();
-}
-
-void TTwpMain::TabClick(int tab) {
-    if (tab < 0) {
-        return;
-    }
-    m_pages.selectTab(tab);
-    showPagesAndPreview();
-}
-
-void TTwpMain::ToolButton1Click() {
-    const QString chosen =
-        QFileDialog::getSaveFileName(this, QStringLiteral("SAVE LIST"),
-                                     QDir(m_folder).filePath(QString::fromLatin1(kDefaultListName)),
-                                     QStringLiteral("LIST (*.lis)"));
-    if (!chosen.isEmpty()) {
-        saveListTo(chosen);
-    }
-}
-
-void TTwpMain::saveListTo(const QString& path) {
-    const QString error = savePlayList(path, m_pages);
-    if (!error.isEmpty()) {
-        showMessage(error, QString());
-    }
-}
-
-void TTwpMain::BitBtn1Click() {
-    const QString chosen = QFileDialog::getOpenFileName(this, QStringLiteral("LOADLIST"), m_folder,
-                                                        QStringLiteral("LIST (*.lis)"));
-    if (!chosen.isEmpty()) {
-        loadListFrom(chosen);
-    }
-}
-
-void TTwpMain::loadListFrom(const QString& path) {
-    const LoadListOutcome outcome = loadPlayList(path, &m_pages);
-    showPagesAndPreview();
-    if (!outcome.messages.isEmpty()) {
-        showMessage(outcome.messages.join(QLatin1Char('\n')), QString());
-    }
-}
-
-void TTwpMain::openListAtStart(const QString& path) {
-    loadListFrom(path);
-    if (m_pages.currentTab() < 0) {
-        TabClick(0);
-    }
+    // The children go after this window has stopped being one: the history
+    // emptied and the overview's model taken down must not call back.
+    m_history->stack()->disconnect(this);
+    m_history->disconnect(this);
+    m_overview->disconnect(this);
 }
 
 // ---- Pictures ----------------------------------------------------------
 
 void TTwpMain::AddFileClick() {
     const QString chosen =
-        QFileDialog::getOpenFileName(this, QStringLiteral("LOADFILE"), m_folder, loadFileFilter());
-    if (!chosen.isEmpty()) {
-        loadFile(chosen);
+        QFileDialog::getOpenFileName(this, tr("LOADFILE"), m_folder, loadFileFilter());
+    if (chosen.isEmpty()) {
+        return;
     }
+    if (loadFileKind(chosen) == LoadFileKind::Picture && m_pages.currentPage() != 0) {
+        // The sign view shows how the picture meets the sign before the
+        // page changes; a picture that cannot be read is told by loadFile.
+        const PictureLoad picture = loadPicture(chosen, QSize(settings().WIDTH, settings().HEIGHT));
+        if (picture.error.isEmpty()) {
+            PictureImportDialog dialog(picture.image, settings(), this);
+            if (dialog.exec() != QDialog::Accepted) {
+                return;
+            }
+            loadPictureFitted(chosen, dialog.options());
+            return;
+        }
+    }
+    loadFile(chosen);
+}
+
+void TTwpMain::loadPictureFitted(const QString& path, const FitOptions& options) {
+    if (options.isDefault()) {
+        loadFile(path);
+        return;
+    }
+    const Settings s = settings();
+    const FittedPicture fitted = writeFittedPicture(path, m_folder, QSize(s.WIDTH, s.HEIGHT),
+                                                    options, m_pages.filesInUse(m_folder));
+    if (!fitted.error.isEmpty()) {
+        showMessage(fitted.error, QString());
+        return;
+    }
+    loadFile(QDir(m_folder).filePath(fitted.name));
 }
 
 void TTwpMain::loadFile(const QString& path) {
     switch (loadFileKind(path)) {
         case LoadFileKind::Picture: {
             if (m_pages.currentPage() == 0) {
-                showMessage(QStringLiteral("No page is selected: click a page tab first."),
-                            QString());
+                showMessage(tr("No page is selected: click a page tab first."), QString());
                 break;
             }
             m_pages.setPagePicture(path);
-            schedulePreparation();
-            m_preview->pageChanged();
+            showPagesAndPreview(tr("LOADFILE"));
             const QString error = m_preview->pictureError(path);
             if (!error.isEmpty()) {
                 showMessage(error, QString());
@@ -394,7 +372,9 @@ void TTwpMain::m_EditBmpClick() {
 }
 
 void TTwpMain::m_EditTxtClick() {
-    startTextEditor(m_folder);
+    if (!startTextEditor(m_folder)) {
+        showMessage(textEditorMissingText(), QString());
+    }
 }
 
 void TTwpMain::ToolButton2Click() {
@@ -438,11 +418,18 @@ void TTwpMain::DispPlayDblClick() {
 void TTwpMain::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     // The log starts a few lines high; the preview has the room.
-    resizeDocks({m_log}, {m_log->minimumSizeHint().height()}, Qt::Vertical);
+    auto* pages = findChild<QDockWidget*>(QStringLiteral("PageOverviewDock"));
+    resizeDocks({pages, m_log},
+                {pages->minimumSizeHint().height(), m_log->minimumSizeHint().height()},
+                Qt::Vertical);
     m_preview->relayout();
 }
 
 void TTwpMain::closeEvent(QCloseEvent* event) {
+    if (!mayDropList()) {
+        event->ignore();
+        return;
+    }
     if (m_commands->busy()) {
         m_commands->cancel();
         m_commands->waitIdle();

@@ -5,6 +5,7 @@
 #include "core/ProgramFolder.h"
 #include "core/Settings.h"
 #include "core/SignBook.h"
+#include "import/PictureImport.h"
 #include "pages/PageList.h"
 #include "transfer/PagePipeline.h"
 
@@ -19,6 +20,8 @@ class QProgressBar;
 class QRadioButton;
 class QTimer;
 class CommandRunner;
+class PageHistory;
+class PageOverview;
 class PagePanel;
 class PagePreview;
 class TransferLogDock;
@@ -47,6 +50,9 @@ class TTwpMain : public QMainWindow, public OperatorSurface {
     // Shows what was found before a transfer (with its estimate) and returns
     // whether the operator sends anyway; canSend false offers no sending.
     using ConfirmFn = std::function<bool(const QString& findings, bool canSend)>;
+    // Asked before an unsaved list would be dropped (close, LOADLIST, NEW LIST).
+    enum class SaveAnswer { Save, Discard, Cancel };
+    using SavePromptFn = std::function<SaveAnswer()>;
 
     // folders: where ck.ini and the chosen port live, and the sign folder
     // (pages, lists, port links). showMessage shows a modal message (a
@@ -70,11 +76,26 @@ class TTwpMain : public QMainWindow, public OperatorSurface {
     QImage previewShown() const;
 
     // The commands behind the file dialogs, for a chosen file.
-    void loadFile(const QString& path);      // LOADFILE
-    void saveListTo(const QString& path);    // SAVE LIST
+    void loadFile(const QString& path);  // LOADFILE
+    // LOADFILE of a picture with the picture dialog's options: other than
+    // the default, a fitted copy is written to the sign folder for the page.
+    void loadPictureFitted(const QString& path, const FitOptions& options);
+    bool saveListTo(const QString& path);    // SAVE LIST; false when it failed (said why)
     void loadListFrom(const QString& path);  // LOADLIST
     // A list given when the program starts: loaded, then page 1 shown.
     void openListAtStart(const QString& path);
+    // At start without a list named: the list last saved or loaded, if it
+    // is still there.
+    void reopenLastList();
+    // NEW LIST: one blank page, after the save prompt.
+    void newList();
+    // Whether the list has edits that are not saved; the list file it was
+    // last saved to or loaded from (empty: none yet).
+    bool listModified() const;
+    const QString& listPath() const { return m_listPath; }
+    PageHistory* history() const { return m_history; }
+    // Replaces the save prompt (a message box with Save, Discard, Cancel).
+    void setSavePrompt(SavePromptFn prompt) { m_savePrompt = std::move(prompt); }
     // "Open sign folder…" for a chosen folder: pages, lists and port links
     // are taken from there from now on, and the choice is kept.
     void openSignFolder(const QString& folder);
@@ -156,8 +177,16 @@ class TTwpMain : public QMainWindow, public OperatorSurface {
     void schedulePreparation();
     void preparePages();
 
-    // The page list after a change, with the current page drawn scaled.
-    void showPagesAndPreview();
+    // The page list after a change, with the current page drawn scaled: a
+    // change of the pages is recorded as one step named step for undo.
+    void showPagesAndPreview(const QString& step = QString());
+    // Undo or redo has put the list back.
+    void showRestoredList();
+    void createPageOverview();
+    // Before the list is dropped: true when it may go (saved, discarded or
+    // unchanged), false when the operator cancelled or the save failed.
+    bool mayDropList();
+    void updateTitle();
     QString currentPageFile() const;
 
     static constexpr int kProgressMaximum = 100000;
@@ -166,6 +195,9 @@ class TTwpMain : public QMainWindow, public OperatorSurface {
     QString m_folder;  // the sign folder
     MessageFn showMessage;
     PageList m_pages;
+    PageHistory* m_history;
+    QString m_listPath;
+    SavePromptFn m_savePrompt;
     bool m_lineProgress = false;  // the progress bar counts bytes on the line
     ConfirmFn m_confirm;
     PreparedPages m_prepared;
@@ -199,6 +231,9 @@ class TTwpMain : public QMainWindow, public OperatorSurface {
     QRadioButton* Ra2;
     SettingsRow* m_settingsRow;
     PagePanel* m_pagePanel;
+    PageOverview* m_overview;
+    QAction* m_undo;
+    QAction* m_redo;
     QProgressBar* PBar;
     PreviewStage* m_stage;
     SignViewBar* m_signBar;

@@ -5,6 +5,7 @@
 #include "app/CommandRunner.h"
 #include "app/MainWindow.h"
 
+#include "app/PageOverview.h"
 #include "app/PagePanel.h"
 #include "app/PagePreview.h"
 #include "app/ParameterDialog.h"
@@ -14,6 +15,7 @@
 #include "app/VirtualSignLauncher.h"
 #include "controller/ControllerCommands.h"
 #include "core/TransferLog.h"
+#include "pages/PageHistory.h"
 #include "transfer/ModuleType.h"
 #include "transfer/PageCheck.h"
 #include "transfer/SendCheck.h"
@@ -35,12 +37,12 @@
 
 bool confirmSendWithDialog(QWidget* parent, const QString& findings, bool canSend) {
     QMessageBox box(canSend ? QMessageBox::Warning : QMessageBox::Critical,
-                    QStringLiteral("Before sending"), findings, QMessageBox::NoButton, parent);
+                    TTwpMain::tr("Before sending"), findings, QMessageBox::NoButton, parent);
     box.setObjectName(QStringLiteral("SendReview"));
     box.setTextFormat(Qt::PlainText);
     QPushButton* send = nullptr;
     if (canSend) {
-        send = box.addButton(QStringLiteral("Send anyway"), QMessageBox::AcceptRole);
+        send = box.addButton(TTwpMain::tr("Send anyway"), QMessageBox::AcceptRole);
         box.addButton(QMessageBox::Cancel);
         box.setDefaultButton(QMessageBox::Cancel);
     } else {
@@ -60,8 +62,8 @@ bool TTwpMain::reviewed(const SendReview& review, int baud) {
     if (!worthShowing) {
         return true;
     }
-    const QString text = review.texts().join(QStringLiteral("\n\n")) +
-                         QStringLiteral("\n\nEstimate: ") + review.estimateText(baud);
+    const QString text = review.texts().join(QStringLiteral("\n\n")) + tr("\n\nEstimate: ") +
+                         review.estimateText(baud);
     return m_confirm(text, review.canSend()) && review.canSend();
 }
 
@@ -184,8 +186,18 @@ void TTwpMain::commandRunningChanged(bool running) {
                             m_SignBook, m_ToSigns}) {
         action->setEnabled(!running);
     }
-    for (QWidget* widget : std::initializer_list<QWidget*>{Ra1, Ra2, m_settingsRow, m_signChooser,
-                                                           m_pagePanel, m_pagePanel->tabBar()}) {
+    // The list stays as it is being sent: no edit, undo or redo meanwhile.
+    m_history->stack()->setActive(!running);
+    if (running) {
+        m_undo->setEnabled(false);
+        m_redo->setEnabled(false);
+    } else {
+        m_undo->setEnabled(m_history->stack()->canUndo());
+        m_redo->setEnabled(m_history->stack()->canRedo());
+    }
+    for (QWidget* widget :
+         std::initializer_list<QWidget*>{Ra1, Ra2, m_settingsRow, m_pagePanel,
+                                         m_pagePanel->tabBar(), m_overview, m_signChooser}) {
         widget->setEnabled(!running);
     }
     if (m_form5) {
@@ -204,7 +216,7 @@ void TTwpMain::commandRunningChanged(bool running) {
 void TTwpMain::lineProgress(qint64 sent, qint64 total, qint64 msLeft) {
     const QLocale locale(QLocale::English);
     const QString text =
-        QStringLiteral("%1 of %2 bytes sent, %3 left")
+        tr("%1 of %2 bytes sent, %3 left")
             .arg(locale.toString(sent), locale.toString(total), durationText(msLeft));
     m_lineProgress = true;
     PBar->setRange(0, kProgressMaximum);
@@ -215,8 +227,7 @@ void TTwpMain::lineProgress(qint64 sent, qint64 total, qint64 msLeft) {
 }
 
 void TTwpMain::awaitingReply(int timeoutMs) {
-    const QString text =
-        QStringLiteral("waiting for the controller (up to %1 s)").arg(timeoutMs / 1000);
+    const QString text = tr("waiting for the controller (up to %1 s)").arg(timeoutMs / 1000);
     PBar->setRange(0, 0);  // busy: no end known
     PBar->setFormat(text);
     PBar->show();

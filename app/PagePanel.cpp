@@ -1,6 +1,7 @@
 #include "app/PagePanel.h"
 
 #include "app/Controls.h"
+#include "app/DisplayNames.h"
 #include "pages/EffectCatalogue.h"
 
 #include <QComboBox>
@@ -30,21 +31,23 @@ PagePanel::PagePanel(PageList& pages, QWidget* parent) : QFrame(parent), m_pages
     AddModeList->setObjectName(QStringLiteral("AddModeList"));
     AddModeList->hide();
 
-    grid->addWidget(makeCaption(QStringLiteral("DISPTIME")), 0, 0);
+    grid->addWidget(makeCaption(tr("DISPTIME")), 0, 0);
     grid->addWidget(Edit2, 0, 1);
-    grid->addWidget(makeCaption(QStringLiteral("DISPSPEED")), 0, 2);
+    grid->addWidget(makeCaption(tr("DISPSPEED")), 0, 2);
     grid->addWidget(Edit1, 0, 3);
-    grid->addWidget(makeCaption(QStringLiteral("DISPMODE")), 1, 0);
+    grid->addWidget(makeCaption(tr("DISPMODE")), 1, 0);
     grid->addWidget(InModeList, 1, 1, 1, 3);
 
-    AddMu = makeButton("AddMu", QStringLiteral("ADDPAGE"));
-    DelMu = makeButton("DelMu", QStringLiteral("DELETE"));
-    AddFile = makeButton("AddFile", QStringLiteral("LOADFILE"));
-    BitBtn1 = makeButton("BitBtn1", QStringLiteral("LOADLIST"));
+    AddMu = makeButton("AddMu", tr("ADDPAGE"));
+    DelMu = makeButton("DelMu", tr("DELETE"));
+    AddFile = makeButton("AddFile", tr("LOADFILE"));
+    BitBtn1 = makeButton("BitBtn1", tr("LOADLIST"));
     grid->addWidget(AddMu, 0, 4);
     grid->addWidget(DelMu, 0, 5);
     grid->addWidget(AddFile, 1, 4);
     grid->addWidget(BitBtn1, 1, 5);
+    m_newList = makeButton("NewListButton", tr("NEW LIST"));
+    grid->addWidget(m_newList, 0, 6);
 
     Tab = new QTabBar;
     Tab->setObjectName(QStringLiteral("Tab"));
@@ -56,6 +59,7 @@ PagePanel::PagePanel(PageList& pages, QWidget* parent) : QFrame(parent), m_pages
     connect(DelMu, &QPushButton::clicked, this, &PagePanel::deleteClicked);
     connect(AddFile, &QPushButton::clicked, this, &PagePanel::loadFileClicked);
     connect(BitBtn1, &QPushButton::clicked, this, &PagePanel::loadListClicked);
+    connect(m_newList, &QPushButton::clicked, this, &PagePanel::newListClicked);
     connect(Tab, &QTabBar::tabBarClicked, this, &PagePanel::tabClicked);
     connect(Edit2, &QSpinBox::textChanged, this,
             [this](const QString& text) { fieldEdited(true, text); });
@@ -70,12 +74,18 @@ PagePanel::PagePanel(PageList& pages, QWidget* parent) : QFrame(parent), m_pages
             }
         });
     }
-    connect(InModeList, &QComboBox::activated, this,
-            [this](int index) { m_pages.clickInMode(InModeList->itemData(index).toInt()); });
-    connect(OutModeList, &QComboBox::activated, this,
-            [this](int index) { m_pages.clickOutMode(OutModeList->itemData(index).toInt()); });
-    connect(AddModeList, &QComboBox::activated, this,
-            [this](int index) { m_pages.clickAddMode(AddModeList->itemData(index).toInt()); });
+    connect(InModeList, &QComboBox::activated, this, [this](int index) {
+        m_pages.clickInMode(InModeList->itemData(index).toInt());
+        emit edited(2);
+    });
+    connect(OutModeList, &QComboBox::activated, this, [this](int index) {
+        m_pages.clickOutMode(OutModeList->itemData(index).toInt());
+        emit edited(2);
+    });
+    connect(AddModeList, &QComboBox::activated, this, [this](int index) {
+        m_pages.clickAddMode(AddModeList->itemData(index).toInt());
+        emit edited(2);
+    });
 }
 
 void PagePanel::fillLists() {
@@ -87,7 +97,11 @@ void PagePanel::fillLists() {
         }
         list->setCurrentIndex(0);
     };
-    fill(InModeList, entryEffects());
+    QStringList effects;
+    for (int code = 0; code < entryEffects().size(); ++code) {
+        effects << effectName(code);
+    }
+    fill(InModeList, effects);
     fill(OutModeList, exitEffects());
     fill(AddModeList, addModes());
     m_syncing = false;
@@ -96,6 +110,7 @@ void PagePanel::fillLists() {
 void PagePanel::fieldEdited(bool time, const QString& text) {
     if (!m_syncing) {
         m_pendingFieldError = time ? m_pages.editDispTime(text) : m_pages.editDispSpeed(text);
+        emit edited(time ? 0 : 1);
     }
 }
 
@@ -135,7 +150,7 @@ void PagePanel::showPageList() {
         InModeList->removeItem(known);
     }
     if (fields.inMode >= known || fields.inMode < 0) {
-        InModeList->addItem(unknownCodeText(fields.inMode), fields.inMode);
+        InModeList->addItem(effectName(fields.inMode), fields.inMode);
     }
     InModeList->setCurrentIndex(InModeList->findData(fields.inMode));
     OutModeList->setCurrentIndex(OutModeList->findData(fields.outMode));

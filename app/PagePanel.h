@@ -31,6 +31,10 @@ class PagePanel : public QFrame {
     void deleteClicked();    // DELETE
     void loadFileClicked();  // LOADFILE
     void loadListClicked();  // LOADLIST
+    void newListClicked();   // NEW LIST
+    // The operator changed a field of the list: 0 DISPTIME, 1 DISPSPEED,
+    // 2 DISPMODE (also the hidden lists).
+    void edited(int field);
     void tabClicked(int tab);
     // A DISPTIME or DISPSPEED text that is not a number, told when the
     // operator leaves the field.
@@ -51,5 +55,6 @@ class PagePanel : public QFrame {
     QPushButton* DelMu;
     QPushButton* AddFile;
     QPushButton* BitBtn1;  // LOADLIST
+    QPushButton* m_newList;
     QTabBar* Tab;
 };

@@ -1,5 +1,6 @@
 #include "app/PagePreview.h"
 
+#include "app/DisplayNames.h"
 #include "app/PreviewStage.h"
 #include "app/SignPlayer.h"
 #include "app/SignViewBar.h"
@@ -38,10 +39,7 @@ PagePreview::PagePreview(const QString& folder, const PageList& pages,
     connect(m_player, &SignPlayer::frameChanged, this, [this] {
         const int page = m_player->page();
         const int code = m_pages.item(page).InMode;
-        m_bar->showPlaying(true, m_wholeList,
-                           QStringLiteral("page %1, %2")
-                               .arg(page)
-                               .arg(entryEffects().value(code, unknownCodeText(code))));
+        m_bar->showPlaying(true, m_wholeList, tr("page %1, %2").arg(page).arg(effectName(code)));
         m_stage->surface()->repaint();
     });
     connect(m_player, &SignPlayer::finished, this, [this] {

@@ -1,10 +1,13 @@
 #include "app/ParameterDialog.h"
 
+#include "app/DisplayNames.h"
+
 #include "core/Settings.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -43,7 +46,7 @@ QComboBox* list(const char* name, const QStringList& items, int index) {
 }
 
 QLabel* label(const char* text) {
-    return new QLabel(QString::fromUtf8(text));
+    return new QLabel(QCoreApplication::translate("TForm5", text));
 }
 
 // "hour : minute" in one row.
@@ -62,7 +65,7 @@ QWidget* timeRow(QSpinBox* hour, QSpinBox* minute) {
 
 TForm5::TForm5(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("TForm5"));
-    setWindowTitle(QStringLiteral("High class constitution"));
+    setWindowTitle(tr("High class constitution"));
     setModal(true);
 
     using P = ControllerParameters;
@@ -80,14 +83,14 @@ TForm5::TForm5(QWidget* parent) : QDialog(parent) {
     Label10 = new QLabel;
     Label10->setObjectName(QStringLiteral("Label10"));
     Label10->setObjectName(QStringLiteral("Label10"));
-    CheckBox8 = check("CheckBox8", QStringLiteral("8 bit swap"), false);
-    CheckBox2 = check("CheckBox2", QStringLiteral("data com"), true);
-    CheckBox1 = check("CheckBox1", QStringLiteral("oe com"), true);
+    CheckBox8 = check("CheckBox8", tr("8 bit swap"), false);
+    CheckBox2 = check("CheckBox2", tr("data com"), true);
+    CheckBox1 = check("CheckBox1", tr("oe com"), true);
     ComboBox4 = list("ComboBox4", translateTexts(), 0);
-    CheckBox3 = check("CheckBox3", QStringLiteral("Auto switch"), false);
-    CheckBox5 = check("CheckBox5", QStringLiteral("Saturday shut down"), false);
-    CheckBox6 = check("CheckBox6", QStringLiteral("Sunday shut down"), false);
-    CheckBox4 = check("CheckBox4", QStringLiteral("自动关机"), false);
+    CheckBox3 = check("CheckBox3", tr("Auto switch"), false);
+    CheckBox5 = check("CheckBox5", tr("Saturday shut down"), false);
+    CheckBox6 = check("CheckBox6", tr("Sunday shut down"), false);
+    CheckBox4 = check("CheckBox4", tr("自动关机"), false);
     CheckBox4->hide();
     SpinEdit2 = spin("SpinEdit2", &P::onHour);
     SpinEdit3 = spin("SpinEdit3", &P::onMinute);
@@ -100,16 +103,20 @@ TForm5::TForm5(QWidget* parent) : QDialog(parent) {
     SpinEdit7->setParent(this);
     SpinEdit4->hide();
     SpinEdit7->hide();
-    CheckBox7 = check("CheckBox7", QStringLiteral("English format"), false);
-    ComboBox1 = list("ComboBox1", typeTexts(), 0);
-    Button1 = new QPushButton(QStringLiteral("save parameter"));
+    CheckBox7 = check("CheckBox7", tr("English format"), false);
+    QStringList types;
+    for (int type = 0; type < typeTexts().size(); ++type) {
+        types << moduleTypeName(type);
+    }
+    ComboBox1 = list("ComboBox1", types, 0);
+    Button1 = new QPushButton(tr("save parameter"));
     Button1->setObjectName(QStringLiteral("Button1"));
-    Button4 = new QPushButton(QStringLiteral("read parameter"));
+    Button4 = new QPushButton(tr("read parameter"));
     Button4->setObjectName(QStringLiteral("Button4"));
-    Button3 = new QPushButton(QStringLiteral("Download"));
+    Button3 = new QPushButton(tr("Download"));
     Button3->setObjectName(QStringLiteral("Button3"));
 
-    GroupBox1 = new QGroupBox(QStringLiteral("Parameter"));
+    GroupBox1 = new QGroupBox(tr("Parameter"));
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
     auto* grid = new QGridLayout(GroupBox1);
     int row = 0;
@@ -122,23 +129,26 @@ TForm5::TForm5(QWidget* parent) : QDialog(parent) {
         }
         ++row;
     };
-    add("num", Edit3, "clock", ComboBox2);
-    add("width", Edit4, "bps", ComboBox3);
-    add("high", Edit5, "Translate", ComboBox4);
-    add("scan mode", Edit7, "Scan frequency", Edit1);
+    add(QT_TRANSLATE_NOOP("TForm5", "num"), Edit3, QT_TRANSLATE_NOOP("TForm5", "clock"), ComboBox2);
+    add(QT_TRANSLATE_NOOP("TForm5", "width"), Edit4, QT_TRANSLATE_NOOP("TForm5", "bps"), ComboBox3);
+    add(QT_TRANSLATE_NOOP("TForm5", "high"), Edit5, QT_TRANSLATE_NOOP("TForm5", "Translate"),
+        ComboBox4);
+    add(QT_TRANSLATE_NOOP("TForm5", "scan mode"), Edit7,
+        QT_TRANSLATE_NOOP("TForm5", "Scan frequency"), Edit1);
     auto* lightRow = new QWidget;
     auto* lightLayout = new QHBoxLayout(lightRow);
     lightLayout->setContentsMargins(0, 0, 0, 0);
     lightLayout->addWidget(SpinEdit1);
     lightLayout->addWidget(Label10);
-    add("light", lightRow, "", nullptr);
+    add(QT_TRANSLATE_NOOP("TForm5", "light"), lightRow, "", nullptr);
     grid->addWidget(CheckBox8, row, 0, 1, 2);
     grid->addWidget(CheckBox3, row++, 2, 1, 2);
     grid->addWidget(CheckBox2, row, 0, 1, 2);
     grid->addWidget(CheckBox5, row++, 2, 1, 2);
     grid->addWidget(CheckBox1, row, 0, 1, 2);
     grid->addWidget(CheckBox6, row++, 2, 1, 2);
-    add("on", timeRow(SpinEdit2, SpinEdit3), "off", timeRow(SpinEdit5, SpinEdit6));
+    add(QT_TRANSLATE_NOOP("TForm5", "on"), timeRow(SpinEdit2, SpinEdit3),
+        QT_TRANSLATE_NOOP("TForm5", "off"), timeRow(SpinEdit5, SpinEdit6));
     grid->addWidget(CheckBox7, row, 0, 1, 2);
     grid->addWidget(CheckBox4, row++, 2, 1, 2);
     auto* buttons = new QHBoxLayout;
@@ -147,10 +157,10 @@ TForm5::TForm5(QWidget* parent) : QDialog(parent) {
     buttons->addWidget(Button4);
     grid->addLayout(buttons, row++, 0, 1, 4);
 
-    GroupBox2 = new QGroupBox(QStringLiteral("Download setup"));
+    GroupBox2 = new QGroupBox(tr("Download setup"));
     GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
     auto* download = new QHBoxLayout(GroupBox2);
-    download->addWidget(label("Type:"));
+    download->addWidget(label(QT_TRANSLATE_NOOP("TForm5", "Type:")));
     download->addWidget(ComboBox1, 1);
     download->addWidget(Button3);
 
@@ -265,11 +275,11 @@ void TForm5::recomputeLight(bool keepLight) {
     const int scan = Edit7->text().toInt(&scanOk);
     const int frequency = Edit1->text().toInt(&frequencyOk);
     if (!clockOk || !scanOk || !frequencyOk || static_cast<qint64>(scan) * frequency <= 0) {
-        Label10->setText(QStringLiteral("(max-)"));
+        Label10->setText(tr("(max-)"));
         return;
     }
     const int maximum = lightMaximum(clock, scan, frequency);
-    Label10->setText(QStringLiteral("(max%1)").arg(maximum));
+    Label10->setText(tr("(max%1)").arg(maximum));
     if (!keepLight) {
         SpinEdit1->setValue(maximum);
     }

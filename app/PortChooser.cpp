@@ -15,7 +15,7 @@ PortChooser::PortChooser(QWidget* parent) : QComboBox(parent) {
     setObjectName(QStringLiteral("PortChooser"));
     setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     setMinimumContentsLength(36);
-    setToolTip(QStringLiteral("Serial port"));
+    setToolTip(tr("Serial port"));
     m_watcher = new QFileSystemWatcher(this);
     // A device appears or goes: udev adds its by-id link a moment later.
     auto* settle = new QTimer(this);
@@ -24,7 +24,7 @@ PortChooser::PortChooser(QWidget* parent) : QComboBox(parent) {
     connect(m_watcher, &QFileSystemWatcher::directoryChanged, settle, qOverload<>(&QTimer::start));
     connect(settle, &QTimer::timeout, this, &PortChooser::refresh);
     connect(this, &QComboBox::activated, this, [this] {
-        setToolTip(currentData().toString().isEmpty() ? QStringLiteral("Serial port")
+        setToolTip(currentData().toString().isEmpty() ? tr("Serial port")
                                                       : currentData().toString());
         emit portChosen();
     });
@@ -39,15 +39,15 @@ void PortChooser::setPort(const QString& path) {
     int index = findData(path);
     if (index < 0) {
         // A serial server on the network is chosen in the sign book.
-        const QString kind =
-            isNetworkPort(path) ? QStringLiteral("on the network") : QStringLiteral("not present");
-        addItem(m_names.contains(path) ? QStringLiteral("%1 — %2").arg(m_names[path], path)
-                                       : QStringLiteral("%1 (%2)").arg(path, kind),
-                path);
+        const QString missing = isNetworkPort(path) ? tr("%1 (on the network)").arg(path)
+                                                    : tr("%1 (not present)").arg(path);
+        addItem(
+            m_names.contains(path) ? QStringLiteral("%1 — %2").arg(m_names[path], path) : missing,
+            path);
         index = count() - 1;
     }
     setCurrentIndex(index);
-    setToolTip(path.isEmpty() ? QStringLiteral("Serial port") : path);
+    setToolTip(path.isEmpty() ? tr("Serial port") : path);
 }
 
 void PortChooser::setPortName(const QString& path, const QString& name) {
@@ -68,10 +68,10 @@ void PortChooser::refresh() {
     const QString chosen = port();
     const QSignalBlocker quiet(this);
     clear();
-    addItem(QStringLiteral("com + COMM"), QString());
+    addItem(tr("com + COMM"), QString());
     setItemData(0,
-                QStringLiteral("No port chosen: the link comN in the sign folder, else "
-                               "/dev/ttyS<N-1>, with N the COMM number"),
+                tr("No port chosen: the link comN in the sign folder, else "
+                   "/dev/ttyS<N-1>, with N the COMM number"),
                 Qt::ToolTipRole);
     for (const SerialPortInfo& info : listSerialPorts(m_devRoot, m_sysRoot)) {
         addItem(info.description(), info.path);

@@ -7,7 +7,7 @@ PreviewSurface::PreviewSurface(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("DispPlay"));
     setAttribute(Qt::WA_OpaquePaintEvent);
     setCursor(Qt::PointingHandCursor);
-    setToolTip(QStringLiteral("Click: the picture at its own size. Double click: open it."));
+    setToolTip(tr("Click: the picture at its own size. Double click: open it."));
 }
 
 void PreviewSurface::setZoom(int zoom) {

@@ -1,10 +1,12 @@
 #include "app/SettingsRow.h"
 
 #include "app/Controls.h"
+#include "app/DisplayNames.h"
 #include "app/PortChooser.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -19,8 +21,16 @@ QSpinBox* makeSetting(const char* name, const SettingDef& def) {
     return spin;
 }
 
+// The settings' labels as the row shows them, translated.
+[[maybe_unused]] const char* const kLabels[] = {
+    QT_TRANSLATE_NOOP("SettingsRow", "NUM"),        QT_TRANSLATE_NOOP("SettingsRow", "WIDTH"),
+    QT_TRANSLATE_NOOP("SettingsRow", "HEIGHT"),     QT_TRANSLATE_NOOP("SettingsRow", "COMM"),
+    QT_TRANSLATE_NOOP("SettingsRow", "SCAN"),       QT_TRANSLATE_NOOP("SettingsRow", "RG-SWAP"),
+    QT_TRANSLATE_NOOP("SettingsRow", "COLOR-SWAP"), QT_TRANSLATE_NOOP("SettingsRow", "ADJUST"),
+};
+
 QCheckBox* makeFlag(const char* name, const SettingDef& def) {
-    auto* box = new QCheckBox(QString::fromLatin1(def.label));
+    auto* box = new QCheckBox(QCoreApplication::translate("SettingsRow", def.label));
     box->setObjectName(QString::fromLatin1(name));
     box->setChecked(def.defaultValue == 1);
     return box;
@@ -41,7 +51,7 @@ SettingsRow::SettingsRow(QWidget* parent) : QGroupBox(parent) {
     Edit7 = makeSetting("Edit7", defs[kSCAN]);
     int index = kNUM;
     for (QSpinBox* spin : {Edit3, Edit4, Edit5, Edit6, Edit7}) {
-        row->addWidget(makeCaption(QString::fromLatin1(defs[static_cast<size_t>(index++)].label)));
+        row->addWidget(makeCaption(tr(defs[static_cast<size_t>(index++)].label)));
         row->addWidget(spin);
     }
     // Shown where there is room for its descriptions: the window places it.
@@ -61,21 +71,23 @@ SettingsRow::SettingsRow(QWidget* parent) : QGroupBox(parent) {
 
     ComboBox1 = new QComboBox;
     ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
-    ComboBox1->addItems(typeTexts());
+    for (int type = 0; type < typeTexts().size(); ++type) {
+        ComboBox1->addItem(moduleTypeName(type));
+    }
     // The full texts show in the open list; the closed box stays compact.
     ComboBox1->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     ComboBox1->setMinimumContentsLength(18);
-    ComboBox1->setToolTip(QStringLiteral("LED module type"));
+    ComboBox1->setToolTip(tr("LED module type"));
     ComboBox2 = new QComboBox;
     ComboBox2->setObjectName(QStringLiteral("ComboBox2"));
     ComboBox2->addItems(bpsTexts());
-    row->addWidget(makeCaption(QStringLiteral("TYPE")));
+    row->addWidget(makeCaption(tr("TYPE")));
     row->addWidget(ComboBox1);
-    row->addWidget(makeCaption(QStringLiteral("BPS")));
+    row->addWidget(makeCaption(tr("BPS")));
     row->addWidget(ComboBox2);
     row->addStretch(1);
 
-    BitBtn2 = makeButton("BitBtn2", QStringLiteral("READ PARA"));
+    BitBtn2 = makeButton("BitBtn2", tr("READ PARA"));
     connect(BitBtn2, &QPushButton::clicked, this, &SettingsRow::readParaClicked);
     row->addWidget(BitBtn2);
 

@@ -15,23 +15,23 @@ SignViewBar::SignViewBar(bool withPlay, QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("SignViewBar"));
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 2, 0, 2);
-    row->addWidget(new QLabel(QStringLiteral("Zoom"), this));
+    row->addWidget(new QLabel(tr("Zoom"), this));
     m_zoom = new QComboBox(this);
-    m_zoom->setObjectName(QStringLiteral("Zoom"));
-    m_zoom->addItem(QStringLiteral("fit"), kFit);
+    m_zoom->setObjectName(tr("Zoom"));
+    m_zoom->addItem(tr("fit"), kFit);
     m_zoom->addItem(QStringLiteral("1:1"), 1);
     for (int zoom = 2; zoom <= kMaxZoom; ++zoom) {
         m_zoom->addItem(QStringLiteral("%1×").arg(zoom), zoom);
     }
-    m_zoom->setToolTip(QStringLiteral("Ctrl + wheel, Ctrl + and Ctrl - step the zoom"));
+    m_zoom->setToolTip(tr("Ctrl + wheel, Ctrl + and Ctrl - step the zoom"));
     row->addWidget(m_zoom);
-    m_sign = new QRadioButton(QStringLiteral("sign"), this);
+    m_sign = new QRadioButton(tr("sign"), this);
     m_sign->setObjectName(QStringLiteral("SignMode"));
-    m_sign->setToolTip(QStringLiteral("The LEDs as the sign lights them from the bytes sent"));
+    m_sign->setToolTip(tr("The LEDs as the sign lights them from the bytes sent"));
     m_sign->setChecked(true);
-    m_picture = new QRadioButton(QStringLiteral("picture"), this);
+    m_picture = new QRadioButton(tr("picture"), this);
     m_picture->setObjectName(QStringLiteral("PictureMode"));
-    m_picture->setToolTip(QStringLiteral("The page's picture stretched to the sign"));
+    m_picture->setToolTip(tr("The page's picture stretched to the sign"));
     row->addSpacing(12);
     row->addWidget(m_sign);
     row->addWidget(m_picture);
@@ -39,13 +39,12 @@ SignViewBar::SignViewBar(bool withPlay, QWidget* parent) : QWidget(parent) {
     connect(m_sign, &QRadioButton::toggled, this, &SignViewBar::modeChanged);
 
     if (withPlay) {
-        m_playPage = new QPushButton(QStringLiteral("play"), this);
+        m_playPage = new QPushButton(tr("play"), this);
         m_playPage->setObjectName(QStringLiteral("PlayPage"));
-        m_playPage->setToolTip(QStringLiteral("The page's entry effect, then the page"));
-        m_playList = new QPushButton(QStringLiteral("play list"), this);
+        m_playPage->setToolTip(tr("The page's entry effect, then the page"));
+        m_playList = new QPushButton(tr("play list"), this);
         m_playList->setObjectName(QStringLiteral("PlayList"));
-        m_playList->setToolTip(
-            QStringLiteral("Every page in order, with its effect, speed and display time"));
+        m_playList->setToolTip(tr("Every page in order, with its effect, speed and display time"));
         m_approximate = new QLabel(this);
         m_approximate->setObjectName(QStringLiteral("Approximate"));
         row->addSpacing(12);
@@ -135,8 +134,7 @@ void SignViewBar::showPlaying(bool playing, bool wholeList, const QString& what)
     if (!m_playPage) {
         return;
     }
-    m_playPage->setText(playing && !wholeList ? QStringLiteral("stop") : QStringLiteral("play"));
-    m_playList->setText(playing && wholeList ? QStringLiteral("stop")
-                                             : QStringLiteral("play list"));
-    m_approximate->setText(playing ? QStringLiteral("approximate: %1").arg(what) : QString());
+    m_playPage->setText(playing && !wholeList ? tr("stop") : tr("play"));
+    m_playList->setText(playing && wholeList ? tr("stop") : tr("play list"));
+    m_approximate->setText(playing ? tr("approximate: %1").arg(what) : QString());
 }

@@ -28,9 +28,9 @@ StatusArea::StatusArea(QStatusBar* bar) : QObject(bar) {
     }
     m_state = makePanel(QStringLiteral("CommandState"), 0);
     m_state->hide();
-    m_cancel = new QPushButton(QStringLiteral("Cancel"));
+    m_cancel = new QPushButton(tr("Cancel"));
     m_cancel->setObjectName(QStringLiteral("CancelCommand"));
-    m_cancel->setToolTip(QStringLiteral("Stop the transfer at the next frame boundary"));
+    m_cancel->setToolTip(tr("Stop the transfer at the next frame boundary"));
     m_cancel->hide();
     bar->addPermanentWidget(m_state);
     bar->addPermanentWidget(m_cancel);

@@ -4,6 +4,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFontDialog>
 #include <QFontInfo>
@@ -16,6 +17,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QSpinBox>
 #include <QStyle>
 #include <QTextEdit>
@@ -37,15 +39,31 @@ constexpr int kSignViewHeight = 200;
 constexpr int kExtraWidth = 40;
 
 QLabel* label(const char* text, QWidget* parent) {
-    return new QLabel(QString::fromLatin1(text), parent);
+    return new QLabel(QCoreApplication::translate("TForm3", text), parent);
 }
+
+// The colour list's names, translated; the index is what counts.
+QStringList shownColourNames() {
+    QStringList names;
+    for (const QString& name : colourNames()) {
+        names << QCoreApplication::translate("Colours", name.toUtf8().constData());
+    }
+    return names;
+}
+
+[[maybe_unused]] const char* const kColourNames[] = {
+    QT_TRANSLATE_NOOP("Colours", "black"),  QT_TRANSLATE_NOOP("Colours", "red"),
+    QT_TRANSLATE_NOOP("Colours", "green"),  QT_TRANSLATE_NOOP("Colours", "blue"),
+    QT_TRANSLATE_NOOP("Colours", "yellow"), QT_TRANSLATE_NOOP("Colours", "purple"),
+    QT_TRANSLATE_NOOP("Colours", "gray"),   QT_TRANSLATE_NOOP("Colours", "white"),
+};
 
 }  // namespace
 
 TForm3::TForm3(int height, QWidget* parent)
     : QDialog(parent), m_font(defaultTextFont()), m_colour(defaultTextColour()) {
     setObjectName(QStringLiteral("TForm3"));
-    setWindowTitle(QStringLiteral("TXT EDIT"));
+    setWindowTitle(tr("TXT EDIT"));
     setModal(true);
 
     Memo1 = new QTextEdit(this);
@@ -95,20 +113,20 @@ TForm3::TForm3(int height, QWidget* parent)
 }
 
 QGroupBox* TForm3::createOneLineGroup() {
-    GroupBox1 = new QGroupBox(QStringLiteral("ONE LINE"), this);
+    GroupBox1 = new QGroupBox(tr("ONE LINE"), this);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
     GroupBox1->setFixedWidth(kGroupWidth);
     Edit1 = new QLineEdit(QString::fromLatin1(kDefaultTextBase), GroupBox1);
     Edit1->setObjectName(QStringLiteral("Edit1"));
-    CheckBox1 = new QCheckBox(QStringLiteral("CONTINUE"), GroupBox1);
+    CheckBox1 = new QCheckBox(tr("CONTINUE"), GroupBox1);
     CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
     CheckBox1->setChecked(true);
-    Button2 = new QPushButton(QStringLiteral("CHANGE"), GroupBox1);
+    Button2 = new QPushButton(tr("CHANGE"), GroupBox1);
     Button2->setObjectName(QStringLiteral("Button2"));
     connect(Button2, &QPushButton::clicked, this, &TForm3::Button2Click);
 
     auto* grid = new QGridLayout(GroupBox1);
-    grid->addWidget(label("FILENAME", GroupBox1), 0, 0);
+    grid->addWidget(label(QT_TRANSLATE_NOOP("TForm3", "FILENAME"), GroupBox1), 0, 0);
     grid->addWidget(Edit1, 0, 1);
     grid->addWidget(CheckBox1, 1, 0, 1, 2);
     grid->addWidget(Button2, 2, 0, 1, 2);
@@ -116,7 +134,7 @@ QGroupBox* TForm3::createOneLineGroup() {
 }
 
 QGroupBox* TForm3::createManyLineGroup() {
-    GroupBox2 = new QGroupBox(QStringLiteral("MANY LINE"), this);
+    GroupBox2 = new QGroupBox(tr("MANY LINE"), this);
     GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
     GroupBox2->setFixedWidth(kGroupWidth);
     Edit3 = new QLineEdit(QString::fromLatin1(kDefaultTextBase), GroupBox2);
@@ -124,20 +142,20 @@ QGroupBox* TForm3::createManyLineGroup() {
     Edit4 = new QSpinBox(GroupBox2);
     Edit4->setObjectName(QStringLiteral("Edit4"));
     Edit4->setRange(kMinLinesPerPage, kMaxLinesPerPage);
-    CheckBox2 = new QCheckBox(QStringLiteral("CENTER"), GroupBox2);
+    CheckBox2 = new QCheckBox(tr("CENTER"), GroupBox2);
     CheckBox2->setObjectName(QStringLiteral("CheckBox2"));
-    CheckBox3 = new QCheckBox(QStringLiteral("WORDWRAP"), GroupBox2);
+    CheckBox3 = new QCheckBox(tr("WORDWRAP"), GroupBox2);
     CheckBox3->setObjectName(QStringLiteral("CheckBox3"));
     CheckBox3->setChecked(true);
     connect(CheckBox3, &QCheckBox::clicked, this, &TForm3::CheckBox3Click);
-    Button4 = new QPushButton(QStringLiteral("CHANGE"), GroupBox2);
+    Button4 = new QPushButton(tr("CHANGE"), GroupBox2);
     Button4->setObjectName(QStringLiteral("Button4"));
     connect(Button4, &QPushButton::clicked, this, &TForm3::Button4Click);
 
     auto* grid = new QGridLayout(GroupBox2);
     grid->addWidget(label("FILENAME", GroupBox2), 0, 0);
     grid->addWidget(Edit3, 0, 1);
-    grid->addWidget(label("LINE/PAGE", GroupBox2), 1, 0);
+    grid->addWidget(label(QT_TRANSLATE_NOOP("TForm3", "LINE/PAGE"), GroupBox2), 1, 0);
     grid->addWidget(Edit4, 1, 1);
     grid->addWidget(CheckBox2, 2, 0, 1, 2);
     grid->addWidget(CheckBox3, 3, 0, 1, 2);
@@ -146,25 +164,55 @@ QGroupBox* TForm3::createManyLineGroup() {
 }
 
 QGroupBox* TForm3::createFontGroup() {
-    GroupBox3 = new QGroupBox(QStringLiteral("FONT SETUP"), this);
+    GroupBox3 = new QGroupBox(tr("FONT SETUP"), this);
     GroupBox3->setObjectName(QStringLiteral("GroupBox3"));
     GroupBox3->setFixedWidth(kGroupWidth);
-    Button1 = new QPushButton(QStringLiteral("FONT"), GroupBox3);
+    Button1 = new QPushButton(tr("FONT"), GroupBox3);
     Button1->setObjectName(QStringLiteral("Button1"));
     connect(Button1, &QPushButton::clicked, this, &TForm3::Button1Click);
     ComboBox1 = new QComboBox(GroupBox3);
     ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
-    ComboBox1->addItems(colourNames());
+    ComboBox1->addItems(shownColourNames());
     ComboBox2 = new QComboBox(GroupBox3);
     ComboBox2->setObjectName(QStringLiteral("ComboBox2"));
-    ComboBox2->addItems(colourNames());
+    ComboBox2->addItems(shownColourNames());
+
+    // The size in the sign's unit, pixels, with its points beside.
+    m_pixels = new QSpinBox(GroupBox3);
+    m_pixels->setObjectName(QStringLiteral("FontPixels"));
+    m_pixels->setRange(4, 512);
+    m_pixels->setSuffix(tr(" px"));
+    m_points = new QLabel(GroupBox3);
+    m_points->setObjectName(QStringLiteral("FontPoints"));
+    connect(m_pixels, &QSpinBox::valueChanged, this, [this](int pixels) {
+        QFont font = m_font;
+        font.setPixelSize(pixels);
+        setTextFont(font, m_colour);
+    });
+    m_encoding = new QComboBox(GroupBox3);
+    m_encoding->setObjectName(QStringLiteral("Encoding"));
+    for (const TextEncoding encoding :
+         {TextEncoding::Auto, TextEncoding::Utf8, TextEncoding::Gb18030, TextEncoding::Big5,
+          TextEncoding::Latin1}) {
+        m_encoding->addItem(encodingName(encoding), int(encoding));
+    }
+    m_encoding->setItemText(0, tr("auto"));
+    connect(m_encoding, &QComboBox::activated, this, [this] {
+        const auto chosen = static_cast<TextEncoding>(m_encoding->currentData().toInt());
+        Memo1->setPlainText(normalizeLineBreaks(decodeWith(m_bytes, chosen)));
+    });
 
     auto* grid = new QGridLayout(GroupBox3);
     grid->addWidget(Button1, 0, 0, 1, 2);
-    grid->addWidget(label("SHADOW", GroupBox3), 1, 0);
-    grid->addWidget(ComboBox1, 1, 1);
-    grid->addWidget(label("BACK GROUND", GroupBox3), 2, 0);
-    grid->addWidget(ComboBox2, 2, 1);
+    grid->addWidget(m_pixels, 1, 0);
+    grid->addWidget(m_points, 1, 1);
+    grid->addWidget(label(QT_TRANSLATE_NOOP("TForm3", "SHADOW"), GroupBox3), 2, 0);
+    grid->addWidget(ComboBox1, 2, 1);
+    grid->addWidget(label(QT_TRANSLATE_NOOP("TForm3", "BACK GROUND"), GroupBox3), 3, 0);
+    grid->addWidget(ComboBox2, 3, 1);
+    grid->addWidget(new QLabel(tr("ENCODING"), GroupBox3), 4, 0);
+    grid->addWidget(m_encoding, 4, 1);
+    showFontSize();
     return GroupBox3;
 }
 
@@ -252,6 +300,9 @@ bool TForm3::prepare(const QString& path) {
         return false;
     }
     Memo1->setPlainText(normalizeLineBreaks(load.text));
+    m_bytes = load.bytes;
+    m_encoding->setItemText(0, tr("auto: %1").arg(encodingName(load.encoding)));
+    m_encoding->setCurrentIndex(0);
     // Dialog width: the memo's text width + the ONE LINE group + 40.
     layout()->activate();
     resize(std::max(memoWidth - 4 + GroupBox1->width() + kExtraWidth, minimumSizeHint().width()),
@@ -274,9 +325,18 @@ bool TForm3::Open(const QString& path) {
     return true;
 }
 
+void TForm3::showFontSize() {
+    const QSignalBlocker blocker(m_pixels);
+    const int pixels = m_font.pixelSize();
+    m_pixels->setValue(pixels);
+    const double dpi = logicalDpiY() > 0 ? logicalDpiY() : 96.0;
+    m_points->setText(tr("= %1 pt").arg(pixels * 72.0 / dpi, 0, 'f', 1));
+}
+
 void TForm3::setTextFont(const QFont& font, const QColor& colour) {
     m_font = composerFont(font);
     m_colour = colour;
+    showFontSize();
     Memo1->setFont(m_font);
     applyWordWrap(CheckBox3->isChecked());
     m_signTimer->start();
@@ -306,7 +366,10 @@ void TForm3::change(TextLayout layout) {
     if (!m_context.folder.isEmpty()) {
         QDir::setCurrent(m_context.folder);
     }
-    const ComposeOptions chosen = options(layout);
+    ComposeOptions chosen = options(layout);
+    if (m_context.pages) {
+        chosen.taken = m_context.pages->filesInUse(m_context.folder);
+    }
     const int room = m_context.pages ? generatedPageRoom(*m_context.pages) : PageList::kMaxPages;
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     const ComposeResult result =
@@ -321,8 +384,8 @@ void TForm3::change(TextLayout layout) {
     }
     accept();
     if (m_context.pages) {
-        const PlaceResult placed =
-            m_context.pages->placeGeneratedPages(chosen.base, result.pages, CaptionStyle::Number);
+        const PlaceResult placed = m_context.pages->placeGeneratedPages(
+            chosen.base, result.pages, CaptionStyle::Number, result.first);
         if (m_context.pagesChanged) {
             m_context.pagesChanged();
         }
@@ -355,11 +418,11 @@ void TForm3::Button1Click() {
     shown.setPointSizeF(info.pointSizeF());
     QFontDialog dialog(shown, this);
     dialog.setOption(QFontDialog::DontUseNativeDialog);
-    dialog.setWindowTitle(QStringLiteral("FONT"));
+    dialog.setWindowTitle(tr("FONT"));
     // The font's colour, chosen with the font, beside its effects.
     auto* colour = new QComboBox(&dialog);
     colour->setObjectName(QStringLiteral("FontColour"));
-    colour->addItems(colourNames());
+    colour->addItems(shownColourNames());
     int current = colourIndex(QStringLiteral("yellow"));
     for (int i = 0; i < colour->count(); ++i) {
         if (colourAt(i) == m_colour) {
@@ -375,7 +438,7 @@ void TForm3::Button1Click() {
         }
     }
     if (target) {
-        target->addWidget(new QLabel(QStringLiteral("Color"), &dialog));
+        target->addWidget(new QLabel(tr("Color"), &dialog));
         target->addWidget(colour);
     }
     if (dialog.exec() != QDialog::Accepted) {

@@ -12,6 +12,7 @@ class ComposerSignView;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QSpinBox;
@@ -69,6 +70,7 @@ class TForm3 : public QDialog {
     void applyWordWrap(bool on);
     void change(TextLayout layout);
     void watchForSignView();
+    void showFontSize();
 
     // Handlers
     void Button1Click();    // FONT
@@ -98,6 +100,10 @@ class TForm3 : public QDialog {
     QPushButton* Button1;  // FONT
     QComboBox* ComboBox1;  // SHADOW
     QComboBox* ComboBox2;  // BACK GROUND
+    QSpinBox* m_pixels;    // the font's size in pixels
+    QLabel* m_points;      // the same in points
+    QComboBox* m_encoding;
+    QByteArray m_bytes;  // the text file as read
 
     ComposerSignView* m_signView;
     QTimer* m_signTimer;

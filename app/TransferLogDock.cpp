@@ -11,7 +11,7 @@ constexpr int kLinesShown = 200;
 }  // namespace
 
 TransferLogDock::TransferLogDock(const QString& logPath, QWidget* parent)
-    : QDockWidget(QStringLiteral("Transfer log"), parent) {
+    : QDockWidget(tr("Transfer log"), parent) {
     setObjectName(QStringLiteral("TransferLog"));
     setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable |
                 QDockWidget::DockWidgetFloatable);

@@ -41,15 +41,14 @@ VirtualSignLauncher::VirtualSignLauncher(QObject* parent)
         } else if (++m_tries >= kWaitTries) {
             m_wait.stop();
             m_process.terminate();
-            emit failed(
-                QStringLiteral("The virtual sign did not make its port %1 in time.").arg(m_link));
+            emit failed(tr("The virtual sign did not make its port %1 in time.").arg(m_link));
         }
     });
     connect(&m_process, &QProcess::finished, this, [this](int code, QProcess::ExitStatus) {
         if (m_wait.isActive()) {
             m_wait.stop();
-            emit failed(QStringLiteral("The virtual sign ended at once (exit status %1); "
-                                       "run %2 emulate --window to see why.")
+            emit failed(tr("The virtual sign ended at once (exit status %1); "
+                           "run %2 emulate --window to see why.")
                             .arg(code)
                             .arg(m_program));
             return;
@@ -70,17 +69,16 @@ VirtualSignLauncher::~VirtualSignLauncher() {
 bool VirtualSignLauncher::start(const QString& signFolder, const Settings& settings,
                                 QString* error) {
     if (running()) {
-        *error = QStringLiteral("The virtual sign is already running on %1.").arg(m_link);
+        *error = tr("The virtual sign is already running on %1.").arg(m_link);
         return false;
     }
     if (!QFileInfo(m_program).isExecutable()) {
-        *error = QStringLiteral("The virtual sign needs marquee-cli beside this program (%1).")
-                     .arg(m_program);
+        *error = tr("The virtual sign needs marquee-cli beside this program (%1).").arg(m_program);
         return false;
     }
     const int port = freePortNumber(signFolder);
     if (port == 0) {
-        *error = QStringLiteral("Every port link com1 .. com255 in %1 is taken.").arg(signFolder);
+        *error = tr("Every port link com1 .. com255 in %1 is taken.").arg(signFolder);
         return false;
     }
     // Its pictures go to the cache, not among the sign's pages.

@@ -3,6 +3,7 @@
 #include "app/ParameterDialog.h"
 #include "app/SpreadsheetImportDialog.h"
 #include "app/TextComposerDialog.h"
+#include "app/Translations.h"
 #include "core/ProgramFolder.h"
 #include "platform/Fonts.h"
 
@@ -50,6 +51,7 @@ int main(int argc, char* argv[]) {
     }
     installFontConfig();
     QApplication app(argc, argv);
+    installTranslations(QLocale::system());
     QCommandLineParser parser;
     describe(parser, folderOption);
     parser.process(app);
@@ -77,6 +79,8 @@ int main(int argc, char* argv[]) {
     const QStringList lists = parser.positionalArguments();
     if (!lists.isEmpty() && lists[0].endsWith(QLatin1String(".lis"), Qt::CaseInsensitive)) {
         window.openListAtStart(QFileInfo(lists[0]).absoluteFilePath());
+    } else {
+        window.reopenLastList();
     }
     return app.exec();
 }

@@ -157,6 +157,7 @@ int runCompose(const Folders& folders, const QStringList& args) {
             return kExitBadInput;
         }
     }
+    options.taken = pages.filesInUse(folder);
     const ComposeResult result = composeTextPages(text.text, QSize(settings.WIDTH, settings.HEIGHT),
                                                   options, folder, generatedPageRoom(pages));
     for (const QString& file : result.files) {
@@ -172,8 +173,8 @@ int runCompose(const Folders& folders, const QStringList& args) {
         return kExitBadInput;
     }
     if (!listPath.isEmpty()) {
-        const PlaceResult placed =
-            pages.placeGeneratedPages(options.base, result.pages, CaptionStyle::Number);
+        const PlaceResult placed = pages.placeGeneratedPages(options.base, result.pages,
+                                                             CaptionStyle::Number, result.first);
         if (!placed.message.isEmpty()) {
             printError(placed.message);
         }

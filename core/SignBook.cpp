@@ -2,6 +2,7 @@
 
 #include "platform/AtomicFile.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -146,7 +147,8 @@ QString checkSignBook(const SignBook& book) {
 
 SignBookReadResult readSignBook(const QString& folder, const Settings& settings, SignBook* book) {
     SignBookReadResult result;
-    book->signs = {Sign{QStringLiteral("Sign 1"), settings, QString()}};
+    book->signs = {
+        Sign{QCoreApplication::translate("SignBook", "Sign %1").arg(1), settings, QString()}};
     book->selected = book->signs.first().name;
     const QString path = QDir(folder).filePath(QString::fromLatin1(kSignBookFileName));
     if (!QFileInfo::exists(path)) {

@@ -40,7 +40,8 @@ struct SignBookReadResult {
 };
 
 // Reads folders.settings/signs.json. Without one, the book holds one sign
-// made from settings (ck.ini as read at start), named "Sign 1". A file that
+// made from settings (ck.ini as read at start), named "Sign 1" (in the
+// user's language). A file that
 // cannot be read or is not a sign book leaves that sign, with the error.
 SignBookReadResult readSignBook(const QString& folder, const Settings& settings, SignBook* book);
 

@@ -3,6 +3,7 @@
 #include "import/WorkingCopy.h"
 #include "platform/PictureFile.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QPainter>
 
@@ -20,7 +21,11 @@ QString pageListText(const QList<int>& pages) {
 }  // namespace
 
 QString officeMissingMessage() {
-    return QString::fromUtf8("系统内存不足或未安装Office,请取消监控软件对office文档的保护！！");
+    return QCoreApplication::translate(
+        "Import",
+        "LibreOffice is not installed or cannot be started, so documents and spreadsheets "
+        "cannot be imported.\nInstall it with:\n  sudo apt install libreoffice-writer-nogui "
+        "libreoffice-calc-nogui libreoffice-draw-nogui python3-uno");
 }
 
 QImage documentScreen(const QImage& picture, QSize screen) {
@@ -41,7 +46,7 @@ DocumentImportResult importDocument(const QString& document, const ImportSetup& 
     const QString shownName = QDir::toNativeSeparators(document);
 
     // The working copy, in a folder of this import's own.
-    step.show(QStringLiteral("Copying the document..."));
+    step.show(QCoreApplication::translate("Import", "Copying the document..."));
     const WorkingFolder work(setup.workParent);
     const QString copy = copyToWorkingFolder(work, document, QString::fromLatin1(kDocumentCopyName),
                                              QStringLiteral("document"), surface, &result.reason);
@@ -50,7 +55,7 @@ DocumentImportResult importDocument(const QString& document, const ImportSetup& 
     }
 
     // Start the office unseen, open the copy, count its pages.
-    step.show(QStringLiteral("Opening in LibreOffice..."));
+    step.show(QCoreApplication::translate("Import", "Opening in LibreOffice..."));
     const OfficeOptions office = importOfficeOptions(setup, surface);
     OfficeDocument pagesOf;
     result.failure = pagesOf.open(copy, work.path(), office);
@@ -60,7 +65,8 @@ DocumentImportResult importDocument(const QString& document, const ImportSetup& 
         return result;
     }
     if (result.failure != OfficeFailure::None) {
-        surface.message(QStringLiteral("The document %1 cannot be opened.").arg(shownName));
+        surface.message(QCoreApplication::translate("Import", "The document %1 cannot be opened.")
+                            .arg(shownName));
         return result;
     }
 
@@ -69,17 +75,23 @@ DocumentImportResult importDocument(const QString& document, const ImportSetup& 
     result.pageCount = pagesOf.pageCount();
     const int count = std::min(result.pageCount, pages->generatedPageRoom());
     if (count < result.pageCount) {
-        surface.message(QStringLiteral("The list holds at most %1 pages: pages 1 to %2 of %3 "
-                                       "were imported, pages %4 to %5 were not.")
-                            .arg(PageList::kMaxPages)
-                            .arg(count)
-                            .arg(shownName)
-                            .arg(count + 1)
-                            .arg(result.pageCount));
+        surface.message(
+            QCoreApplication::translate("Import",
+                                        "The list holds at most %1 pages: pages 1 to %2 of %3 "
+                                        "were imported, pages %4 to %5 were not.")
+                .arg(PageList::kMaxPages)
+                .arg(count)
+                .arg(shownName)
+                .arg(count + 1)
+                .arg(result.pageCount));
     }
-    const QStringList names = generatedPageNames(setup.base, count);
+    // Numbered on past the files the list shows, so an import never
+    // overwrites another page's picture.
+    const int first =
+        firstFreeNumber(setup.folder, setup.base, count, pages->filesInUse(setup.folder));
+    const QStringList names = generatedPageNames(setup.base, count, first);
     for (int i = 1; i <= count; ++i) {
-        step.show(QStringLiteral("Page %1 of %2").arg(i).arg(count));
+        step.show(QCoreApplication::translate("Import", "Page %1 of %2").arg(i).arg(count));
         surface.progress(i - 1, count);
         QString why;
         const QImage picture = pagesOf.pagePicture(i - 1, &why);
@@ -88,8 +100,9 @@ DocumentImportResult importDocument(const QString& document, const ImportSetup& 
         }
         const QString name = names[i - 1];
         QString error;
-        if (!saveBmp(documentScreen(picture, setup.screen), QDir(setup.folder).filePath(name),
-                     &error)) {
+        const QImage shown =
+            withFitOptions(documentScreen(picture, setup.screen), picture, setup.screen, setup.fit);
+        if (!saveBmp(shown, QDir(setup.folder).filePath(name), &error)) {
             result.reason = error;
             surface.message(error);
             return result;
@@ -99,7 +112,8 @@ DocumentImportResult importDocument(const QString& document, const ImportSetup& 
 
     // Into the list: the first page replaces the last one's picture.
     if (count > 0) {
-        const PlaceResult placed = pages->placeGeneratedPages(setup.base, count, CaptionStyle::Act);
+        const PlaceResult placed =
+            pages->placeGeneratedPages(setup.base, count, CaptionStyle::Act, first);
         if (!placed.message.isEmpty()) {
             surface.message(placed.message);
         }

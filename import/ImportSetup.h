@@ -2,6 +2,7 @@
 
 #include "core/OperatorSurface.h"
 #include "core/Settings.h"
+#include "import/PictureImport.h"
 #include "pages/PageList.h"
 #include "platform/OfficeSuite.h"
 
@@ -19,6 +20,9 @@ struct ImportSetup {
     QString workParent;  // where each import makes its private working folder;
                          // empty: the system's temporary folder
     OfficeOptions office;
+    // How each page picture meets the screen; the default keeps the
+    // importer's own placement.
+    FitOptions fit;
 };
 
 // What the importer dialogs get from the main window once at start-up.

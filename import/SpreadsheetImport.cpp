@@ -1,8 +1,11 @@
 #include "import/SpreadsheetImport.h"
 
+#include "import/DocumentImport.h"
+
 #include "import/WorkingCopy.h"
 #include "platform/PictureFile.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QPainter>
@@ -27,10 +30,11 @@ SpreadsheetImportResult importSpreadsheet(const QString& workbook, const ImportS
 
     if (!QFileInfo(workbook).isFile()) {
         result.reason = QStringLiteral("it does not exist");
-        surface.message(QStringLiteral("The spreadsheet %1 does not exist.").arg(shownName));
+        surface.message(QCoreApplication::translate("Import", "The spreadsheet %1 does not exist.")
+                            .arg(shownName));
         return result;
     }
-    step.show(QStringLiteral("Copying the workbook..."));
+    step.show(QCoreApplication::translate("Import", "Copying the workbook..."));
     const WorkingFolder work(setup.workParent);
     const QString copy =
         copyToWorkingFolder(work, workbook, QString::fromLatin1(kSpreadsheetCopyName),
@@ -39,7 +43,7 @@ SpreadsheetImportResult importSpreadsheet(const QString& workbook, const ImportS
         return result;
     }
 
-    step.show(QStringLiteral("Opening in LibreOffice..."));
+    step.show(QCoreApplication::translate("Import", "Opening in LibreOffice..."));
     const OfficeOptions office = importOfficeOptions(setup, surface);
     const RangePicture range = takeRangePicture(copy, work.path(), office);
     result.failure = range.failure;
@@ -48,21 +52,27 @@ SpreadsheetImportResult importSpreadsheet(const QString& workbook, const ImportS
         case OfficeFailure::None:
             break;
         case OfficeFailure::NotStartable:
-            surface.message(QString::fromLatin1(kErrorCreat));
+            surface.message(QString::fromLatin1(kErrorCreat) + QLatin1Char('\n') +
+                            officeMissingMessage());
             return result;
         case OfficeFailure::CannotOpen:
             surface.message(QString::fromLatin1(kErrorOpen));
             return result;
         case OfficeFailure::NoPicture:
-            surface.message(QStringLiteral("No picture of A1:T20 could be taken from %1: %2")
+            surface.message(QCoreApplication::translate(
+                                "Import", "No picture of A1:T20 could be taken from %1: %2")
                                 .arg(shownName, range.reason));
             return result;
     }
 
-    const QString name = setup.base + QStringLiteral("1.bmp");
+    // base + "1.bmp", or numbered on when a page of the list shows that file.
+    const QString name = generatedPageNames(
+        setup.base, 1,
+        firstFreeNumber(setup.folder, setup.base, 1, pages->filesInUse(setup.folder)))[0];
     QString error;
-    if (!saveBmp(spreadsheetScreen(range.picture, setup.screen), QDir(setup.folder).filePath(name),
-                 &error)) {
+    const QImage shown = withFitOptions(spreadsheetScreen(range.picture, setup.screen),
+                                        range.picture, setup.screen, setup.fit);
+    if (!saveBmp(shown, QDir(setup.folder).filePath(name), &error)) {
         result.reason = error;
         surface.message(error);
         return result;

@@ -4,6 +4,7 @@
 #include "platform/Fonts.h"
 #include "platform/PictureFile.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFontInfo>
 #include <QFontMetrics>
@@ -82,17 +83,7 @@ int defaultLinesPerPage(int height, const QFont& font) {
 // ---- Text ----------------------------------------------------------------
 
 QString decodeText(const QByteArray& bytes) {
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    QString text = utf8.decode(bytes);
-    if (!utf8.hasError()) {
-        return text;
-    }
-    QStringDecoder system(QStringDecoder::System);
-    text = system.decode(bytes);
-    if (!system.hasError()) {
-        return text;
-    }
-    return QString::fromLatin1(bytes);
+    return decodeWith(bytes, TextEncoding::Auto);
 }
 
 TextFileLoad readTextFile(const QString& path) {
@@ -100,10 +91,12 @@ TextFileLoad readTextFile(const QString& path) {
     QByteArray data;
     QString error;
     if (!readWholeFile(path, kMaxTextFileBytes, &data, &error)) {
-        load.error = QStringLiteral("Cannot read %1: %2").arg(path, error);
+        load.error = QCoreApplication::translate("Import", "Cannot read %1: %2").arg(path, error);
         return load;
     }
-    load.text = decodeText(data);
+    load.bytes = data;
+    load.encoding = detectEncoding(data);
+    load.text = decodeWith(data, load.encoding);
     return load;
 }
 
@@ -171,7 +164,8 @@ int pagesFor(qint64 amount, qint64 perPage) {
 }
 
 QString tooManyPages(int needed, int room) {
-    return QStringLiteral(
+    return QCoreApplication::translate(
+               "Import",
                "The text needs %1 pages, but the list can take only %2 more (it holds at "
                "most %3 pages): no page was written.")
         .arg(needed)
@@ -268,11 +262,13 @@ TextComposition::TextComposition(const QString& text, QSize screen, const Compos
     m_textHeight = metrics.height();
     m_ascent = metrics.ascent();
     if (screen.width() < 1 || screen.height() < 1) {
-        m_error = QStringLiteral("The screen has no pixels: no page was written.");
+        m_error =
+            QCoreApplication::translate("Import", "The screen has no pixels: no page was written.");
         return;
     }
     if (text.size() > kMaxTextCharacters) {
-        m_error = QStringLiteral(
+        m_error = QCoreApplication::translate(
+                      "Import",
                       "The text has %1 characters; at most %2 can be composed: no page was "
                       "written.")
                       .arg(text.size())
@@ -363,13 +359,16 @@ ComposeResult composeTextPages(const QString& text, QSize screen, const ComposeO
         result.error = composition.error();
         return result;
     }
-    const QStringList names = generatedPageNames(options.base, composition.pageCount());
+    result.first = firstFreeNumber(folder, options.base, composition.pageCount(), options.taken);
+    const QStringList names =
+        generatedPageNames(options.base, composition.pageCount(), result.first);
     const QDir dir(folder);
     for (int i = 1; i <= composition.pageCount(); ++i) {
         const QString path = dir.filePath(names[i - 1]);
         QString error;
         if (!saveBmp(composition.page(i), path, &error)) {
-            result.error = QStringLiteral("Cannot write %1: %2").arg(path, error);
+            result.error =
+                QCoreApplication::translate("Import", "Cannot write %1: %2").arg(path, error);
             return result;
         }
         result.files << names[i - 1];

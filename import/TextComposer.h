@@ -1,5 +1,6 @@
 #pragma once
 
+#include "import/TextEncoding.h"
 #include "pages/PageList.h"
 
 #include <QColor>
@@ -61,14 +62,16 @@ int defaultLinesPerPage(int height, const QFont& font);
 
 // ---- Text ----------------------------------------------------------------
 
-// Decodes a text file: UTF-8 when it is valid UTF-8 (a byte order mark is
-// dropped), else the locale's 8-bit character set; where the locale is
-// UTF-8 itself, Latin-1 so that no byte is lost.
+// Decodes a text file in the character set detected: UTF-8 when it is
+// valid UTF-8 (a byte order mark is dropped), GB18030 (GBK) or Big5 for
+// Chinese, else Latin-1 so that no byte is lost.
 QString decodeText(const QByteArray& bytes);
 
 struct TextFileLoad {
     QString text;
-    QString error;  // empty on success
+    QByteArray bytes;                            // as read, for decoding in another set
+    TextEncoding encoding = TextEncoding::Utf8;  // the set detected
+    QString error;                               // empty on success
 };
 // Reads a whole text file of at most kMaxTextFileBytes.
 TextFileLoad readTextFile(const QString& path);
@@ -109,6 +112,9 @@ struct ComposeOptions {
     bool wordWrap = true;    // WORDWRAP: the memo's lines are wrapped pieces
     QString base = QString::fromLatin1(kDefaultTextBase);
     TextStyle style;
+    // Files the pages of the list show (resolved): the pages written are
+    // numbered on from the first number that names none of them.
+    QStringList taken;
 };
 
 // Sets the bitmap to the screen size and fills it with the background.
@@ -159,13 +165,14 @@ int generatedPageRoom(const PageList& pages);
 
 struct ComposeResult {
     int pages = 0;      // files written (and to be placed)
-    QStringList files;  // their names, base + i + ".bmp"
+    int first = 1;      // the number of the first file
+    QStringList files;  // their names, base + (first + i - 1) + ".bmp"
     QString error;      // for the operator; nothing is placed when set
 };
 
 // The CHANGE command's drawing: composes the text and writes its pages into
-// folder. Nothing happens for an empty text or a text without pages. A text
-// needing more than room pages writes nothing and says how many it needs. A
-// file that cannot be written stops there (the files before it remain).
+// folder, never over a file of options.taken. Nothing happens for an empty text or a text without
+// pages. A text needing more than room pages writes nothing and says how many it needs. A file that
+// cannot be written stops there (the files before it remain).
 ComposeResult composeTextPages(const QString& text, QSize screen, const ComposeOptions& options,
                                const QString& folder, int room);

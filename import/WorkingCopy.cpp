@@ -2,6 +2,7 @@
 
 #include "platform/AtomicFile.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -45,12 +46,13 @@ QString copyToWorkingFolder(const WorkingFolder& work, const QString& source,
                             QString* why) {
     if (!work.isValid()) {
         *why = work.errorString();
-        surface.message(QStringLiteral("No working folder can be made: %1").arg(*why));
+        surface.message(
+            QCoreApplication::translate("Import", "No working folder can be made: %1").arg(*why));
         return QString();
     }
     const QString copy = work.copyIn(source, copyName, why);
     if (copy.isEmpty()) {
-        surface.message(QStringLiteral("The %1 %2 cannot be read: %3")
+        surface.message(QCoreApplication::translate("Import", "The %1 %2 cannot be read: %3")
                             .arg(what, QDir::toNativeSeparators(source), *why));
     }
     return copy;

@@ -1,5 +1,10 @@
 #include "pages/PageList.h"
 
+#include "core/ProgramFolder.h"
+
+#include <QCoreApplication>
+#include <QDir>
+
 #include <algorithm>
 
 bool PlayItem::operator==(const PlayItem& o) const {
@@ -13,12 +18,26 @@ QString tabCaption(int page, CaptionStyle style) {
                                       : number;
 }
 
-QStringList generatedPageNames(const QString& base, int n) {
+QStringList generatedPageNames(const QString& base, int n, int first) {
     QStringList names;
-    for (int i = 1; i <= n; ++i) {
+    for (int i = first; i < first + n; ++i) {
         names << base + QString::number(i) + QStringLiteral(".bmp");
     }
     return names;
+}
+
+int firstFreeNumber(const QString& folder, const QString& base, int n, const QStringList& taken) {
+    // Each number that fails collides with a taken file, so the search ends
+    // after at most one try more than there are taken files.
+    for (int first = 1;; ++first) {
+        const QStringList names = generatedPageNames(base, n, first);
+        const bool clash = std::any_of(names.begin(), names.end(), [&](const QString& name) {
+            return taken.contains(QDir::cleanPath(resolveInFolder(folder, name)));
+        });
+        if (!clash) {
+            return first;
+        }
+    }
 }
 
 void PageList::initialise() {
@@ -54,6 +73,13 @@ bool parseWholeNumber(const QString& text, long long* value) {
     bool ok = false;
     *value = trimmed.toLongLong(&ok, 10);
     return ok;
+}
+
+QString listFullText() {
+    return QCoreApplication::translate(
+               "PageList",
+               "The list already holds %1 pages, the most it can hold: no page was added.")
+        .arg(PageList::kMaxPages);
 }
 
 }  // namespace
@@ -134,10 +160,7 @@ void PageList::selectTab(int tab) {
 
 QString PageList::addPage() {
     if (m_pageCount >= kMaxPages) {
-        return QStringLiteral(
-                   "The list already holds %1 pages, the most it can hold: "
-                   "no page was added.")
-            .arg(kMaxPages);
+        return listFullText();
     }
     m_captions << tabCaption(static_cast<int>(m_captions.size()) + 1, CaptionStyle::Number);
     m_currentTab = static_cast<int>(m_captions.size()) - 1;
@@ -177,7 +200,8 @@ void PageList::setLastPagePicture(const QString& fileName) {
     m_list[static_cast<size_t>(m_pageCount)].FileName = fileName;
 }
 
-PlaceResult PageList::placeGeneratedPages(const QString& base, int n, CaptionStyle style) {
+PlaceResult PageList::placeGeneratedPages(const QString& base, int n, CaptionStyle style,
+                                          int firstNumber) {
     PlaceResult result;
     if (n <= 0) {
         return result;
@@ -185,7 +209,7 @@ PlaceResult PageList::placeGeneratedPages(const QString& base, int n, CaptionSty
     const int first = std::max(m_pageCount, 1);
     result.placed = std::min(n, generatedPageRoom());
     result.leftOut = n - result.placed;
-    const QStringList names = generatedPageNames(base, result.placed);
+    const QStringList names = generatedPageNames(base, result.placed, firstNumber);
     for (int i = 0; i < result.placed; ++i) {
         const int page = first + i;
         m_list[static_cast<size_t>(page)].FileName = names[i];
@@ -198,13 +222,14 @@ PlaceResult PageList::placeGeneratedPages(const QString& base, int n, CaptionSty
     showCurrentPage();
     m_deleteEnabled = m_pageCount > 1;
     if (result.leftOut > 0) {
-        result.message = QStringLiteral(
-                             "The list holds at most %1 pages: %2 of the %3 new pages "
-                             "were placed, %4 were left out.")
-                             .arg(kMaxPages)
-                             .arg(result.placed)
-                             .arg(n)
-                             .arg(result.leftOut);
+        result.message =
+            QCoreApplication::translate("PageList",
+                                        "The list holds at most %1 pages: %2 of the %3 new pages "
+                                        "were placed, %4 were left out.")
+                .arg(kMaxPages)
+                .arg(result.placed)
+                .arg(n)
+                .arg(result.leftOut);
     }
     return result;
 }
@@ -220,6 +245,92 @@ void PageList::loadPages(const std::vector<PlayItem>& pages) {
         m_captions << QString::number(i);
     }
     m_pageCount = count;
-    m_currentTab = -1;
     m_deleteEnabled = count > 1;
+    // Page 1 is shown as it is: loading is not an edit, so with ALL chosen
+    // its values are not copied to the other pages.
+    m_currentTab = 0;
+    const PlayItem& first = item(1);
+    m_fields.dispTimeText = QString::number(first.DispTime);
+    m_fields.dispTimePosition = first.DispTime;
+    m_fields.dispSpeedText = QString::number(first.DispSpeed);
+    m_fields.dispSpeedPosition = first.DispSpeed;
+    m_fields.inMode = first.InMode;
+    m_fields.outMode = first.OutMode;
+    m_fields.addMode = first.AddMode;
+}
+
+void PageList::recaptionFrom(int page) {
+    while (m_captions.size() < m_pageCount) {
+        m_captions << QString();
+    }
+    for (int i = std::max(page, 1) - 1; i < m_captions.size(); ++i) {
+        m_captions[i] = tabCaption(i + 1, CaptionStyle::Number);
+    }
+    m_deleteEnabled = m_pageCount >= 2;
+}
+
+QString PageList::insertPage(bool after) {
+    if (m_pageCount >= kMaxPages) {
+        return listFullText();
+    }
+    const int current = std::clamp(currentPage(), 1, m_pageCount);
+    PlayItem blank = item(current);
+    blank.FileName.clear();
+    const int at = after ? current + 1 : current;
+    for (int k = m_pageCount; k >= at; --k) {
+        m_list[static_cast<size_t>(k + 1)] = m_list[static_cast<size_t>(k)];
+    }
+    m_list[static_cast<size_t>(at)] = blank;
+    ++m_pageCount;
+    recaptionFrom(at);
+    m_currentTab = at - 1;
+    showCurrentPage();
+    return {};
+}
+
+QString PageList::duplicatePage() {
+    const int current = std::clamp(currentPage(), 1, m_pageCount);
+    const PlayItem copy = item(current);
+    const QString error = insertPage(true);
+    if (error.isEmpty()) {
+        m_list[static_cast<size_t>(current + 1)] = copy;
+    }
+    return error;
+}
+
+void PageList::movePage(int from, int to) {
+    if (from < 1 || from > m_pageCount || to < 1 || to > m_pageCount || from == to) {
+        return;
+    }
+    const PlayItem moved = item(from);
+    const int step = from < to ? 1 : -1;
+    for (int k = from; k != to; k += step) {
+        m_list[static_cast<size_t>(k)] = m_list[static_cast<size_t>(k + step)];
+    }
+    m_list[static_cast<size_t>(to)] = moved;
+    recaptionFrom(std::min(from, to));
+    m_currentTab = to - 1;
+    showCurrentPage();
+}
+
+QStringList PageList::filesInUse(const QString& folder) const {
+    QStringList files;
+    for (int k = 1; k <= m_pageCount; ++k) {
+        const QString& name = item(k).FileName;
+        if (!name.isEmpty()) {
+            files << QDir::cleanPath(resolveInFolder(folder, name));
+        }
+    }
+    return files;
+}
+
+bool PageList::sameContent(const PageList& other) const {
+    return m_pageCount == other.m_pageCount && m_captions == other.m_captions &&
+           m_list == other.m_list;
+}
+
+void PageList::restore(const PageList& kept) {
+    const Scope scope = m_scope;
+    *this = kept;
+    m_scope = scope;
 }

@@ -88,11 +88,31 @@ class PageList {
     // How many generated pages the list can take now: the first replaces the
     // last page, the others are appended up to kMaxPages pages.
     int generatedPageRoom() const { return kMaxPages - std::max(m_pageCount, 1) + 1; }
-    // Puts base + "1.bmp" .. base + n + ".bmp" into the list: the first into
-    // the current last page, the others appended after it.
-    PlaceResult placeGeneratedPages(const QString& base, int n, CaptionStyle style);
-    // LOADLIST: the given pages replace the list; no tab is selected after it.
+    // Puts base + first + ".bmp" .. base + (first + n - 1) + ".bmp" into the
+    // list: the first into the current last page, the others appended after it.
+    PlaceResult placeGeneratedPages(const QString& base, int n, CaptionStyle style, int first = 1);
+    // LOADLIST: the given pages replace the list; page 1 is selected and its
+    // values shown (with ALL chosen they are not copied to the other pages).
     void loadPages(const std::vector<PlayItem>& pages);
+
+    // The overview's edits. Each keeps the 255 pages, recaptions the tabs
+    // from the first page that moved and selects the page it names; the
+    // text ones return a message when the list is full (nothing changes).
+    // A blank page with the current page's effect, time and speed, before
+    // or after the current page.
+    QString insertPage(bool after);
+    // A copy of the current page after it.
+    QString duplicatePage();
+    // Page from (1..PageCount) moves to position to; the pages between shift.
+    void movePage(int from, int to);
+
+    // The files the pages 1..PageCount show, resolved in folder: generated
+    // pictures must not overwrite them.
+    QStringList filesInUse(const QString& folder) const;
+    // Same slots, page count and tabs (the selection is not an edit).
+    bool sameContent(const PageList& other) const;
+    // Back to a state kept earlier (undo), keeping the scope chosen now.
+    void restore(const PageList& kept);
 
     // Parameter edits, applied to the current page or, with ALL, to every
     // page. The text edits return "'%s' is not a valid integer value" for a
@@ -110,6 +130,7 @@ class PageList {
     QString editSpinner(const QString& text, QString& fieldText, int& position,
                         uint8_t PlayItem::*field);
     void showCurrentPage();
+    void recaptionFrom(int page);
 
     PlayList m_list;
     int m_pageCount = 1;
@@ -120,5 +141,9 @@ class PageList {
     Scope m_scope = Scope::Single;
 };
 
-// The names base + "1.bmp" .. base + n + ".bmp".
-QStringList generatedPageNames(const QString& base, int n);
+// The names base + first + ".bmp" .. base + (first + n - 1) + ".bmp".
+QStringList generatedPageNames(const QString& base, int n, int first = 1);
+
+// The first number from 1 on whose n generated names, resolved in folder,
+// name none of the files taken, so that composing twice keeps both sets.
+int firstFreeNumber(const QString& folder, const QString& base, int n, const QStringList& taken);

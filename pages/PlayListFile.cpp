@@ -3,6 +3,7 @@
 #include "core/TextReader.h"
 #include "platform/AtomicFile.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QStringDecoder>
 
@@ -101,7 +102,8 @@ QString savePlayList(const QString& path, const PageList& pages) {
     QString error;
     if (!writeFileAtomically(withListExtension(path),
                              formatPlayList(pages.items(), pages.PageCount()), &error)) {
-        return QStringLiteral("Cannot save %1: %2").arg(withListExtension(path), error);
+        return QCoreApplication::translate("PageList", "Cannot save %1: %2")
+            .arg(withListExtension(path), error);
     }
     return {};
 }
@@ -111,7 +113,8 @@ LoadListOutcome loadPlayList(const QString& path, PageList* pages) {
     QByteArray data;
     QString error;
     if (!readWholeFile(path, kMaxListFileBytes, &data, &error)) {
-        outcome.messages << QStringLiteral("Cannot read %1: %2").arg(path, error);
+        outcome.messages
+            << QCoreApplication::translate("PageList", "Cannot read %1: %2").arg(path, error);
         return outcome;
     }
     const PlayListParse parse = parsePlayList(data);

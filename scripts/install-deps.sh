@@ -29,13 +29,14 @@ RUNTIME=(
     libqt6core6 libqt6gui6 libqt6widgets6 qt6-qpa-plugins
     libjpeg62-turbo libpoppler-cpp0v5
     xfonts-wqy fonts-arphic-uming fonts-dejavu-core fontconfig
+    fonts-wqy-microhei qt6-translations-l10n
     libreoffice-writer-nogui libreoffice-calc-nogui libreoffice-draw-nogui python3-uno
 )
 # What building, testing and packaging need besides (ser2net: the serial
 # server on the network that the tests reach over raw TCP and RFC 2217).
 BUILD=(
     g++ cmake ninja-build ccache pkg-config
-    qt6-base-dev libgl-dev
+    qt6-base-dev libgl-dev qt6-l10n-tools
     libjpeg62-turbo-dev
     libpoppler-cpp-dev
     libgtest-dev libgmock-dev libbenchmark-dev

@@ -26,8 +26,7 @@ TEST(MainWindow, FirstStartHasTheDefaultsAndCloseWritesCkIni) {
         for (const char* panel : {"StatusPanel0", "StatusPanel1", "StatusPanel2"}) {
             EXPECT_TRUE(control<QLabel>(window, panel)->text().isEmpty());
         }
-        EXPECT_EQ(control<QComboBox>(window, "InModeList")->currentText(),
-                  "immediately manifestation");
+        EXPECT_EQ(control<QComboBox>(window, "InModeList")->currentText(), "0 — appear at once");
         EXPECT_EQ(control<QSpinBox>(window, "Edit2")->value(), 5);
         EXPECT_TRUE(control<QRadioButton>(window, "Ra1")->isChecked());
         for (const char* action : {"m_Send", "m_EditTxt", "m_EditBmp", "m_Help", "m_Exit",
@@ -223,10 +222,11 @@ TEST(MainWindow, SaveAndLoadListThroughTheWindow) {
     program.addPages(1);
     window.loadListFrom(QDir(dir.path()).filePath("show.lis"));
     EXPECT_EQ(program.tabs(), (QStringList{"1", "2"}));
-    EXPECT_EQ(window.pages().currentTab(), -1);
+    // Page 1 is selected and shown at once.
+    EXPECT_EQ(window.pages().currentTab(), 0);
     EXPECT_TRUE(control<QPushButton>(window, "DelMu")->isEnabled());
-    // Until a tab is clicked the page fields take no edits.
-    EXPECT_FALSE(speed->isEnabled());
+    EXPECT_TRUE(speed->isEnabled());
+    EXPECT_EQ(speed->value(), 0);
     clickTab(window, 1);
     EXPECT_TRUE(speed->isEnabled());
     EXPECT_EQ(speed->value(), 7);

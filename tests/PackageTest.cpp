@@ -128,7 +128,7 @@ TEST(Package, InstallsAndRunsAsAUserWithAFreshHome) {
     // Other tests may run programs as this user meanwhile: what they make
     // comes and goes; what this test's commands left stays.
     QStringList left;
-    for (int i = 0; i < 100; ++i) {
+    for (int i = 0; i < 600; ++i) {  // up to 30 s: a slow build's commands take long
         left.clear();
         for (const QString& name : tmpEntriesOf(account->pw_uid)) {
             if (!tmpBefore.contains(name)) {

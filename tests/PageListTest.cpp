@@ -208,7 +208,7 @@ TEST(PageList, PicturesCodesAndLoading) {
     list.chooseScope(Scope::All);  // copies the shown code, not another effect
     EXPECT_EQ(list.item(3).InMode, 77);
 
-    // Loading leaves no tab selected and the slots above the list alone.
+    // Loading shows page 1 and leaves the slots above the list alone.
     for (int i = 0; i < 2; ++i) {
         list.addPage();
     }
@@ -216,11 +216,10 @@ TEST(PageList, PicturesCodesAndLoading) {
     list.loadPages({{"x", 1, 1, 1, 1, 1}, {"y", 2, 2, 2, 2, 2}});
     EXPECT_EQ(list.PageCount(), 2);
     EXPECT_EQ(list.tabCaptions(), (QStringList{"1", "2"}));
-    EXPECT_EQ(list.currentTab(), -1);
+    EXPECT_EQ(list.currentTab(), 0);
+    EXPECT_EQ(list.fields().dispTimeText, "1");
     EXPECT_TRUE(list.deleteEnabled());
     EXPECT_EQ(list.item(5).FileName, "five.bmp");
-    list.deletePage();  // with no tab selected DELETE does nothing
-    EXPECT_EQ(list.PageCount(), 2);
     list.loadPages({});
     EXPECT_EQ(list.PageCount(), 2);
     list.loadPages({{"z"}});

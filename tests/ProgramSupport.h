@@ -32,7 +32,8 @@ T* control(QObject& parent, const char* name) {
 }
 
 // The window as a person starts it: the main window, then the four dialogs
-// in their order. Messages are recorded instead of shown.
+// in their order. Messages are recorded instead of shown; the save prompt
+// counts its questions and gives saveAnswer.
 struct Program {
     explicit Program(const QString& folder)
         : window(folder, [this](const QString& text, const QString&) { messages << text; }),
@@ -40,6 +41,10 @@ struct Program {
           form2(&window),
           form3(window.settings().HEIGHT, &window),
           form5(&window) {
+        window.setSavePrompt([this] {
+            ++prompts;
+            return saveAnswer;
+        });
         window.attachDialogs(&form1, &form2, &form3, &form5);
         window.resize(1000, 700);
         window.show();
@@ -70,6 +75,8 @@ struct Program {
         return texts;
     }
     QStringList messages;
+    int prompts = 0;
+    TTwpMain::SaveAnswer saveAnswer = TTwpMain::SaveAnswer::Discard;
     TTwpMain window;
     TForm1 form1;
     TForm2 form2;

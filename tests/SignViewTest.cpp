@@ -373,10 +373,9 @@ TEST(SignView, PlayAndTheComposersLiveView) {
     emit program.window.findChild<QComboBox*>("InModeList")->activated(10);
     program.window.findChild<QPushButton*>("PlayPage")->click();
     EXPECT_TRUE(player->playing());
-    EXPECT_TRUE(
-        program.window.findChild<QLabel*>("Approximate")
-            ->text()
-            .startsWith("approximate: page 1, from in the center launch toward the both sides"));
+    EXPECT_TRUE(program.window.findChild<QLabel*>("Approximate")
+                    ->text()
+                    .startsWith("approximate: page 1, 10 — wipe from the centre to both sides"));
     EXPECT_EQ(program.window.findChild<QPushButton*>("PlayPage")->text(), "stop");
     player->showAt(300);
     EXPECT_EQ(program.window.previewShown(), player->frame());

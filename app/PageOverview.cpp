@@ -1,0 +1,312 @@
+#include "app/PageOverview.h"
+
+#include "app/DisplayNames.h"
+#include "core/ProgramFolder.h"
+#include "platform/PictureFile.h"
+#include "transfer/ModuleType.h"
+#include "transfer/PagePreparation.h"
+#include "transfer/SignView.h"
+
+#include <QAction>
+#include <QDataStream>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QListView>
+#include <QMimeData>
+#include <QStyle>
+#include <QStyleOptionViewItem>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+
+constexpr char kPageMime[] = "application/x-marquee-page";
+// A thumbnail fits this box; small signs are shown with round dots.
+constexpr int kThumbWidth = 160;
+constexpr int kThumbHeight = 40;
+
+// The strip of pages: each thumbnail above its texts.
+class PageStrip : public QListView {
+  public:
+    using QListView::QListView;
+
+  protected:
+    void initViewItemOption(QStyleOptionViewItem* option) const override {
+        QListView::initViewItemOption(option);
+        option->decorationPosition = QStyleOptionViewItem::Top;
+        option->displayAlignment = Qt::AlignHCenter | Qt::AlignTop;
+        option->textElideMode = Qt::ElideRight;
+    }
+};
+
+}  // namespace
+
+PageOverviewModel::PageOverviewModel(const PageList& pages, std::function<Settings()> settings,
+                                     QObject* parent)
+    : QAbstractListModel(parent), m_pages(pages), m_settings(std::move(settings)) {}
+
+void PageOverviewModel::refresh() {
+    beginResetModel();
+    endResetModel();
+}
+
+int PageOverviewModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : m_pages.PageCount();
+}
+
+QImage PageOverviewModel::thumbnail(int page) const {
+    const Settings s = m_settings();
+    const QSize screen(s.WIDTH, s.HEIGHT);
+    const QString file = m_pages.item(page).FileName;
+    const QString path = file.isEmpty() ? QString() : resolveInFolder(m_folder, file);
+    const QFileInfo info(path);
+    const QString key = QStringLiteral("%1|%2|%3|%4x%5|%6|%7%8%9")
+                            .arg(path)
+                            .arg(info.lastModified().toMSecsSinceEpoch())
+                            .arg(info.size())
+                            .arg(s.WIDTH)
+                            .arg(s.HEIGHT)
+                            .arg(s.TYPE)
+                            .arg(s.RG_SWAP)
+                            .arg(s.COLOR_SWAP)
+                            .arg(s.ADJUST);
+    const auto kept = m_thumbnails.constFind(key);
+    if (kept != m_thumbnails.constEnd()) {
+        return *kept;
+    }
+    QImage leds(screen, QImage::Format_RGB32);
+    leds.fill(Qt::black);
+    if (!path.isEmpty()) {
+        const PictureLoad picture = loadPicture(path, screen);
+        if (picture.error.isEmpty()) {
+            leds = signLeds(stretchToScreen(picture.image, screen, s.ADJUST),
+                            typeFamily(s.TYPE).depth, screen, {s.RG_SWAP, s.COLOR_SWAP});
+        } else {
+            leds.fill(QColor(90, 0, 0));  // a picture that cannot be read: dark red
+        }
+    }
+    const int zoom = std::clamp(std::min(kThumbWidth / std::max(screen.width(), 1),
+                                         kThumbHeight / std::max(screen.height(), 1)),
+                                1, 4);
+    QImage shown = zoomView(leds, zoom, ViewStyle::Dots);
+    if (shown.width() > kThumbWidth || shown.height() > kThumbHeight) {
+        shown =
+            shown.scaled(kThumbWidth, kThumbHeight, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    }
+    if (m_thumbnails.size() > 4 * PageList::kMaxPages) {
+        m_thumbnails.clear();
+    }
+    m_thumbnails.insert(key, shown);
+    return shown;
+}
+
+QVariant PageOverviewModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= rowCount()) {
+        return {};
+    }
+    const int page = index.row() + 1;
+    const PlayItem& item = m_pages.item(page);
+    switch (role) {
+        case Qt::DisplayRole:
+            return tr("%1 · time %2 · speed %3\n%4")
+                .arg(page)
+                .arg(item.DispTime)
+                .arg(item.DispSpeed)
+                .arg(effectName(item.InMode));
+        case Qt::DecorationRole:
+            return thumbnail(page);
+        case Qt::ToolTipRole:
+            return QStringLiteral("%1\n%2").arg(
+                item.FileName.isEmpty() ? tr("a blank page") : item.FileName,
+                effectName(item.InMode));
+        default:
+            return {};
+    }
+}
+
+Qt::ItemFlags PageOverviewModel::flags(const QModelIndex& index) const {
+    if (!index.isValid()) {
+        return Qt::ItemIsDropEnabled;  // dropped between pages
+    }
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled;
+}
+
+QStringList PageOverviewModel::mimeTypes() const {
+    return {QString::fromLatin1(kPageMime)};
+}
+
+QMimeData* PageOverviewModel::mimeData(const QModelIndexList& indexes) const {
+    if (indexes.isEmpty()) {
+        return nullptr;
+    }
+    auto* data = new QMimeData;
+    data->setData(QString::fromLatin1(kPageMime), QByteArray::number(indexes.first().row()));
+    return data;
+}
+
+bool PageOverviewModel::dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int,
+                                     const QModelIndex& parent) {
+    if (action != Qt::MoveAction || !data->hasFormat(QString::fromLatin1(kPageMime))) {
+        return false;
+    }
+    bool ok = false;
+    const int source = data->data(QString::fromLatin1(kPageMime)).toInt(&ok);
+    if (!ok) {
+        return false;
+    }
+    // Dropped on a page: before it.
+    requestMove(source, row >= 0 ? row : (parent.isValid() ? parent.row() : rowCount()));
+    return true;
+}
+
+bool PageOverviewModel::moveRows(const QModelIndex&, int sourceRow, int count, const QModelIndex&,
+                                 int destinationChild) {
+    if (count != 1) {
+        return false;
+    }
+    requestMove(sourceRow, destinationChild);
+    return true;
+}
+
+void PageOverviewModel::requestMove(int sourceRow, int beforeRow) {
+    // beforeRow counts the rows before the move; the page's new place does not.
+    const int to = beforeRow > sourceRow ? beforeRow - 1 : beforeRow;
+    if (sourceRow >= 0 && sourceRow < rowCount() && to != sourceRow && to >= 0 && to < rowCount()) {
+        emit moveRequested(sourceRow + 1, to + 1);
+    }
+}
+
+// ---- The overview ----------------------------------------------------------
+
+PageOverview::PageOverview(const PageList& pages, std::function<Settings()> settings,
+                           QWidget* parent)
+    : QWidget(parent), m_pages(pages) {
+    setObjectName(QStringLiteral("PageOverview"));
+    m_model = new PageOverviewModel(pages, std::move(settings), this);
+    m_view = new PageStrip;
+    m_view->setObjectName(QStringLiteral("PageOverviewList"));
+    m_view->setModel(m_model);
+    m_view->setIconSize(QSize(kThumbWidth, kThumbHeight));
+    m_view->setFlow(QListView::LeftToRight);
+    m_view->setWrapping(false);
+    m_view->setSpacing(3);
+    m_view->setUniformItemSizes(true);
+    m_view->setGridSize(QSize(kThumbWidth + 12, kThumbHeight + 2 * fontMetrics().height() + 12));
+    m_view->setMinimumHeight(m_view->gridSize().height() +
+                             m_view->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 8);
+    m_view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_view->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Pages only come from this list (the model takes no other kind of
+    // data); a drop between two pages moves the page there.
+    m_view->setDragDropMode(QAbstractItemView::DragDrop);
+    m_view->setDragDropOverwriteMode(false);
+    m_view->setDropIndicatorShown(true);
+    m_view->setDefaultDropAction(Qt::MoveAction);
+    m_view->setContextMenuPolicy(Qt::ActionsContextMenu);
+    m_position = new QLabel;
+    m_position->setObjectName(QStringLiteral("PagePosition"));
+
+    m_buttons = new QGridLayout;
+    m_buttons->setContentsMargins(0, 0, 0, 0);
+    m_buttons->setSpacing(2);
+    auto* column = new QVBoxLayout;
+    column->addWidget(m_position);
+    column->addLayout(m_buttons);
+    column->addStretch(1);
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(4, 0, 4, 0);
+    row->addLayout(column);
+    row->addWidget(m_view, 1);
+
+    const auto key = [](QKeyCombination k) { return QKeySequence(k); };
+    QAction* before =
+        addAction("InsertBefore", tr("Insert before"), {key(Qt::SHIFT | Qt::Key_Insert)});
+    QAction* after =
+        addAction("InsertAfter", tr("Insert after"), {key(QKeyCombination(Qt::Key_Insert))});
+    QAction* duplicate = addAction("Duplicate", tr("Duplicate"), {key(Qt::CTRL | Qt::Key_D)});
+    QAction* earlier = addAction("MoveEarlier", tr("Move up"),
+                                 {key(Qt::CTRL | Qt::Key_Up), key(Qt::CTRL | Qt::Key_Left)});
+    QAction* later = addAction("MoveLater", tr("Move down"),
+                               {key(Qt::CTRL | Qt::Key_Down), key(Qt::CTRL | Qt::Key_Right)});
+    QAction* remove = addAction("DeletePage", tr("Delete"), {key(QKeyCombination(Qt::Key_Delete))});
+    QAction* fresh = addAction("NewList", tr("NEW LIST"), {key(Qt::CTRL | Qt::Key_N)});
+    for (QAction* action : {before, after, duplicate, earlier, later, remove, fresh}) {
+        placeButton(action);
+    }
+
+    connect(before, &QAction::triggered, this, [this] { emit insertRequested(false); });
+    connect(after, &QAction::triggered, this, [this] { emit insertRequested(true); });
+    connect(duplicate, &QAction::triggered, this, &PageOverview::duplicateRequested);
+    connect(earlier, &QAction::triggered, this, [this] { moveCurrent(-1); });
+    connect(later, &QAction::triggered, this, [this] { moveCurrent(1); });
+    connect(remove, &QAction::triggered, this, &PageOverview::deleteRequested);
+    connect(fresh, &QAction::triggered, this, &PageOverview::newListRequested);
+    connect(m_view, &QListView::clicked, this,
+            [this](const QModelIndex& index) { emit pageClicked(index.row()); });
+    // The arrow keys choose the page too (moving to the page shown already,
+    // as refresh does, changes nothing).
+    connect(m_view->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& index) {
+                if (index.isValid() && index.row() != m_pages.currentTab()) {
+                    emit pageClicked(index.row());
+                }
+            });
+    connect(m_model, &PageOverviewModel::moveRequested, this, &PageOverview::moveRequested,
+            Qt::QueuedConnection);
+}
+
+QAction* PageOverview::addAction(const char* name, const QString& text,
+                                 const QList<QKeySequence>& keys) {
+    auto* action = new QAction(text, this);
+    action->setObjectName(QString::fromLatin1(name));
+    action->setShortcuts(keys);
+    action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    action->setToolTip(
+        QStringLiteral("%1 (%2)").arg(text, keys.first().toString(QKeySequence::NativeText)));
+    QWidget::addAction(action);
+    m_view->addAction(action);
+    m_actions << action;
+    return action;
+}
+
+void PageOverview::placeButton(QAction* action) {
+    constexpr int kColumns = 3;
+    auto* button = new QToolButton;
+    button->setDefaultAction(action);
+    button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    const int at = m_buttons->count();
+    m_buttons->addWidget(button, at / kColumns, at % kColumns);
+}
+
+void PageOverview::addHistoryActions(QAction* undo, QAction* redo) {
+    placeButton(undo);
+    placeButton(redo);
+}
+
+void PageOverview::moveCurrent(int step) {
+    const int from = m_pages.currentPage();
+    const int to = from + step;
+    if (from >= 1 && to >= 1 && to <= m_pages.PageCount()) {
+        emit moveRequested(from, to);
+    }
+}
+
+void PageOverview::refresh() {
+    m_model->refresh();
+    const int current = m_pages.currentTab();
+    if (current >= 0 && current < m_model->rowCount()) {
+        m_view->setCurrentIndex(m_model->index(current));
+    }
+    m_position->setText(
+        tr("page %1 of %2").arg(std::max(m_pages.currentPage(), 1)).arg(m_pages.PageCount()));
+    for (QAction* action : m_actions) {
+        if (action->objectName() == QLatin1String("DeletePage")) {
+            action->setEnabled(m_pages.deleteEnabled());
+        }
+    }
+}
