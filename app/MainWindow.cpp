@@ -32,6 +32,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDir>
 #include <QDockWidget>
 #include <QFileDialog>
@@ -62,8 +63,26 @@ TTwpMain::TTwpMain(const Folders& folders, MessageFn messageFn, QWidget* parent)
     createToolbar();
 
     m_settingsRow = new SettingsRow;
-    // The port beside the commands that use it, where its descriptions fit.
-    QToolBar* bar = findChild<QToolBar*>(QStringLiteral("ToolBar1"));
+    // The signs and the port on a line of their own under the commands,
+    // where the port's descriptions fit.
+    addToolBarBreak();
+    QToolBar* bar = addToolBar(tr("Signs"));
+    bar->setObjectName(QStringLiteral("ToolBar2"));
+    bar->setMovable(false);
+    bar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    m_signChooser = new QComboBox;
+    m_signChooser->setObjectName(QStringLiteral("SignChooser"));
+    m_signChooser->setToolTip(tr("The sign the settings row shows"));
+    m_signChooser->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    connect(m_signChooser, QOverload<int>::of(&QComboBox::activated), this, &TTwpMain::chooseSign);
+    bar->addWidget(makeCaption(tr("SIGN")));
+    bar->addWidget(m_signChooser);
+    m_SignBook = bar->addAction(tr("SIGNS(&G)…"), this, &TTwpMain::editSignBook);
+    m_SignBook->setObjectName(QStringLiteral("m_SignBook"));
+    m_SignBook->setToolTip(tr("The sign book: named signs, their ports and screens"));
+    m_ToSigns = bar->addAction(tr("TO SIGNS(&O)…"), this, &TTwpMain::openSignRun);
+    m_ToSigns->setObjectName(QStringLiteral("m_ToSigns"));
+    m_ToSigns->setToolTip(tr("SEND, MODE or TIME to several signs in one go"));
     bar->addSeparator();
     bar->addWidget(makeCaption(tr("PORT")));
     bar->addWidget(m_settingsRow->portChooser());
@@ -194,6 +213,7 @@ void TTwpMain::creationStep() {
     if (!result.error.isEmpty()) {
         showMessage(result.error, QString());
     }
+    loadSignBook(s);
 }
 
 void TTwpMain::attachDialogs(TForm1* form1, TForm2* form2, TForm3* form3, TForm5* form5) {
@@ -413,6 +433,10 @@ void TTwpMain::closeEvent(QCloseEvent* event) {
     if (m_commands->busy()) {
         m_commands->cancel();
         m_commands->waitIdle();
+    }
+    storeRowInBook();
+    if (m_bookKept) {
+        keepSignBook();
     }
     QString reason;
     if (!writeSettingsFile(m_folders.settings, settings(), &reason)) {

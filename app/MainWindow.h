@@ -4,6 +4,7 @@
 #include "core/OperatorSurface.h"
 #include "core/ProgramFolder.h"
 #include "core/Settings.h"
+#include "core/SignBook.h"
 #include "import/PictureImport.h"
 #include "pages/PageList.h"
 #include "transfer/PagePipeline.h"
@@ -13,6 +14,8 @@
 #include <functional>
 
 class QAction;
+class QComboBox;
+class SignRunDialog;
 class QProgressBar;
 class QRadioButton;
 class QTimer;
@@ -106,6 +109,13 @@ class TTwpMain : public QMainWindow, public OperatorSurface {
     // the list as it is now has been prepared whole.
     const PreparedPages& preparedPages() const { return m_prepared; }
     bool pagesPrepared() const { return m_preparation.finished(); }
+    // The sign book; the settings row shows its selected sign.
+    const SignBook& signBook() const { return m_book; }
+    // "SIGNS…" with the book edited in the dialog: kept, and the row shows
+    // the selected sign.
+    void replaceSignBook(const SignBook& book);
+    // "TO SIGNS…": the dialog that serves several signs (not modal).
+    SignRunDialog* openSignRun();
     // Replaces the dialog that shows what was found before a transfer.
     void setConfirmation(ConfirmFn confirm) { m_confirm = std::move(confirm); }
 
@@ -146,6 +156,15 @@ class TTwpMain : public QMainWindow, public OperatorSurface {
     void ToolButton2Click();  // SETUP
     void DispPlayClick();
     void DispPlayDblClick();
+
+    // The sign book: read at start (ck.ini is the selected sign's settings),
+    // the row's settings kept in the selected sign, written to signs.json.
+    void loadSignBook(const Settings& current);
+    void storeRowInBook();
+    void keepSignBook();
+    void chooseSign(int index);
+    void editSignBook();
+    void showSignChoice();
 
     // While a command runs, no control that could start or change one
     // takes input.
@@ -203,6 +222,11 @@ class TTwpMain : public QMainWindow, public OperatorSurface {
     QAction* m_VirtualSign;  // "Virtual sign"
     VirtualSignLauncher* m_virtualSign = nullptr;
     QString m_portBeforeVirtualSign;  // chosen again when the virtual sign ends
+    QAction* m_SignBook;              // "SIGNS…"
+    QAction* m_ToSigns;               // "TO SIGNS…"
+    QComboBox* m_signChooser;
+    SignBook m_book;
+    bool m_bookKept = false;  // signs.json is written (it was there, or the book was used)
     QRadioButton* Ra1;
     QRadioButton* Ra2;
     SettingsRow* m_settingsRow;

@@ -23,6 +23,7 @@
 #include "transfer/Transmission.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QDir>
 #include <QLocale>
 #include <QMessageBox>
@@ -181,7 +182,8 @@ void TTwpMain::waitForCommand() {
 }
 
 void TTwpMain::commandRunningChanged(bool running) {
-    for (QAction* action : {m_Send, m_Help, m_Exit, ToolButton2, m_OpenFolder, m_VirtualSign}) {
+    for (QAction* action : {m_Send, m_Help, m_Exit, ToolButton2, m_OpenFolder, m_VirtualSign,
+                            m_SignBook, m_ToSigns}) {
         action->setEnabled(!running);
     }
     // The list stays as it is being sent: no edit, undo or redo meanwhile.
@@ -193,8 +195,9 @@ void TTwpMain::commandRunningChanged(bool running) {
         m_undo->setEnabled(m_history->stack()->canUndo());
         m_redo->setEnabled(m_history->stack()->canRedo());
     }
-    for (QWidget* widget : std::initializer_list<QWidget*>{Ra1, Ra2, m_settingsRow, m_pagePanel,
-                                                           m_pagePanel->tabBar(), m_overview}) {
+    for (QWidget* widget :
+         std::initializer_list<QWidget*>{Ra1, Ra2, m_settingsRow, m_pagePanel,
+                                         m_pagePanel->tabBar(), m_overview, m_signChooser}) {
         widget->setEnabled(!running);
     }
     if (m_form5) {

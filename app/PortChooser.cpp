@@ -1,5 +1,6 @@
 #include "app/PortChooser.h"
 
+#include "platform/PortDevice.h"
 #include "platform/SerialPorts.h"
 
 #include <QAbstractItemView>
@@ -37,9 +38,12 @@ QString PortChooser::port() const {
 void PortChooser::setPort(const QString& path) {
     int index = findData(path);
     if (index < 0) {
-        addItem(m_names.contains(path) ? QStringLiteral("%1 — %2").arg(m_names[path], path)
-                                       : tr("%1 (not present)").arg(path),
-                path);
+        // A serial server on the network is chosen in the sign book.
+        const QString missing = isNetworkPort(path) ? tr("%1 (on the network)").arg(path)
+                                                    : tr("%1 (not present)").arg(path);
+        addItem(
+            m_names.contains(path) ? QStringLiteral("%1 — %2").arg(m_names[path], path) : missing,
+            path);
         index = count() - 1;
     }
     setCurrentIndex(index);

@@ -1,5 +1,7 @@
 #include "cli/CommandLine.h"
 
+#include "platform/PortDevice.h"
+
 #include <QCommandLineParser>
 #include <QFileInfo>
 
@@ -27,18 +29,25 @@ struct CommandSpec {
 };
 
 const OptionSpec kJson = {"json", nullptr, "print the result as one line of JSON"};
+const OptionSpec kSign = {"sign", "NAME",
+                          "to this sign of the sign book (signs.json); may be given\n"
+                          "again for more signs"};
+const OptionSpec kAllSigns = {"all-signs", nullptr, "to every sign of the sign book"};
 
 const std::vector<CommandSpec>& commands() {
     static const std::vector<CommandSpec> table = {
         {"send",
-         "LIST.lis",
-         1,
+         "[LIST.lis]",
+         0,
          1,
          true,
          "send the list's pages to the controller (SEND)",
          "Sends the pictures of the list's pages, the clock glyphs and the play table\n"
-         "to the controller and waits for its acknowledgement.",
-         {}},
+         "to the controller and waits for its acknowledgement. With --sign or\n"
+         "--all-signs, to those signs (each its own list when LIST.lis is not given);\n"
+         "signs on one port one after the other, ports at the same time; a table of\n"
+         "the results follows and the exit status is the worst of the signs'.",
+         {kSign, kAllSigns, kJson}},
         {"build",
          "LIST.lis OUT",
          2,
@@ -49,21 +58,23 @@ const std::vector<CommandSpec>& commands() {
          {},
          false},
         {"mode",
-         "LIST.lis",
-         1,
+         "[LIST.lis]",
+         0,
          1,
          true,
          "send the play table alone (MODE)",
-         "Sends the play table (effect, speed and time of each page) alone.",
-         {}},
+         "Sends the play table (effect, speed and time of each page) alone. --sign\n"
+         "and --all-signs as for send.",
+         {kSign, kAllSigns, kJson}},
         {"time",
          "",
          0,
          0,
          false,
          "set the controller clock from this computer's clock (TIME)",
-         "Sets the controller's clock to this computer's local date and time.",
-         {}},
+         "Sets the controller's clock to this computer's local date and time. --sign\n"
+         "and --all-signs as for send.",
+         {kSign, kAllSigns, kJson}},
         {"read-para",
          "",
          0,
@@ -71,8 +82,9 @@ const std::vector<CommandSpec>& commands() {
          false,
          "read the controller's parameter block (READ PARA)",
          "Reads the parameter block, prints it and stores the received NUM, TYPE,\n"
-         "WIDTH, HEIGHT, BPS and SCAN in ck.ini.",
-         {kJson}},
+         "WIDTH, HEIGHT, BPS and SCAN in ck.ini (with --sign or --all-signs, in\n"
+         "each sign of the sign book).",
+         {kJson, kSign, kAllSigns}},
         {"save-para",
          "[NAME=VALUE..]",
          0,
@@ -175,6 +187,9 @@ const std::vector<CommandSpec>& commands() {
          "  --datacom [0|1] --swap8 [0|1] NAME=VALUE ...\n"
          "                        its own parameter block (save-para names; default:\n"
          "                        emulatorN.para in the sign folder, else T0 defaults)\n"
+         "  --also-num N          one more controller, number N, on the same line (an\n"
+         "                        RS-485 bus); then controller N's pictures go into\n"
+         "                        OUT/controllerN\n"
          "  --rg-swap [0|1]       its red and green lines are swapped\n"
          "  --zoom N              N pixels a LED, round dots from 2 (1)\n"
          "  --animate             also playlist.png, the list in motion\n"
@@ -212,7 +227,9 @@ const char kGlobalOptions[] =
     "                 there may be written, else ~/.config/marquee for the settings\n"
     "                 and the sign folder ~/Marquee for the rest\n"
     "  --port PATH    use the serial port PATH (a device such as\n"
-    "                 /dev/serial/by-id/usb-...) instead of the chosen one or comN\n"
+    "                 /dev/serial/by-id/usb-..., or a serial server on the network:\n"
+    "                 tcp://HOST:PORT or rfc2217://HOST:PORT) instead of the chosen\n"
+    "                 one or comN\n"
     "  --progress     progress lines on standard error even when it is no terminal\n"
     "                 (on a terminal one line is redrawn anyway)\n"
     "  -h, --help     show this text (COMMAND --help: the command's own)\n"
@@ -438,7 +455,8 @@ CommandLine parseCommandLine(const QStringList& arguments, const QDir& caller) {
     }
     line.progress = parser.isSet(progressOption);
     if (spec->usesPort && parser.isSet(portOption)) {
-        line.port = caller.absoluteFilePath(parser.value(portOption));
+        const QString port = parser.value(portOption);
+        line.port = isNetworkPort(port) ? port : caller.absoluteFilePath(port);
     }
     for (size_t i = 0; i < own.size(); ++i) {
         const OptionSpec& option = spec->options[i];
@@ -449,6 +467,10 @@ CommandLine parseCommandLine(const QStringList& arguments, const QDir& caller) {
             line.json = true;
         } else if (QLatin1String(option.name) == QLatin1String("use")) {
             line.use = parser.value(own[i]);
+        } else if (option.name == kSign.name) {
+            line.signs << parser.values(own[i]);
+        } else if (option.name == kAllSigns.name) {
+            line.allSigns = true;
         } else {
             for (const QString& value : parser.values(own[i])) {
                 line.args << QStringLiteral("--%1").arg(QLatin1String(option.name))
@@ -458,6 +480,16 @@ CommandLine parseCommandLine(const QStringList& arguments, const QDir& caller) {
     }
     for (const QString& argument : positional) {
         line.args << (spec->pathArguments ? caller.absoluteFilePath(argument) : argument);
+    }
+    const bool toSigns = line.allSigns || !line.signs.isEmpty();
+    if (toSigns && !line.port.isEmpty()) {
+        return failure(
+            QStringLiteral("--port does not go with --sign or --all-signs: each "
+                           "sign has its own port"));
+    }
+    if (!toSigns && spec->minArguments < spec->maxArguments && positional.isEmpty() &&
+        (word == QLatin1String("send") || word == QLatin1String("mode"))) {
+        return failure(QStringLiteral("%1 takes LIST.lis").arg(word));
     }
     line.outcome = CommandLine::Outcome::Run;
     return line;

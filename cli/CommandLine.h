@@ -13,10 +13,14 @@ struct CommandLine {
     QString text;     // the help text, or what is wrong
     QString command;  // the command word
     QString folder;   // --folder DIR, absolute; empty when not given
-    QString port;     // --port PATH, absolute; empty when not given
+    QString port;     // --port PATH, absolute (a network address as given); empty when not given
     bool json = false;
     bool progress = false;  // --progress
     QString use;            // ports --use PATH|none
+    // --sign NAME (repeatable) and --all-signs: the signs of the sign book
+    // that send, mode, time and read-para go to.
+    QStringList signs;
+    bool allSigns = false;
     // What follows the command word for its runner: positional arguments
     // (paths made absolute) and the command's own options as "--name value".
     QStringList args;

@@ -38,6 +38,8 @@ void onInterrupt(int signal) {
     interrupted = true;
 }
 
+}  // namespace
+
 void writeLine(FILE* stream, const QString& text) {
     const QByteArray bytes = text.toUtf8();
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
@@ -68,8 +70,7 @@ bool loadList(const QString& listPath, PageList* pages) {
     return outcome.loaded;
 }
 
-// The reason of a port failure was printed under the command's message.
-int exitStatus(const ExchangeResult& result) {
+int exchangeStatus(const ExchangeResult& result) {
     switch (result.stage) {
         case ExchangeResult::Stage::PortError:
             return kExitPortError;
@@ -81,12 +82,21 @@ int exitStatus(const ExchangeResult& result) {
         case ExchangeResult::Stage::Done:
             break;
     }
-    if (result.reply == ReplyOutcome::Matches) {
-        return kExitOk;
-    }
-    printError(result.reason);
-    return kExitNoReply;
+    return result.reply == ReplyOutcome::Matches ? kExitOk : kExitNoReply;
 }
+
+namespace {
+
+// The reason of a port failure was printed under the command's message.
+int exitStatus(const ExchangeResult& result) {
+    const int status = exchangeStatus(result);
+    if (status == kExitNoReply) {
+        printError(result.reason);
+    }
+    return status;
+}
+
+}  // namespace
 
 void storeSettings(const CliContext& context, const Settings& settings) {
     QString reason;
@@ -114,10 +124,12 @@ bool reviewed(const SendReview& review, int baud) {
     return !blocking;
 }
 
-}  // namespace
-
 void printError(const QString& text) {
     writeLine(stderr, text);
+}
+
+bool progressWanted() {
+    return progressLines || isatty(STDERR_FILENO) == 1;
 }
 
 void setProgressLines(bool on) {

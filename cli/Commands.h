@@ -60,7 +60,31 @@ struct CliContext {
     Folders folders;
     QString port;       // --port PATH: this port instead of the chosen one or comN
     bool json = false;  // --json: the result as JSON on standard output
+    QStringList signs;  // --sign NAME ..: these signs of the sign book
+    bool allSigns = false;
 };
+
+// Whether progress lines are wanted on standard error (a terminal, or --progress).
+bool progressWanted();
+
+// Helpers the command runners share.
+struct ExchangeResult;
+class PageList;
+struct SendReview;
+struct Settings;
+// Writes a line to stream.
+void writeLine(FILE* stream, const QString& text);
+// ck.ini as the window reads it at start-up (a bad value is reported), with
+// the port of --port.
+Settings loadSettings(const CliContext& context);
+// Loads a play list, printing what went wrong.
+bool loadList(const QString& listPath, PageList* pages);
+// Keeps settings in ck.ini, printing why when it cannot.
+void storeSettings(const CliContext& context, const Settings& settings);
+// Prints the findings before SEND or MODE; false when one leaves nothing to send.
+bool reviewed(const SendReview& review, int baud);
+// The exit status an exchange gives.
+int exchangeStatus(const ExchangeResult& result);
 
 // The commands; args are what follows the command word, with paths already
 // absolute.

@@ -157,6 +157,11 @@ QString OptionReader::read() {
             changes.push_back([member, on](P& p) { p.*member = on; });
         } else if (is("--rg-swap")) {
             o.controller.rgSwap = flag();
+        } else if (is("--also-num")) {
+            int also = 0;
+            if (number(option, 0, 255, &also)) {
+                o.alsoNumbers.push_back(also);
+            }
         } else if (is("--window")) {
             window = true;
         } else if (is("--no-pace")) {

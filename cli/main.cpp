@@ -5,6 +5,7 @@
 #include "cli/ComposeCommand.h"
 #include "cli/EmulateCommand.h"
 #include "cli/ImportCommands.h"
+#include "cli/SignCommands.h"
 #include "platform/Fonts.h"
 #include "platform/PrivateRuntime.h"
 
@@ -36,6 +37,8 @@ int run(const CommandLine& line) {
     CliContext context(locateFolders(line.folder));
     context.port = line.port;
     context.json = line.json;
+    context.signs = line.signs;
+    context.allSigns = line.allSigns;
     setProgressLines(line.progress);
     // The folder of the pages is the current folder, as it always was.
     QDir::setCurrent(context.folders.sign);
@@ -49,6 +52,9 @@ int run(const CommandLine& line) {
     }
     if (command == QLatin1String("emulate")) {
         return runEmulator(context.folders, args);
+    }
+    if (context.allSigns || !context.signs.isEmpty()) {
+        return runOnSignBook(context, command, args.value(0));
     }
     if (command == QLatin1String("time")) {
         return runTime(context);

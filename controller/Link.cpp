@@ -1,5 +1,6 @@
 #include "controller/Link.h"
 
+#include "platform/SerialDevice.h"
 #include "transfer/Frames.h"
 
 #include <QElapsedTimer>
@@ -55,19 +56,26 @@ class LineClock {
 }  // namespace
 
 Link::Link(const QString& folder, OperatorSurface& surface)
-    : m_folder(folder), m_surface(surface) {}
+    : PortHandle(std::make_unique<SerialDevice>()), m_folder(folder), m_surface(&surface) {}
 
 bool Link::OpenPort(const Settings& settings) {
     m_reason.clear();
     m_writeFault.clear();
-    m_portPath = settings.PORT.isEmpty() ? serialPortPath(m_folder, settings.COMM) : settings.PORT;
-    return PortHandle.open(m_portPath, &m_reason);
+    const QString path =
+        settings.PORT.isEmpty() ? serialPortPath(m_folder, settings.COMM) : settings.PORT;
+    if (m_held && PortHandle->isOpen() && path == m_portPath) {
+        return true;
+    }
+    m_portPath = path;
+    PortHandle->close();
+    PortHandle = makePortDevice(m_portPath);
+    return PortHandle->open(m_portPath, &m_reason);
 }
 
 bool Link::ConfigurePort(int baud) {
     m_baud = baud;
-    const bool ok = PortHandle.configure(baud, &m_reason);
-    m_surface.setStatus(2, QString());
+    const bool ok = PortHandle->configure(baud, &m_reason);
+    m_surface->setStatus(2, QString());
     return ok;
 }
 
@@ -77,8 +85,8 @@ SendOutcome Link::SendBuffer() {
 }
 
 SendOutcome Link::SendFrames(FrameSource& source) {
-    m_surface.setStatus(1, QStringLiteral("SENDING......"));
-    m_surface.repaintNow();
+    m_surface->setStatus(1, QStringLiteral("SENDING......"));
+    m_surface->repaintNow();
     m_writeError.clear();
     const SendOutcome outcome = writePaced(source);
     if (outcome == SendOutcome::WriteFailed) {
@@ -87,8 +95,8 @@ SendOutcome Link::SendFrames(FrameSource& source) {
     // A failed write is not reported here: the reply wait that follows
     // runs into its time-out (or sees the hang-up), and the command says so.
     if (outcome == SendOutcome::Sent || outcome == SendOutcome::WriteFailed) {
-        m_surface.setStatus(1, QStringLiteral("SEND OVER"));
-        m_surface.repaintNow();
+        m_surface->setStatus(1, QStringLiteral("SEND OVER"));
+        m_surface->repaintNow();
     }
     return outcome;
 }
@@ -108,20 +116,20 @@ SendOutcome Link::writePaced(FrameSource& source) {
         // What has left: neither in the driver's queue nor, by the line
         // rate, still on its way.
         const qint64 onTheWay =
-            std::max<qint64>(PortHandle.bytesQueuedOut(), line.bytesFor(line.aheadMs()));
+            std::max<qint64>(PortHandle->bytesQueuedOut(), line.bytesFor(line.aheadMs()));
         const qint64 sent = std::clamp<qint64>(m_written - onTheWay, 0, total);
-        m_surface.lineProgress(sent, total, line.msFor(total - sent));
+        m_surface->lineProgress(sent, total, line.msFor(total - sent));
     };
     // Waits until the handed bytes have left: the driver's queue is empty
     // and their line time has passed.
     auto drain = [&]() {
         QString error;
-        bool ok = PortHandle.waitUntilSent(&error);
+        bool ok = PortHandle->waitUntilSent(&error);
         // The bytes are on their way for their line time: a hang-up then
         // is a hang-up during the write.
         while (ok && line.aheadMs() > 0) {
             report(false);
-            ok = PortHandle.sleepUnlessHungUp(
+            ok = PortHandle->sleepUnlessHungUp(
                 static_cast<int>(std::min<qint64>(line.aheadMs(), 50)), &error);
         }
         report(true);
@@ -137,7 +145,7 @@ SendOutcome Link::writePaced(FrameSource& source) {
     report(true);
     for (;;) {
         // Frame boundary: the only place a transfer stops.
-        if (m_surface.cancelRequested()) {
+        if (m_surface->cancelRequested()) {
             outcome = SendOutcome::Cancelled;
             break;
         }
@@ -160,7 +168,7 @@ SendOutcome Link::writePaced(FrameSource& source) {
                 continue;
             }
             const qint64 room = std::max<qint64>(1, line.bytesFor(leadMs - ahead));
-            const qint64 taken = PortHandle.writeSome(
+            const qint64 taken = PortHandle->writeSome(
                 frame.constData() + offset, std::min<qint64>(room, frame.size() - offset), &error);
             if (taken < 0 || (taken == 0 && sinceTaken.elapsed() > kStallMs)) {
                 m_reason = taken < 0 ? error
@@ -171,7 +179,7 @@ SendOutcome Link::writePaced(FrameSource& source) {
                 return SendOutcome::WriteFailed;
             }
             if (taken == 0) {
-                if (!PortHandle.waitWritable(50, &error)) {
+                if (!PortHandle->waitWritable(50, &error)) {
                     m_reason = error;
                     return SendOutcome::WriteFailed;
                 }
@@ -191,9 +199,9 @@ SendOutcome Link::writePaced(FrameSource& source) {
 }
 
 bool Link::WaitReply(int timeoutMs, int count) {
-    const SerialDevice::Wait outcome = PortHandle.waitReply(timeoutMs, count, &m_received);
-    m_hungUp = outcome == SerialDevice::Wait::HungUp;
-    if (outcome != SerialDevice::Wait::Received) {
+    const PortDevice::Wait outcome = PortHandle->waitReply(timeoutMs, count, &m_received);
+    m_hungUp = outcome == PortDevice::Wait::HungUp;
+    if (outcome != PortDevice::Wait::Received) {
         return false;
     }
     RxBuffer = m_received;
@@ -201,5 +209,11 @@ bool Link::WaitReply(int timeoutMs, int count) {
 }
 
 void Link::ClosePort() {
-    PortHandle.close();
+    if (!m_held) {
+        PortHandle->close();
+    }
+}
+
+void Link::release() {
+    PortHandle->close();
 }

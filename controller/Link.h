@@ -2,11 +2,13 @@
 
 #include "core/OperatorSurface.h"
 #include "core/Settings.h"
-#include "platform/SerialDevice.h"
+#include "platform/PortDevice.h"
 #include "transfer/FrameSource.h"
 
 #include <QByteArray>
 #include <QString>
+
+#include <memory>
 
 // How a write ended.
 enum class SendOutcome {
@@ -31,8 +33,8 @@ class Link {
     // folder: the program folder, where port links comN are looked up.
     Link(const QString& folder, OperatorSurface& surface);
 
-    // Opens the port of the settings: the device path PORT when one is
-    // chosen, else "com" + COMM. False when it cannot be opened; the command
+    // Opens the port of the settings: the device path or network address
+    // PORT when one is chosen, else "com" + COMM. False when it cannot be opened; the command
     // then shows its own message (reason() says why).
     bool OpenPort(const Settings& settings);
     // Baud rate, 8 data bits, no parity, one stop bit, both queues purged,
@@ -56,6 +58,13 @@ class Link {
     const QString& reason() const { return m_reason; }
     // Why the last write failed (the other end hung up), or empty.
     const QString& writeFault() const { return m_writeFault; }
+    // Signs on one port are served through one open: while held, OpenPort
+    // keeps the port already open on the same path and ClosePort leaves it
+    // open; release() closes it.
+    void holdOpen(bool held) { m_held = held; }
+    void release();
+    // The surface the next command reports through.
+    void setSurface(OperatorSurface& surface) { m_surface = &surface; }
     // Where port links comN are looked up from now on.
     void setFolder(const QString& folder) { m_folder = folder; }
     // The path of the port last opened or tried.
@@ -68,7 +77,9 @@ class Link {
     const QByteArray& received() const { return m_received; }
     bool hungUp() const { return m_hungUp; }
 
-    SerialDevice PortHandle;
+    // The port last opened: a local serial device or a serial server on
+    // the network, whichever the path names.
+    std::unique_ptr<PortDevice> PortHandle;
     QByteArray TxBuffer;
     QByteArray RxBuffer;  // the last reply, byte 0 first received
 
@@ -76,7 +87,8 @@ class Link {
     SendOutcome writePaced(FrameSource& source);
 
     QString m_folder;
-    OperatorSurface& m_surface;
+    OperatorSurface* m_surface;
+    bool m_held = false;
     QString m_reason;
     QString m_writeFault;
     QString m_portPath;

@@ -2,6 +2,8 @@
 
 #include "platform/AtomicFile.h"
 
+#include <QDir>
+
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
@@ -20,6 +22,14 @@ constexpr qint64 kFrameGapNs = 1000 * kMs;
 // Bytes on a paced line are taken at most this often.
 constexpr qint64 kReadEveryNs = 2 * kMs;
 constexpr int kReadChunk = 65536;
+
+// With several controllers on the line, each writes into its own folder.
+QString outFolder(const EmulatorOptions& options, qint64 number) {
+    if (options.alsoNumbers.empty() || options.outDir.isEmpty()) {
+        return options.outDir;
+    }
+    return options.outDir + QStringLiteral("/controller%1").arg(number);
+}
 
 QString hexByte(int value) {
     return QStringLiteral("0x%1").arg(value, 2, 16, QLatin1Char('0'));
@@ -42,8 +52,16 @@ Emulator::Emulator(const EmulatorOptions& options, LogSink log)
     : options_(options),
       log_(std::move(log)),
       controller_(options.controller),
-      output_(options.outDir, options.zoom, options.animate) {
+      output_(outFolder(options, options.controller.parameters.num), options.zoom,
+              options.animate) {
     clock_.start();
+    for (const int number : options.alsoNumbers) {
+        ControllerSetup setup = options.controller;
+        setup.parameters.num = number;
+        neighbours_.push_back({std::make_unique<EmulatedController>(setup),
+                               std::make_unique<SignOutput>(outFolder(options, number),
+                                                            options.zoom, options.animate)});
+    }
     // Made at once, so that a signal handler can stop the emulator even
     // while it starts; start() reports when this failed.
     if (pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0) {
@@ -83,8 +101,18 @@ bool Emulator::start(const QString& folder, QString* error) {
         terminal_.close();
         return false;
     }
-    log(QStringLiteral("controller %1 on %2 (%3): %4")
-            .arg(controller_.parameters().num)
+    QString numbers = QString::number(controller_.parameters().num);
+    for (const Neighbour& neighbour : neighbours_) {
+        numbers += QStringLiteral(", %1").arg(neighbour.controller->parameters().num);
+    }
+    if (!options_.outDir.isEmpty()) {
+        for (const int number : options_.alsoNumbers) {
+            QDir().mkpath(outFolder(options_, number));
+        }
+        QDir().mkpath(outFolder(options_, controller_.parameters().num));
+    }
+    log(QStringLiteral("%1 %2 on %3 (%4): %5")
+            .arg(neighbours_.empty() ? "controller" : "controllers", numbers)
             .arg(terminal_.linkPath(), terminal_.devicePath(), describeSetup()));
     publish();
     return true;
@@ -274,21 +302,35 @@ void Emulator::endBurst() {
 }
 
 void Emulator::handle(const ReceivedFrame& frame, qint64 arrivalNs) {
-    const FrameResponse response = controller_.handle(frame, arrivalNs / kMs);
+    // A frame goes to the controller with its number; number 0 (read and
+    // save parameters, download) to the first alone, as two answers at
+    // once would garble each other on a real bus.
+    EmulatedController* target = &controller_;
+    SignOutput* output = &output_;
+    for (Neighbour& neighbour : neighbours_) {
+        if (frame.controller != 0 && frame.controller == neighbour.controller->parameters().num) {
+            target = neighbour.controller.get();
+            output = neighbour.output.get();
+        }
+    }
+    const FrameResponse response = target->handle(frame, arrivalNs / kMs);
     // The clock the sign shows: the one it was set to, running on.
-    const QTime clock = controller_.clockAt(nowNs() / kMs).time.time();
-    const QSize screen(static_cast<int>(controller_.parameters().width),
-                       static_cast<int>(controller_.parameters().height));
+    const QTime clock = target->clockAt(nowNs() / kMs).time.time();
+    const QSize screen(static_cast<int>(target->parameters().width),
+                       static_cast<int>(target->parameters().height));
     QStringList problems;
     if (response.endOfData && !options_.outDir.isEmpty()) {
         // The pictures are there before the acknowledgement goes out.
-        problems += output_.showPages(controller_.shownPages(), controller_.glyphTable(), clock);
+        problems += output->showPages(target->shownPages(), target->glyphTable(), clock);
     }
     if ((response.endOfData || response.clockSet) && !options_.outDir.isEmpty()) {
-        problems += output_.showClock(screen, controller_.glyphTable(), clock);
+        problems += output->showClock(screen, target->glyphTable(), clock);
     }
-    log(response.form == FrameResponse::Form::None ? response.log
-                                                   : response.log + answer(response, arrivalNs));
+    const QString prefix =
+        neighbours_.empty() ? QString() : QStringLiteral("[%1] ").arg(target->parameters().num);
+    log(prefix + (response.form == FrameResponse::Form::None
+                      ? response.log
+                      : response.log + answer(response, arrivalNs)));
     if (response.parametersSaved) {
         QString error;
         if (!options_.stateFile.isEmpty() &&

@@ -15,6 +15,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 // What the sign plays now: its pages, the glyph table, its clock at the
 // moment this was taken, and its screen. Handed to a live view.
@@ -30,6 +31,10 @@ struct SignPlay {
 // misbehaves on demand.
 struct EmulatorOptions {
     ControllerSetup controller;
+    // Further controllers on the same line (an RS-485 bus), told apart by
+    // these numbers; each has the first one's setup and its own memory.
+    // With any, the pictures of controller N go into outDir/controllerN.
+    std::vector<int> alsoNumbers;
     int port = 1;          // links comN in the program folder
     QString outDir;        // where the pages are written as pictures; empty: nowhere
     int zoom = 1;          // screen pixels a LED in those pictures (from 2 on, round dots)
@@ -104,6 +109,11 @@ class Emulator {
     void take(const QByteArray& raw, qint64 arrivalNs);
     void endBurst();
     void handle(const ReceivedFrame& frame, qint64 arrivalNs);
+    // A further controller on the line and where its pictures go.
+    struct Neighbour {
+        std::unique_ptr<EmulatedController> controller;
+        std::unique_ptr<SignOutput> output;
+    };
     QString answer(const FrameResponse& response, qint64 arrivalNs);
     void sendDue(qint64 now);
     void log(const QString& line);
@@ -115,6 +125,7 @@ class Emulator {
     QElapsedTimer clock_;
     EmulatedController controller_;
     SignOutput output_;
+    std::vector<Neighbour> neighbours_;
     PseudoTerminal terminal_;
     FrameParser parser_;
     std::deque<Outgoing> outgoing_;

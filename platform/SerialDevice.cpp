@@ -306,19 +306,13 @@ int SerialDevice::bytesQueuedOut() const {
 // time-out starts after the controller has had the whole transmission. The
 // driver's queue can hold seconds of data at 9600 baud: wait for it to empty.
 bool SerialDevice::waitUntilSent(QString* error) {
-    QElapsedTimer sinceProgress;
-    sinceProgress.start();
-    int lastQueued = -1;
+    QueueWatch watch(stallTimeoutMs_);
     for (;;) {
         const int queued = bytesQueuedOut();
         if (queued <= 0) {
             return true;
         }
-        if (lastQueued < 0 || queued < lastQueued) {
-            sinceProgress.restart();
-        }
-        lastQueued = queued;
-        if (remainingMs(sinceProgress, stallTimeoutMs_) == 0) {
+        if (watch.stalled(queued)) {
             return setError(error, QStringLiteral("%1 sent no data for %2 s")
                                        .arg(path_)
                                        .arg(stallTimeoutMs_ / 1000.0));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/PortDevice.h"
 #include "platform/PortLock.h"
 
 #include <QByteArray>
@@ -13,10 +14,10 @@ QString serialPortPath(const QString& folder, int comm);
 
 // One open serial port, through POSIX termios. Non-blocking underneath; every
 // wait sleeps in poll() and is bounded in time. Closes itself in the destructor.
-class SerialDevice {
+class SerialDevice : public PortDevice {
   public:
     SerialDevice() = default;
-    ~SerialDevice();
+    ~SerialDevice() override;
     SerialDevice(const SerialDevice&) = delete;
     SerialDevice& operator=(const SerialDevice&) = delete;
 
@@ -27,11 +28,11 @@ class SerialDevice {
     // another process has open without a lock is refused too. On failure
     // *error says why: missing (unplugged), permission denied (the group to
     // join), in use (by whom).
-    bool open(const QString& path, QString* error);
+    bool open(const QString& path, QString* error) override;
 
     // Raw 8N1 at baud (9600, 19200, 38400, 57600 or 115200), no byte
     // translated, then purges the input queue and then the output queue.
-    bool configure(int baud, QString* error);
+    bool configure(int baud, QString* error) override;
 
     // Bytes in the input queue (0 when closed).
     int bytesWaiting() const;
@@ -47,27 +48,23 @@ class SerialDevice {
     // Hands the device as much of size bytes as it takes now, without
     // waiting: the count taken (0 when its queue is full), or -1 with a
     // reason when the other end hung up or the write failed.
-    qint64 writeSome(const char* data, qint64 size, QString* error);
+    qint64 writeSome(const char* data, qint64 size, QString* error) override;
     // Sleeps until the device takes data again, at most ms. False when the
     // other end hung up.
-    bool waitWritable(int ms, QString* error);
-    // Sleeps ms, or less when the other end hangs up: false then.
-    bool sleepUnlessHungUp(int ms, QString* error);
+    bool waitWritable(int ms, QString* error) override;
+    bool sleepUnlessHungUp(int ms, QString* error) override;
     // Bytes the driver still holds to send. A pseudo-terminal and some USB
     // adapters report 0 while bytes are still on their way.
-    int bytesQueuedOut() const;
+    int bytesQueuedOut() const override;
     // Waits until the driver reports its output queue empty; fails on a
     // hang-up, or when the queue does not shrink for the stall time-out.
-    bool waitUntilSent(QString* error);
+    bool waitUntilSent(QString* error) override;
 
-    enum class Wait { Received, TimedOut, HungUp };
-    // Reads exactly count bytes into *reply within timeoutMs, never more:
-    // further bytes stay queued. Sleeps while nothing arrives. Bytes that
-    // complete the reply in the pass that notices the time-out still count.
-    Wait waitReply(int timeoutMs, int count, QByteArray* reply);
+    // Sleeps while nothing arrives.
+    Wait waitReply(int timeoutMs, int count, QByteArray* reply) override;
 
-    void close();
-    bool isOpen() const { return fd_ >= 0; }
+    void close() override;
+    bool isOpen() const override { return fd_ >= 0; }
     // The file descriptor, for reading back the line settings.
     int handle() const { return fd_; }
 

@@ -32,7 +32,8 @@ RUNTIME=(
     fonts-wqy-microhei qt6-translations-l10n
     libreoffice-writer-nogui libreoffice-calc-nogui libreoffice-draw-nogui python3-uno
 )
-# What building, testing and packaging need besides.
+# What building, testing and packaging need besides (ser2net: the serial
+# server on the network that the tests reach over raw TCP and RFC 2217).
 BUILD=(
     g++ cmake ninja-build ccache pkg-config
     qt6-base-dev libgl-dev qt6-l10n-tools
@@ -43,6 +44,7 @@ BUILD=(
     xvfb xauth xdotool
     imagemagick
     desktop-file-utils util-linux passwd
+    ser2net
 )
 
 PACKAGES=("${RUNTIME[@]}")

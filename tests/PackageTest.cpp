@@ -76,7 +76,8 @@ TEST(Package, InstallsAndRunsAsAUserWithAFreshHome) {
     for (const char* file :
          {"bin/marquee", "bin/marquee-cli", "share/marquee/fonts.conf",
           "share/man/man1/marquee-cli.1", "share/icons/hicolor/scalable/apps/marquee.svg",
-          "share/mime/packages/marquee.xml", "share/bash-completion/completions/marquee-cli"}) {
+          "share/mime/packages/marquee.xml", "share/bash-completion/completions/marquee-cli",
+          "share/marquee/systemd/marquee-time.timer"}) {
         EXPECT_TRUE(QFileInfo::exists(usr + "/" + file)) << file;
     }
     EXPECT_TRUE(

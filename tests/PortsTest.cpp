@@ -283,7 +283,7 @@ TEST(CommandLineParser, OptionsAnywhereHelpVersionAndJson) {
     const Case cases[] = {
         {cli, {"--help"}, 0, "usage: marquee-cli [--folder DIR] COMMAND [ARGS]"},
         {cli, {"-h"}, 0, "list the serial ports of this machine"},
-        {cli, {"send", "--help"}, 0, "usage: marquee-cli [--folder DIR] send LIST.lis"},
+        {cli, {"send", "--help"}, 0, "usage: marquee-cli [--folder DIR] send [OPTIONS] [LIST.lis]"},
         {cli, {"compose", "-h"}, 0, "--font FACE             the font (細明體)"},
         {cli, {"--version"}, 0, "marquee-cli 0.1"},
         {cli, {"settings", "--folder=" + dir.path()}, 0, "NUM=1\nWIDTH=64"},

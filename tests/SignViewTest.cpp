@@ -283,7 +283,7 @@ TEST(SignView, ZoomStepsFitAndThePictureClick) {
     // Fit, the default: the largest zoom at which everything fits the window.
     EXPECT_EQ(bar->chosenZoom(), SignViewBar::kFit);
     const int fit = surface->width() / sign.width();
-    EXPECT_GT(fit, 4);
+    EXPECT_GE(fit, 3);  // under two toolbar lines, in a window of 1000 x 700
     EXPECT_EQ(surface->size(), sign * fit);
     EXPECT_EQ(stage->widget()->size(), stage->viewport()->size());  // nothing scrolls
     for (const int zoom : {1, 2, 5, 16}) {

@@ -610,6 +610,10 @@ Install one, for example:
         <source>No port chosen: the link comN in the sign folder, else /dev/ttyS&lt;N-1&gt;, with N the COMM number</source>
         <translation>未选择串口：使用显示屏文件夹中的链接 comN，否则使用 /dev/ttyS&lt;N-1&gt;，N 为串口号</translation>
     </message>
+    <message>
+        <source>%1 (on the network)</source>
+        <translation>%1（网络上）</translation>
+    </message>
 </context>
 <context>
     <name>PreviewSurface</name>
@@ -667,6 +671,13 @@ Install one, for example:
     <message>
         <source>READ PARA</source>
         <translation>读取参数</translation>
+    </message>
+</context>
+<context>
+    <name>SignBook</name>
+    <message>
+        <source>Sign %1</source>
+        <translation>显示屏 %1</translation>
     </message>
 </context>
 <context>
@@ -1112,6 +1123,34 @@ Estimate: </source>
     <message>
         <source>Start the controller emulator in a window of its own, set up as this sign, on a new port, and choose that port</source>
         <translation>在单独的窗口中启动控制器模拟器，按本显示屏设置，使用一个新串口并选中它</translation>
+    </message>
+    <message>
+        <source>Signs</source>
+        <translation>显示屏</translation>
+    </message>
+    <message>
+        <source>SIGN</source>
+        <translation>显示屏</translation>
+    </message>
+    <message>
+        <source>SIGNS(&amp;G)…</source>
+        <translation>显示屏列表(&amp;G)…</translation>
+    </message>
+    <message>
+        <source>TO SIGNS(&amp;O)…</source>
+        <translation>发送到多个显示屏(&amp;O)…</translation>
+    </message>
+    <message>
+        <source>The sign the settings row shows</source>
+        <translation>设置行所显示的显示屏</translation>
+    </message>
+    <message>
+        <source>The sign book: named signs, their ports and screens</source>
+        <translation>显示屏列表：命名的显示屏及其端口和屏幕</translation>
+    </message>
+    <message>
+        <source>SEND, MODE or TIME to several signs in one go</source>
+        <translation>一次向多个显示屏执行 SEND、MODE 或 TIME</translation>
     </message>
 </context>
 <context>

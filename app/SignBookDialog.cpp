@@ -1,0 +1,176 @@
+#include "app/SignBookDialog.h"
+
+#include "app/Controls.h"
+
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+
+// The columns: name, port, then the ten settings in ck.ini's order with
+// BPS as its rate, then the play list.
+enum Column { kName, kPort, kFirstSetting, kList = kFirstSetting + kSettingCount, kColumns };
+
+QString settingLabel(int index) {
+    return QString::fromLatin1(settingDefs()[size_t(index)].label);
+}
+
+}  // namespace
+
+SignBookDialog::SignBookDialog(const SignBook& book, QWidget* parent)
+    : QDialog(parent), m_book(book) {
+    setObjectName(QStringLiteral("SignBook"));
+    setWindowTitle(QStringLiteral("Sign book"));
+    m_table = new QTableWidget(0, kColumns);
+    m_table->setObjectName(QStringLiteral("SignTable"));
+    QStringList headers = {QStringLiteral("name"), QStringLiteral("port")};
+    for (int i = 0; i < kSettingCount; ++i) {
+        headers << settingLabel(i);
+    }
+    headers << QStringLiteral("play list");
+    m_table->setHorizontalHeaderLabels(headers);
+    m_table->horizontalHeaderItem(kPort)->setToolTip(
+        QStringLiteral("A device (/dev/serial/by-id/...), tcp://HOST:PORT or "
+                       "rfc2217://HOST:PORT; empty: com + COMM"));
+    m_table->horizontalHeaderItem(kFirstSetting + kTYPE)
+        ->setToolTip(QStringLiteral("The module type, 0 (T0) to 26 (T26)"));
+    m_table->verticalHeader()->hide();
+    for (const Sign& sign : m_book.signs) {
+        addRow(sign);
+    }
+    m_selected = m_table->item(m_book.selectedIndex(), kName);
+    m_table->resizeColumnsToContents();
+    m_table->setColumnWidth(kName, std::max(m_table->columnWidth(kName), 140));
+    m_table->setColumnWidth(kPort, std::max(m_table->columnWidth(kPort), 220));
+    m_table->horizontalHeader()->setStretchLastSection(true);
+
+    m_problem = new QLabel;
+    m_problem->setObjectName(QStringLiteral("Problem"));
+    m_problem->setStyleSheet(QStringLiteral("color: #b00000"));
+    m_problem->setWordWrap(true);
+
+    QPushButton* add = makeButton("AddSign", QStringLiteral("Add sign"));
+    QPushButton* remove = makeButton("RemoveSign", QStringLiteral("Remove sign"));
+    QPushButton* ok = makeButton("OkSigns", QStringLiteral("OK"));
+    QPushButton* cancel = makeButton("CancelSigns", QStringLiteral("Cancel"));
+    ok->setDefault(true);
+    connect(add, &QPushButton::clicked, this, [this] {
+        Sign sign;
+        sign.name = QStringLiteral("Sign %1").arg(m_table->rowCount() + 1);
+        addRow(sign);
+        m_table->setCurrentCell(m_table->rowCount() - 1, kName);
+    });
+    connect(remove, &QPushButton::clicked, this, [this] {
+        if (m_table->currentRow() >= 0) {
+            m_table->removeRow(m_table->currentRow());
+        }
+    });
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(add);
+    buttons->addWidget(remove);
+    buttons->addStretch();
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    auto* column = new QVBoxLayout(this);
+    column->addWidget(new QLabel(QStringLiteral(
+        "Each sign: its name, the port that reaches it (a device, tcp://HOST:PORT for a raw "
+        "serial server, rfc2217://HOST:PORT for one set from here; empty: com + COMM), its "
+        "controller number and screen, and the play list it shows.")));
+    column->itemAt(0)->widget()->setProperty("wordWrap", true);
+    column->addWidget(m_table, 1);
+    column->addWidget(m_problem);
+    column->addLayout(buttons);
+    resize(1240, 360);
+}
+
+void SignBookDialog::addRow(const Sign& sign) {
+    const int row = m_table->rowCount();
+    m_table->insertRow(row);
+    m_table->setItem(row, kName, new QTableWidgetItem(sign.name));
+    m_table->setItem(row, kPort, new QTableWidgetItem(sign.settings.PORT));
+    const auto values = settingValues(sign.settings);
+    for (int i = 0; i < kSettingCount; ++i) {
+        auto* item = new QTableWidgetItem;
+        if (settingDefs()[size_t(i)].isFlag) {
+            item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+            item->setCheckState(values[size_t(i)] == 1 ? Qt::Checked : Qt::Unchecked);
+        } else {
+            item->setText(i == kBPS ? QString::number(sign.settings.baudRate())
+                                    : QString::number(values[size_t(i)]));
+        }
+        m_table->setItem(row, kFirstSetting + i, item);
+    }
+    m_table->setItem(row, kList, new QTableWidgetItem(sign.list));
+}
+
+bool SignBookDialog::readBook(SignBook* book, QString* problem) const {
+    SignBook read;
+    read.selected = m_book.selected;
+    for (int row = 0; row < m_table->rowCount(); ++row) {
+        Sign sign;
+        auto text = [&](int column) {
+            return m_table->item(row, column) ? m_table->item(row, column)->text().trimmed()
+                                              : QString();
+        };
+        sign.name = text(kName);
+        sign.settings.PORT = text(kPort);
+        sign.list = text(kList);
+        const QString which = sign.name.isEmpty() ? QStringLiteral("Row %1").arg(row + 1)
+                                                  : QStringLiteral("Sign \"%1\"").arg(sign.name);
+        for (int i = 0; i < kSettingCount; ++i) {
+            const SettingDef& def = settingDefs()[size_t(i)];
+            if (def.isFlag) {
+                const bool on = m_table->item(row, kFirstSetting + i)->checkState() == Qt::Checked;
+                applySettingValue(sign.settings, i, on ? 1 : 0);
+                continue;
+            }
+            bool ok = false;
+            const int value = text(kFirstSetting + i).toInt(&ok);
+            if (i == kBPS) {
+                sign.settings.BPS = int(bpsTexts().indexOf(QString::number(value)));
+                ok = ok && sign.settings.BPS >= 0;
+            } else if (ok && value >= def.minimum && value <= def.maximum) {
+                applySettingValue(sign.settings, i, value);
+            } else {
+                ok = false;
+            }
+            if (!ok) {
+                *problem = i == kBPS ? QStringLiteral("%1: BPS must be one of %2")
+                                           .arg(which, bpsTexts().join(QStringLiteral(", ")))
+                                     : QStringLiteral("%1: %2 must be a number from %3 to %4")
+                                           .arg(which, settingLabel(i))
+                                           .arg(def.minimum)
+                                           .arg(def.maximum);
+                return false;
+            }
+        }
+        read.signs << sign;
+    }
+    *problem = checkSignBook(read);
+    if (!problem->isEmpty()) {
+        *problem = QStringLiteral("The sign book cannot be kept: %1.").arg(*problem);
+        return false;
+    }
+    // The selected sign keeps its selection through a new name.
+    const int selectedRow = m_selected ? m_table->row(m_selected) : -1;
+    read.selected = read.signs[std::max(0, selectedRow)].name;
+    *book = read;
+    return true;
+}
+
+void SignBookDialog::accept() {
+    QString problem;
+    if (!readBook(&m_book, &problem)) {
+        m_problem->setText(problem);
+        return;
+    }
+    QDialog::accept();
+}

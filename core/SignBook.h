@@ -1,0 +1,57 @@
+#pragma once
+
+#include "core/ProgramFolder.h"
+#include "core/Settings.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// One sign of the book: its name, the ten settings and the port that reach
+// it, and the play list it shows (optional).
+struct Sign {
+    QString name;
+    Settings settings;
+    QString list;  // a .lis file; relative names resolve in the sign folder
+
+    bool operator==(const Sign& other) const {
+        return name == other.name && settings == other.settings && list == other.list;
+    }
+};
+
+// The signs a user runs, kept in signs.json in the settings folder; the
+// selected one is the sign the window's settings row shows, whose settings
+// ck.ini holds as before.
+struct SignBook {
+    QList<Sign> signs;
+    QString selected;
+
+    // The position of the sign called name, or -1.
+    int indexOf(const QString& name) const;
+    // The selected sign's position (the first when the name is unknown).
+    int selectedIndex() const;
+};
+
+inline constexpr char kSignBookFileName[] = "signs.json";
+
+struct SignBookReadResult {
+    bool found = false;  // signs.json exists
+    QString error;       // why it could not be read, naming the file
+};
+
+// Reads folders.settings/signs.json. Without one, the book holds one sign
+// made from settings (ck.ini as read at start), named "Sign 1" (in the
+// user's language). A file that
+// cannot be read or is not a sign book leaves that sign, with the error.
+SignBookReadResult readSignBook(const QString& folder, const Settings& settings, SignBook* book);
+
+// The file's text: indented JSON, one object a sign.
+QByteArray formatSignBook(const SignBook& book);
+// Reads the text of a sign book; empty when it is one, else what is wrong.
+QString parseSignBook(const QByteArray& data, SignBook* book);
+
+// Writes folder/signs.json in one step; false with *reason naming the file.
+bool writeSignBook(const QString& folder, const SignBook& book, QString* reason);
+
+// What is wrong with the book: names empty or used twice. Empty when good.
+QString checkSignBook(const SignBook& book);

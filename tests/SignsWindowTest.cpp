@@ -1,0 +1,70 @@
+// The sign book and several signs from the window.
+
+#include "app/SignBookDialog.h"
+#include "app/SignRunDialog.h"
+#include "tests/ProgramSupport.h"
+#include "tests/SignSupport.h"
+
+#include <QListWidget>
+#include <QTableWidget>
+
+TEST(SignsWindow, TwoSignsSelectedAndSentShowBothOutcomes) {
+    QTemporaryDir dir;
+    const QString folder = dir.path();
+    writeShowList(folder);
+    Background programs;
+    ASSERT_TRUE(programs.emulate(folder, 1, {"--out", folder + "/shop"}));
+    SignBook book;
+    book.signs = {bookSign("Shop", 1), bookSign("Yard", 2, folder + "/com7")};
+    QString reason;
+    ASSERT_TRUE(writeSignBook(folder, book, &reason));
+
+    Program program(folder);
+    TTwpMain& window = program.window;
+    // The settings row is the selected sign.
+    QComboBox* chooser = control<QComboBox>(window, "SignChooser");
+    ASSERT_EQ(chooser->count(), 2);
+    chooser->setCurrentIndex(1);
+    emit chooser->activated(1);
+    EXPECT_EQ(window.settings().PORT, folder + "/com7");
+    EXPECT_EQ(window.settings().NUM, 2);
+    chooser->setCurrentIndex(0);
+    emit chooser->activated(0);
+    EXPECT_EQ(window.settings().PORT, QString());
+
+    window.loadListFrom(folder + "/show.lis");
+    SignRunDialog* run = window.openSignRun();
+    QListWidget* signs = control<QListWidget>(*run, "Signs");
+    signs->item(0)->setCheckState(Qt::Checked);
+    signs->item(1)->setCheckState(Qt::Checked);
+    control<QPushButton>(*run, "SendSigns")->click();
+    EXPECT_TRUE(run->running());
+    QTRY_VERIFY_WITH_TIMEOUT(!run->running(), 30000);
+    QTableWidget* results = control<QTableWidget>(*run, "Results");
+    ASSERT_EQ(results->rowCount(), 2);
+    EXPECT_EQ(results->item(0, 0)->text(), "Shop");
+    EXPECT_EQ(results->item(0, 2)->text(), "rec success!");
+    EXPECT_EQ(results->item(1, 2)->text(), "port error");
+    EXPECT_TRUE(results->item(1, 5)->text().contains(folder + "/com7"))
+        << results->item(1, 5)->text().toStdString();
+    EXPECT_EQ(QImage(folder + "/shop/page1.png").pixelColor(10, 4), QColor(255, 0, 0));
+    run->close();
+
+    // The dialog keeps a book only when every row is good.
+    SignBookDialog edit(window.signBook(), &window);
+    QTableWidget* table = control<QTableWidget>(edit, "SignTable");
+    table->item(0, 3)->setText("4000");  // WIDTH
+    edit.accept();
+    EXPECT_EQ(control<QLabel>(edit, "Problem")->text(),
+              "Sign \"Shop\": WIDTH must be a number from 8 to 2048");
+    table->item(0, 3)->setText("96");
+    table->item(0, 0)->setText("Shop front");
+    edit.accept();
+    EXPECT_EQ(edit.result(), QDialog::Accepted);
+    window.replaceSignBook(edit.book());
+    EXPECT_EQ(window.settings().WIDTH, 96);
+    EXPECT_EQ(chooser->itemText(0), "Shop front");
+    SignBook kept;
+    ASSERT_TRUE(readSignBook(folder, Settings(), &kept).error.isEmpty());
+    EXPECT_EQ(kept.selected, "Shop front");
+}
