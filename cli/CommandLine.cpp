@@ -9,14 +9,14 @@
 
 namespace {
 
-struct OptionSpec {
+struct OptionEntry {
     const char* name;
     const char* value;  // nullptr: a switch
     const char* help;
     bool path = false;  // the value is a file or folder name
 };
 
-struct CommandSpec {
+struct CommandEntry {
     const char* name;
     const char* arguments;  // as the synopsis shows them
     int minArguments;
@@ -24,18 +24,18 @@ struct CommandSpec {
     bool pathArguments;
     const char* summary;
     const char* details;
-    std::vector<OptionSpec> options;
+    std::vector<OptionEntry> options;
     bool usesPort = true;  // takes --port PATH
 };
 
-const OptionSpec kJson = {"json", nullptr, "print the result as one line of JSON"};
-const OptionSpec kSign = {"sign", "NAME",
-                          "to this sign of the sign book (signs.json); may be given\n"
-                          "again for more signs"};
-const OptionSpec kAllSigns = {"all-signs", nullptr, "to every sign of the sign book"};
+const OptionEntry kJson = {"json", nullptr, "print the result as one line of JSON"};
+const OptionEntry kSign = {"sign", "NAME",
+                           "to this sign of the sign book (signs.json); may be given\n"
+                           "again for more signs"};
+const OptionEntry kAllSigns = {"all-signs", nullptr, "to every sign of the sign book"};
 
-const std::vector<CommandSpec>& commands() {
-    static const std::vector<CommandSpec> table = {
+const std::vector<CommandEntry>& commands() {
+    static const std::vector<CommandEntry> table = {
         {"send",
          "[LIST.lis]",
          0,
@@ -212,10 +212,10 @@ const std::vector<CommandSpec>& commands() {
     return table;
 }
 
-const CommandSpec* findCommand(const QString& name) {
-    for (const CommandSpec& spec : commands()) {
-        if (name == QLatin1String(spec.name)) {
-            return &spec;
+const CommandEntry* findCommand(const QString& name) {
+    for (const CommandEntry& entry : commands()) {
+        if (name == QLatin1String(entry.name)) {
+            return &entry;
         }
     }
     return nullptr;
@@ -235,7 +235,7 @@ const char kGlobalOptions[] =
     "  -h, --help     show this text (COMMAND --help: the command's own)\n"
     "  --version      show the version\n";
 
-QString optionLine(const OptionSpec& option) {
+QString optionLine(const OptionEntry& option) {
     QString left = QStringLiteral("  --%1").arg(QLatin1String(option.name));
     if (option.value) {
         left += QLatin1Char(' ') + QString::fromUtf8(option.value);
@@ -245,14 +245,14 @@ QString optionLine(const OptionSpec& option) {
     return left.leftJustified(25) + QLatin1Char(' ') + help + QLatin1Char('\n');
 }
 
-QString commandHelp(const CommandSpec& spec) {
+QString commandHelp(const CommandEntry& entry) {
     QString text = QStringLiteral("usage: marquee-cli [--folder DIR] %1%2 %3\n\n%4\n")
-                       .arg(QLatin1String(spec.name),
-                            spec.options.empty() ? QString() : QStringLiteral(" [OPTIONS]"),
-                            QLatin1String(spec.arguments), QString::fromUtf8(spec.details));
-    if (!spec.options.empty()) {
+                       .arg(QLatin1String(entry.name),
+                            entry.options.empty() ? QString() : QStringLiteral(" [OPTIONS]"),
+                            QLatin1String(entry.arguments), QString::fromUtf8(entry.details));
+    if (!entry.options.empty()) {
         text += QStringLiteral("\noptions:\n");
-        for (const OptionSpec& option : spec.options) {
+        for (const OptionEntry& option : entry.options) {
             text += optionLine(option);
         }
     }
@@ -284,9 +284,9 @@ QString commandWord(const QStringList& arguments) {
 // The emulator reads its own options: only --folder and --help are taken
 // out here, and --name=value is split for it.
 CommandLine parseEmulate(const QStringList& arguments, const QDir& caller,
-                         const CommandSpec& spec) {
+                         const CommandEntry& entry) {
     CommandLine line;
-    line.command = QLatin1String(spec.name);
+    line.command = QLatin1String(entry.name);
     bool commandSeen = false;
     for (int i = 0; i < arguments.size(); ++i) {
         QString argument = arguments[i];
@@ -299,7 +299,7 @@ CommandLine parseEmulate(const QStringList& arguments, const QDir& caller,
         }
         if (argument == QLatin1String("-h") || argument == QLatin1String("--help")) {
             line.outcome = CommandLine::Outcome::Help;
-            line.text = commandHelp(spec);
+            line.text = commandHelp(entry);
             return line;
         }
         if (argument == QLatin1String("--folder") || argument == QLatin1String("--out")) {
@@ -337,11 +337,11 @@ QString usageText() {
         "Programs LED sign controllers over a serial line, without a window.\n"
         "\n"
         "commands:\n");
-    for (const CommandSpec& spec : commands()) {
+    for (const CommandEntry& entry : commands()) {
         const QString synopsis =
-            QStringLiteral("%1 %2").arg(QLatin1String(spec.name), QLatin1String(spec.arguments));
+            QStringLiteral("%1 %2").arg(QLatin1String(entry.name), QLatin1String(entry.arguments));
         text += QStringLiteral("  %1 %2\n")
-                    .arg(synopsis.trimmed().leftJustified(26), QString::fromUtf8(spec.summary));
+                    .arg(synopsis.trimmed().leftJustified(26), QString::fromUtf8(entry.summary));
     }
     text += QStringLiteral("\noptions:\n") + QString::fromUtf8(kGlobalOptions);
     text += QStringLiteral(
@@ -367,9 +367,9 @@ QString usageText() {
 
 CommandLine parseCommandLine(const QStringList& arguments, const QDir& caller) {
     const QString word = commandWord(arguments);
-    const CommandSpec* spec = findCommand(word);
-    if (spec && QLatin1String(spec->name) == QLatin1String("emulate")) {
-        return parseEmulate(arguments, caller, *spec);
+    const CommandEntry* entry = findCommand(word);
+    if (entry && QLatin1String(entry->name) == QLatin1String("emulate")) {
+        return parseEmulate(arguments, caller, *entry);
     }
 
     QCommandLineParser parser;
@@ -391,12 +391,12 @@ CommandLine parseCommandLine(const QStringList& arguments, const QDir& caller) {
     add(helpOption);
     add(versionOption);
     add(progressOption);
-    if (!spec || spec->usesPort) {
+    if (!entry || entry->usesPort) {
         add(portOption);
     }
     std::vector<QCommandLineOption> own;
-    if (spec) {
-        for (const OptionSpec& option : spec->options) {
+    if (entry) {
+        for (const OptionEntry& option : entry->options) {
             own.emplace_back(QLatin1String(option.name), QString(),
                              option.value ? QString::fromUtf8(option.value) : QString());
             add(own.back());
@@ -424,7 +424,7 @@ CommandLine parseCommandLine(const QStringList& arguments, const QDir& caller) {
     CommandLine line;
     if (parser.isSet(helpOption)) {
         line.outcome = CommandLine::Outcome::Help;
-        line.text = spec ? commandHelp(*spec) : usageText();
+        line.text = entry ? commandHelp(*entry) : usageText();
         return line;
     }
     if (parser.isSet(versionOption)) {
@@ -435,16 +435,16 @@ CommandLine parseCommandLine(const QStringList& arguments, const QDir& caller) {
     if (positional.isEmpty()) {
         return failure(QStringLiteral("no command given"));
     }
-    if (!spec) {
+    if (!entry) {
         return failure(QStringLiteral("unknown command %1").arg(positional.first()));
     }
     positional.removeFirst();
     line.command = word;
-    if (positional.size() < spec->minArguments ||
-        (spec->maxArguments >= 0 && positional.size() > spec->maxArguments)) {
+    if (positional.size() < entry->minArguments ||
+        (entry->maxArguments >= 0 && positional.size() > entry->maxArguments)) {
         return failure(QStringLiteral("%1 takes %2")
-                           .arg(word, *spec->arguments ? QLatin1String(spec->arguments)
-                                                       : QLatin1String("no arguments")));
+                           .arg(word, *entry->arguments ? QLatin1String(entry->arguments)
+                                                        : QLatin1String("no arguments")));
     }
     if (parser.isSet(folderOption)) {
         const QString folder = parser.value(folderOption);
@@ -454,12 +454,12 @@ CommandLine parseCommandLine(const QStringList& arguments, const QDir& caller) {
         line.folder = QFileInfo(caller.absoluteFilePath(folder)).absoluteFilePath();
     }
     line.progress = parser.isSet(progressOption);
-    if (spec->usesPort && parser.isSet(portOption)) {
+    if (entry->usesPort && parser.isSet(portOption)) {
         const QString port = parser.value(portOption);
         line.port = isNetworkPort(port) ? port : caller.absoluteFilePath(port);
     }
     for (size_t i = 0; i < own.size(); ++i) {
-        const OptionSpec& option = spec->options[i];
+        const OptionEntry& option = entry->options[i];
         if (!parser.isSet(own[i])) {
             continue;
         }
@@ -479,7 +479,7 @@ CommandLine parseCommandLine(const QStringList& arguments, const QDir& caller) {
         }
     }
     for (const QString& argument : positional) {
-        line.args << (spec->pathArguments ? caller.absoluteFilePath(argument) : argument);
+        line.args << (entry->pathArguments ? caller.absoluteFilePath(argument) : argument);
     }
     const bool toSigns = line.allSigns || !line.signs.isEmpty();
     if (toSigns && !line.port.isEmpty()) {
@@ -487,7 +487,7 @@ CommandLine parseCommandLine(const QStringList& arguments, const QDir& caller) {
             QStringLiteral("--port does not go with --sign or --all-signs: each "
                            "sign has its own port"));
     }
-    if (!toSigns && spec->minArguments < spec->maxArguments && positional.isEmpty() &&
+    if (!toSigns && entry->minArguments < entry->maxArguments && positional.isEmpty() &&
         (word == QLatin1String("send") || word == QLatin1String("mode"))) {
         return failure(QStringLiteral("%1 takes LIST.lis").arg(word));
     }
