@@ -132,13 +132,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     ControllerSetup setup;
-    setup.width = 8 * (1 + data[0] % 32);
-    setup.height = 8 * (1 + data[1] % 8);
-    setup.type = data[2] % kTypeCount;
-    setup.scan = 1 + (data[0] >> 5) * 2;
-    setup.colorSwap = (data[1] & 0x80) != 0;
+    ControllerParameters& p = setup.parameters;
+    p = defaultParameters(data[2] % kTypeCount);
+    p.width = 8 * (1 + data[0] % 32);
+    p.height = 8 * (1 + data[1] % 8);
+    p.scanMode = 1 + (data[0] >> 5) * 2;
+    p.dataCom = (data[1] & 0x80) != 0;
     setup.rgSwap = (data[1] & 0x40) != 0;
     setup.reportDefaults = (data[2] & 0x80) != 0;
+    setup.strict = (data[2] & 0x40) != 0;
     EmulatedController controller(setup);
     FrameParser parser;
     const size_t half = 3 + (size - 3) / 2;
@@ -151,8 +153,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             __builtin_trap();
         }
         if (response.endOfData) {
+            // Its own screen, as its parameter block says now (a save may have changed it).
+            const ControllerParameters& now = controller.parameters();
             for (const ShownPage& page : controller.shownPages()) {
-                if (page.image.size() != QSize(setup.width, setup.height)) {
+                if (page.image.width() != std::max<qint64>(now.width, 1) ||
+                    page.image.height() != std::max<qint64>(now.height, 1)) {
                     __builtin_trap();
                 }
             }
