@@ -253,7 +253,9 @@ std::optional<int> EmulatedController::pageCount() const {
 
 std::vector<ShownPage> EmulatedController::shownPages() const {
     const MemoryMap map = memoryMap();
-    const int count = pageCount().value_or(0);
+    // Pages past the memory's capacity for this screen are nowhere in it,
+    // whatever number the play table claims.
+    const int count = std::min(pageCount().value_or(0), map.capacity());
     std::vector<ShownPage> pages;
     pages.reserve(static_cast<size_t>(count));
     for (int page = 1; page <= count; ++page) {

@@ -146,20 +146,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const size_t half = 3 + (size - 3) / 2;
     parser.feed(reinterpret_cast<const char*>(data) + 3, half - 3);
     parser.feed(reinterpret_cast<const char*>(data) + half, size - half);
+    bool ended = false;
     for (const ReceivedFrame& frame : parser.takeFrames()) {
         const FrameResponse response = controller.handle(frame);
         const QByteArray reply = replyBytes(response);
         if ((response.form == FrameResponse::Form::None) != reply.isEmpty()) {
             __builtin_trap();
         }
-        if (response.endOfData) {
-            // Its own screen, as its parameter block says now (a save may have changed it).
-            const ControllerParameters& now = controller.parameters();
-            for (const ShownPage& page : controller.shownPages()) {
-                if (page.image.width() != std::max<qint64>(now.width, 1) ||
-                    page.image.height() != std::max<qint64>(now.height, 1)) {
-                    __builtin_trap();
-                }
+        ended = ended || response.endOfData;
+    }
+    if (ended) {
+        // What it shows fits its own screen, as its parameter block says now
+        // (a save may have changed it).
+        const ControllerParameters& now = controller.parameters();
+        for (const ShownPage& page : controller.shownPages()) {
+            if (page.image.width() != std::max<qint64>(now.width, 1) ||
+                page.image.height() != std::max<qint64>(now.height, 1)) {
+                __builtin_trap();
             }
         }
     }

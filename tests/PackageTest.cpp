@@ -112,7 +112,7 @@ TEST(Package, InstallsAndRunsAsAUserWithAFreshHome) {
     EXPECT_EQ(readBytes(home + "/.config/marquee/ck.ini"),
               "1\r\n64\r\n16\r\n1\r\n16\r\n0\r\n1\r\n0\r\n0\r\n0\r\n");
     emulator.terminate();
-    emulator.waitForFinished(10000);
+    emulator.waitForFinished(30000);
 
     writeBytes(home + "/hello.txt", "HELLO");
     ::chown(QFile::encodeName(home + "/hello.txt").constData(), account->pw_uid, account->pw_gid);
