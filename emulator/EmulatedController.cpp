@@ -255,7 +255,7 @@ std::vector<ShownPage> EmulatedController::shownPages() const {
     const MemoryMap map = memoryMap();
     // Pages past the memory's capacity for this screen are nowhere in it,
     // whatever number the play table claims.
-    const int count = std::min(pageCount().value_or(0), map.capacity());
+    const int count = std::clamp(pageCount().value_or(0), 0, std::max(0, map.capacity()));
     std::vector<ShownPage> pages;
     pages.reserve(static_cast<size_t>(count));
     for (int page = 1; page <= count; ++page) {
