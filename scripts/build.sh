@@ -2,6 +2,9 @@
 # Configures and builds one build folder: scripts/build.sh [normal|asan]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# Compiler cache entries are shared by every checkout of the project on
+# this machine: paths are taken relative to the checkout.
+export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$PWD}" CCACHE_NOHASHDIR=1
 
 kind=${1:-normal}
 case "$kind" in

@@ -17,6 +17,9 @@
 #   scripts/fuzz.sh --keep 3600   an hour a target, corpus kept
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# Compiler cache entries are shared by every checkout of the project on
+# this machine: paths are taken relative to the checkout.
+export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$PWD}" CCACHE_NOHASHDIR=1
 
 keep=0
 if [ "${1:-}" = "--keep" ]; then
