@@ -85,10 +85,7 @@ ExchangeResult exchange(Link& link, OperatorSurface& surface, const Settings& se
     const ReplyRule& rule = replyRule(steps.command);
     surface.awaitingReply(rule.timeoutMs);
     result.reply = checkReply(link, rule);
-    result.reason =
-        link.writeError().isEmpty()
-            ? replyFailureDetail(rule, result.reply, link)
-            : QStringLiteral("The transmission was not written whole: %1.").arg(link.writeError());
+    result.reason = replyFailureDetail(rule, result.reply, link);
     const QString text = replyMessage(rule, result.reply);
     if (!text.isEmpty() || result.reply != ReplyOutcome::Differs) {
         surface.setStatus(2, text);
