@@ -82,7 +82,7 @@ void TTwpMain::m_SendClick() {
             // What was prepared in the background is written at once; the
             // rest is decoded while the first pages are on the line.
             m_preparation.stop();
-            return sendPages(link, surface, s, pages, folder, &m_prepared);
+            return sendPages(link, surface, s, pages, folder, {&m_prepared});
         },
         [this](const ExchangeResult&) { m_preview->showSending(QImage()); });
 }

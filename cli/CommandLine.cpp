@@ -33,6 +33,10 @@ const OptionEntry kSign = {"sign", "NAME",
                            "to this sign of the sign book (signs.json); may be given\n"
                            "again for more signs"};
 const OptionEntry kAllSigns = {"all-signs", nullptr, "to every sign of the sign book"};
+const OptionEntry kChanged = {"changed", nullptr,
+                              "only the pages that differ from what the controller's record\n"
+                              "says it holds (everything when there is no record)"};
+const OptionEntry kFull = {"full", nullptr, "every page, even for signs set to send changes only"};
 
 const std::vector<CommandEntry>& commands() {
     static const std::vector<CommandEntry> table = {
@@ -46,8 +50,12 @@ const std::vector<CommandEntry>& commands() {
          "to the controller and waits for its acknowledgement. With --sign or\n"
          "--all-signs, to those signs (each its own list when LIST.lis is not given);\n"
          "signs on one port one after the other, ports at the same time; a table of\n"
-         "the results follows and the exit status is the worst of the signs'.",
-         {kSign, kAllSigns, kJson}},
+         "the results follows and the exit status is the worst of the signs'.\n"
+         "With --changed only the pages whose bytes differ from the record of what\n"
+         "the controller holds are written (then the play table and the end, as\n"
+         "always); signs of the sign book set to send changes only do so unless\n"
+         "--full is given.",
+         {kSign, kAllSigns, kJson, kChanged, kFull}},
         {"build",
          "LIST.lis OUT",
          2,
@@ -202,6 +210,7 @@ const std::vector<CommandEntry>& commands() {
          "  --out DIR             where the pictures go (the sign folder)\n"
          "  --silent --wrong-reply --delay MS --extra N --noise N\n"
          "  --hang-up-after N --stop-reading-after N      misbehave\n"
+         "  --forget-after N      lose the pages in memory after N transfers (a power cut)\n"
          "  --once                stop after the first acknowledged command\n"
          "  --timeout SEC         stop after SEC seconds without traffic\n"
          "Exit status: 0 stopped; 1 --once ran out of time or the pseudo-terminal\n"
@@ -471,6 +480,10 @@ CommandLine parseCommandLine(const QStringList& arguments, const QDir& caller) {
             line.signs << parser.values(own[i]);
         } else if (option.name == kAllSigns.name) {
             line.allSigns = true;
+        } else if (option.name == kChanged.name) {
+            line.changed = true;
+        } else if (option.name == kFull.name) {
+            line.full = true;
         } else {
             for (const QString& value : parser.values(own[i])) {
                 line.args << QStringLiteral("--%1").arg(QLatin1String(option.name))
@@ -480,6 +493,9 @@ CommandLine parseCommandLine(const QStringList& arguments, const QDir& caller) {
     }
     for (const QString& argument : positional) {
         line.args << (entry->pathArguments ? caller.absoluteFilePath(argument) : argument);
+    }
+    if (line.changed && line.full) {
+        return failure(QStringLiteral("--changed and --full do not go together"));
     }
     const bool toSigns = line.allSigns || !line.signs.isEmpty();
     if (toSigns && !line.port.isEmpty()) {

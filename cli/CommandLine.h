@@ -21,6 +21,8 @@ struct CommandLine {
     // that send, mode, time and read-para go to.
     QStringList signs;
     bool allSigns = false;
+    bool changed = false;  // send --changed
+    bool full = false;     // send --full
     // What follows the command word for its runner: positional arguments
     // (paths made absolute) and the command's own options as "--name value".
     QStringList args;

@@ -243,7 +243,9 @@ int runSend(const CliContext& context, const QString& listPath) {
     }
     ConsoleSurface surface;
     Link link(folder, surface);
-    return exitStatus(sendPages(link, surface, settings, pages, folder));
+    const ControllerRecords records(context.recordFolder);
+    return exitStatus(
+        sendPages(link, surface, settings, pages, folder, {nullptr, context.changed, &records}));
 }
 
 int runBuild(const CliContext& context, const QString& listPath, const QString& outPath) {
@@ -289,14 +291,16 @@ int runMode(const CliContext& context, const QString& listPath) {
     }
     ConsoleSurface surface;
     Link link(folder, surface);
-    return exitStatus(sendPlayModes(link, surface, settings, pages, folder));
+    const ControllerRecords records(context.recordFolder);
+    return exitStatus(sendPlayModes(link, surface, settings, pages, folder, &records));
 }
 
 int runReadPara(const CliContext& context) {
     const Settings settings = loadSettings(context);
     ConsoleSurface surface(context.json ? stderr : stdout);
     Link link(context.folders.sign, surface);
-    const ReadParaResult result = readParameters(link, surface, settings);
+    const ControllerRecords records(context.recordFolder);
+    const ReadParaResult result = readParameters(link, surface, settings, &records);
     const int status = exitStatus(result.exchange);
     if (context.json) {
         writeLine(stdout, readParaJson(result, link.portPath()));
@@ -320,7 +324,8 @@ int runSavePara(const CliContext& context, const QStringList& assignments) {
     }
     ConsoleSurface surface;
     Link link(folder, surface);
-    const ExchangeResult result = saveParameters(link, surface, settings, parameters);
+    const ControllerRecords records(context.recordFolder);
+    const ExchangeResult result = saveParameters(link, surface, settings, parameters, &records);
     if (result.stage != ExchangeResult::Stage::PortError) {
         storeSettings(context, settingsAfterSave(settings, parameters));
     }
@@ -343,7 +348,8 @@ int runDownload(const CliContext& context, const QString& typeText) {
     }
     ConsoleSurface surface;
     Link link(folder, surface);
-    const ExchangeResult result = downloadSetup(link, surface, settings, setup.image);
+    const ControllerRecords records(context.recordFolder);
+    const ExchangeResult result = downloadSetup(link, surface, settings, setup.image, &records);
     if (result.stage != ExchangeResult::Stage::PortError) {
         storeSettings(context, settingsAfterDownload(settings, type));
     }

@@ -37,6 +37,7 @@ class ConsoleSurface : public OperatorSurface {
 
     void setStatus(int panel, const QString& text) override;
     void message(const QString& text, const QString& caption = QString()) override;
+    void note(const QString& text) override { message(text); }
     void lineProgress(qint64 sent, qint64 total, qint64 msLeft) override;
     void awaitingReply(int timeoutMs) override;
     bool cancelRequested() const override;
@@ -62,6 +63,9 @@ struct CliContext {
     bool json = false;  // --json: the result as JSON on standard output
     QStringList signs;  // --sign NAME ..: these signs of the sign book
     bool allSigns = false;
+    bool changed = false;  // send only the changed pages
+    bool full = false;     // send every page, whatever the sign book says
+    QString recordFolder;  // the records of what each controller holds
 };
 
 // Whether progress lines are wanted on standard error (a terminal, or --progress).

@@ -172,6 +172,11 @@ QString OptionReader::read() {
             } else {
                 o.outDir = QFileInfo(args_.takeFirst()).absoluteFilePath();
             }
+        } else if (is("--forget-after")) {
+            qint64 count = 0;
+            if (number(option, 0, 1000000, &count)) {
+                o.controller.forgetAfter = static_cast<int>(count);
+            }
         } else if (is("--hang-up-after") || is("--stop-reading-after")) {
             qint64 count = 0;
             if (number(option, 0, 1LL << 40, &count)) {

@@ -42,6 +42,7 @@ class SignConsole : public OperatorSurface {
         const std::lock_guard<std::mutex> guard(m_lock);
         printError(m_prefix + QString(text).replace(QLatin1Char('\n'), QStringLiteral("\n  ")));
     }
+    void note(const QString& text) override { message(text, QString()); }
     // A line a second at most, and only when progress is wanted.
     void lineProgress(qint64 sent, qint64 total, qint64 msLeft) override {
         if (!progressWanted() || (m_shown.isValid() && m_shown.elapsed() < 1000 && sent < total)) {
@@ -173,6 +174,7 @@ int runOnSignBook(const CliContext& context, const QString& command, const QStri
     }
 
     const SignCommand what = signCommand(command);
+    const ControllerRecords records(context.recordFolder);
     // READ PARA asks controller 0, which every controller on a line answers:
     // signs that share a port cannot be told apart by their replies.
     QMap<QString, int> onPort;
@@ -184,7 +186,8 @@ int runOnSignBook(const CliContext& context, const QString& command, const QStri
     std::vector<int> placeOf;  // job -> position in results
     for (int c = 0; c < chosen.size(); ++c) {
         const Sign& sign = book.signs[chosen[c]];
-        SignJob job{sign.name, sign.settings, PageList()};
+        SignJob job{sign.name, sign.settings, PageList(),
+                    !context.full && (context.changed || sign.sendChangesOnly)};
         if (what == SignCommand::ReadPara && onPort[portKey(sign.settings, folder)] > 1) {
             const QString problem =
                 QStringLiteral(
@@ -216,7 +219,7 @@ int runOnSignBook(const CliContext& context, const QString& command, const QStri
     }
     const std::vector<SignResult> served = runOnSigns(
         what, jobs, folder, [&](int job) -> OperatorSurface& { return *surfaces[size_t(job)]; },
-        QDateTime::currentDateTime());
+        QDateTime::currentDateTime(), &records);
     for (size_t j = 0; j < served.size(); ++j) {
         results[size_t(placeOf[j])] = served[j];
     }

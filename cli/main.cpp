@@ -6,6 +6,7 @@
 #include "cli/EmulateCommand.h"
 #include "cli/ImportCommands.h"
 #include "cli/SignCommands.h"
+#include "controller/ControllerRecord.h"
 #include "platform/Fonts.h"
 #include "platform/PrivateRuntime.h"
 
@@ -39,6 +40,9 @@ int run(const CommandLine& line) {
     context.json = line.json;
     context.signs = line.signs;
     context.allSigns = line.allSigns;
+    context.changed = line.changed;
+    context.full = line.full;
+    context.recordFolder = ControllerRecords::folderFor(line.folder);
     setProgressLines(line.progress);
     // The folder of the pages is the current folder, as it always was.
     QDir::setCurrent(context.folders.sign);

@@ -35,10 +35,60 @@ void showCapacity(OperatorSurface& surface, const MemoryMap& map) {
     surface.repaintNow();
 }
 
+bool acknowledged(const ExchangeResult& result) {
+    return result.stage == ExchangeResult::Stage::Done && result.reply == ReplyOutcome::Matches;
+}
+
+// Keeps the record true after a command that wrote to the controller's
+// memory: the new content once it acknowledged, nothing when it did not
+// (what it holds is then unknown). A command that wrote nothing leaves it.
+void keepRecord(const ControllerRecords* records, const ControllerKey& key,
+                const ExchangeResult& result, const std::optional<ControllerContent>& content,
+                OperatorSurface& surface) {
+    if (!records) {
+        return;
+    }
+    if (acknowledged(result) && content) {
+        QString reason;
+        if (!records->store({key, QDateTime::currentDateTime(), *content}, &reason)) {
+            surface.note(QStringLiteral("The record of what the controller holds was not kept: "
+                                        "%1. The next transfer sends every page.")
+                             .arg(reason));
+            records->drop(key.port, key.NUM);
+        }
+    } else if (result.bytes > 0 || acknowledged(result)) {
+        records->drop(key.port, key.NUM);
+    }
+}
+
+// After a command that rewrites the controller's setup: once anything was
+// written, what it shows is unknown.
+void dropRecord(const ControllerRecords* records, const Settings& settings, const QString& folder,
+                const ExchangeResult& result) {
+    if (records && (result.bytes > 0 || acknowledged(result))) {
+        const ControllerKey key = controllerKey(settings, folder);
+        records->drop(key.port, key.NUM);
+    }
+}
+
+// A stream owned here, lent to the exchange, so that what it wrote can be
+// read once the exchange is over.
+class LentSource : public FrameSource {
+  public:
+    explicit LentSource(FrameSource& source) : m_source(source) {}
+    qint64 totalBytes() const override { return m_source.totalBytes(); }
+    bool nextFrame(QByteArray* frame, QString* error) override {
+        return m_source.nextFrame(frame, error);
+    }
+
+  private:
+    FrameSource& m_source;
+};
+
 }  // namespace
 
 ExchangeResult sendPages(Link& link, OperatorSurface& surface, const Settings& settings,
-                         const PageList& pages, const QString& folder, PreparedPages* cache) {
+                         const PageList& pages, const QString& folder, const SendOptions& options) {
     ExchangeResult result;
     result.stage = ExchangeResult::Stage::Refused;
     if (typeFamily(settings.TYPE).depth == Depth::NotSent) {
@@ -55,14 +105,55 @@ ExchangeResult sendPages(Link& link, OperatorSurface& surface, const Settings& s
             QStringLiteral("refused: %1").arg(result.reason.section(QLatin1Char('\n'), 0, 0));
         return result;
     }
-    // Decoding starts now, while the port opens.
-    auto stream = std::make_unique<TransferStream>(settings, pages, folder, &surface, cache);
+    const ControllerKey key = controllerKey(settings, folder);
+    std::optional<ControllerRecord> record;
+    if (options.changedOnly && options.records) {
+        record = options.records->find(key);
+        if (!record) {
+            surface.note(QStringLiteral("no record of what controller %1 on %2 holds: sending all "
+                                        "%3 pages")
+                             .arg(settings.NUM)
+                             .arg(key.port)
+                             .arg(map.pagesSent(pages.PageCount())));
+        }
+    }
+    std::unique_ptr<TransferStream> full;
+    std::unique_ptr<ChangedPagesStream> changed;
+    QString scope;
+    if (record) {
+        ChangePlan plan =
+            planChanges(settings, pages, folder, record->content, options.cache, &surface);
+        if (!plan.error.isEmpty()) {
+            result.reason = plan.error;
+            surface.message(result.reason);
+            result.outcome =
+                QStringLiteral("refused: %1").arg(result.reason.section(QLatin1Char('\n'), 0, 0));
+            return result;
+        }
+        surface.note(changedEstimateText(plan, settings.baudRate()));
+        scope =
+            QStringLiteral("changed pages: %1 of %2").arg(plan.changed.size()).arg(plan.pagesSent);
+        changed = std::make_unique<ChangedPagesStream>(settings, pages, std::move(plan), &surface);
+    } else {
+        // Decoding starts now, while the port opens.
+        full = std::make_unique<TransferStream>(settings, pages, folder, &surface, options.cache);
+        if (options.changedOnly) {
+            scope = QStringLiteral("all %1 pages").arg(full->pagesSent());
+        }
+    }
+    FrameSource& source = changed ? static_cast<FrameSource&>(*changed) : *full;
     ExchangeSteps steps = stepsFor(ControllerCommand::Send, kCommErrorSend, {});
     steps.stream = [&](QString*) -> std::unique_ptr<FrameSource> {
         showCapacity(surface, map);
-        return std::move(stream);
+        return std::make_unique<LentSource>(source);
     };
-    return exchange(link, surface, settings, steps);
+    result = exchange(link, surface, settings, steps);
+    keepRecord(options.records, key, result, changed ? changed->plan().after : full->content(),
+               surface);
+    if (!scope.isEmpty()) {
+        result.outcome += QStringLiteral(" (%1)").arg(scope);
+    }
+    return result;
 }
 
 ExchangeResult setClock(Link& link, OperatorSurface& surface, const Settings& settings,
@@ -77,7 +168,8 @@ ExchangeResult setClock(Link& link, OperatorSurface& surface, const Settings& se
 }
 
 ExchangeResult sendPlayModes(Link& link, OperatorSurface& surface, const Settings& settings,
-                             const PageList& pages, const QString& folder) {
+                             const PageList& pages, const QString& folder,
+                             const ControllerRecords* records) {
     // The play table goes with the pictures already in the controller; a
     // list whose pictures cannot be sent is refused here as by SEND.
     if (typeFamily(settings.TYPE).depth != Depth::NotSent) {
@@ -98,10 +190,29 @@ ExchangeResult sendPlayModes(Link& link, OperatorSurface& surface, const Setting
         tx = modeFrames(settings, pages, reason);
         return reason->isEmpty();
     };
-    return exchange(link, surface, settings, steps);
+    const ExchangeResult result = exchange(link, surface, settings, steps);
+    if (records) {
+        // The pictures stay; only the play table is new.
+        const ControllerKey key = controllerKey(settings, folder);
+        std::optional<ControllerContent> content;
+        if (std::optional<ControllerRecord> record = records->find(key)) {
+            const MemoryMap map = memoryMapFor(settings);
+            const int count = map.fits() ? map.pagesSent(pages.PageCount()) : 0;
+            content = record->content;
+            content->playTable = contentDigest(playTableBytes(map, pages, count));
+            while (content->pages.size() > count) {
+                content->pages.removeLast();
+            }
+        }
+        if (content || !acknowledged(result)) {
+            keepRecord(records, key, result, content, surface);
+        }
+    }
+    return result;
 }
 
-ReadParaResult readParameters(Link& link, OperatorSurface& surface, const Settings& settings) {
+ReadParaResult readParameters(Link& link, OperatorSurface& surface, const Settings& settings,
+                              const ControllerRecords* records) {
     ReadParaResult result;
     result.settings = settings;
     result.exchange =
@@ -111,19 +222,29 @@ ReadParaResult readParameters(Link& link, OperatorSurface& surface, const Settin
         result.exchange.reply == ReplyOutcome::Matches) {
         static_cast<ParameterReply&>(result) = interpretParameterReply(link.RxBuffer, settings);
         result.received = true;
+        const Settings& read = result.settings;
+        if (records && (read.TYPE != settings.TYPE || read.WIDTH != settings.WIDTH ||
+                        read.HEIGHT != settings.HEIGHT || read.SCAN != settings.SCAN)) {
+            // The controller is not set up as its record says.
+            const ControllerKey key = controllerKey(settings, link.folder());
+            records->drop(key.port, key.NUM);
+        }
     }
     return result;
 }
 
 ExchangeResult saveParameters(Link& link, OperatorSurface& surface, const Settings& settings,
-                              const ControllerParameters& parameters) {
-    return exchange(
+                              const ControllerParameters& parameters,
+                              const ControllerRecords* records) {
+    const ExchangeResult result = exchange(
         link, surface, settings,
         stepsFor(ControllerCommand::SavePara, kCommErrorDialog, parameterFrame(parameters)));
+    dropRecord(records, settings, link.folder(), result);
+    return result;
 }
 
 ExchangeResult downloadSetup(Link& link, OperatorSurface& surface, const Settings& settings,
-                             const QByteArray& image) {
+                             const QByteArray& image, const ControllerRecords* records) {
     ExchangeSteps steps = stepsFor(ControllerCommand::Download, QStringLiteral("串行口设置失败!"),
                                    downloadFrame(image));
     steps.commCaption = QStringLiteral("错误信息");
@@ -131,5 +252,7 @@ ExchangeResult downloadSetup(Link& link, OperatorSurface& surface, const Setting
         surface.setStatus(2, QStringLiteral("download......"));
         surface.repaintNow();
     };
-    return exchange(link, surface, settings, steps);
+    const ExchangeResult result = exchange(link, surface, settings, steps);
+    dropRecord(records, settings, link.folder(), result);
+    return result;
 }

@@ -67,6 +67,7 @@ class Link {
     void setSurface(OperatorSurface& surface) { m_surface = &surface; }
     // Where port links comN are looked up from now on.
     void setFolder(const QString& folder) { m_folder = folder; }
+    const QString& folder() const { return m_folder; }
     // The path of the port last opened or tried.
     const QString& portPath() const { return m_portPath; }
     // Bytes handed to the port by the last write.

@@ -33,6 +33,7 @@ class StatusKeeper : public OperatorSurface {
     }
     void awaitingReply(int timeoutMs) override { m_inner.awaitingReply(timeoutMs); }
     bool cancelRequested() const override { return m_inner.cancelRequested(); }
+    void note(const QString& text) override { m_inner.note(text); }
 
     QString status;
 
@@ -41,7 +42,7 @@ class StatusKeeper : public OperatorSurface {
 };
 
 SignResult serve(SignCommand command, const SignJob& job, Link& link, OperatorSurface& surface,
-                 const QString& folder, const QDateTime& now) {
+                 const QString& folder, const QDateTime& now, const ControllerRecords* records) {
     SignResult result;
     result.name = job.name;
     result.num = job.settings.NUM;
@@ -49,16 +50,17 @@ SignResult serve(SignCommand command, const SignJob& job, Link& link, OperatorSu
     link.setSurface(keeper);
     switch (command) {
         case SignCommand::Send:
-            result.exchange = sendPages(link, keeper, job.settings, job.pages, folder);
+            result.exchange = sendPages(link, keeper, job.settings, job.pages, folder,
+                                        {nullptr, job.changedOnly, records});
             break;
         case SignCommand::Mode:
-            result.exchange = sendPlayModes(link, keeper, job.settings, job.pages, folder);
+            result.exchange = sendPlayModes(link, keeper, job.settings, job.pages, folder, records);
             break;
         case SignCommand::Time:
             result.exchange = setClock(link, keeper, job.settings, now);
             break;
         case SignCommand::ReadPara:
-            result.readPara = readParameters(link, keeper, job.settings);
+            result.readPara = readParameters(link, keeper, job.settings, records);
             result.exchange = result.readPara.exchange;
             break;
     }
@@ -116,7 +118,7 @@ QString portKey(const Settings& settings, const QString& folder) {
 
 std::vector<SignResult> runOnSigns(SignCommand command, const std::vector<SignJob>& jobs,
                                    const QString& folder, const SignSurfaces& surfaces,
-                                   const QDateTime& now) {
+                                   const QDateTime& now, const ControllerRecords* records) {
     // Jobs by port, in their order; a device reached by two names is one port.
     QMap<QString, std::vector<int>> byPort;
     QStringList order;
@@ -141,7 +143,8 @@ std::vector<SignResult> runOnSigns(SignCommand command, const std::vector<SignJo
                 skipped.exchange.stage = ExchangeResult::Stage::Cancelled;
                 continue;
             }
-            results[size_t(i)] = serve(command, jobs[size_t(i)], link, surfaces(i), folder, now);
+            results[size_t(i)] =
+                serve(command, jobs[size_t(i)], link, surfaces(i), folder, now, records);
         }
         link.release();
     };

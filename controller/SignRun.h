@@ -20,6 +20,7 @@ struct SignJob {
     QString name;
     Settings settings;
     PageList pages;
+    bool changedOnly = false;  // SEND writes only the pages its record says changed
 };
 
 // How it went for one sign.
@@ -52,7 +53,8 @@ using SignSurfaces = std::function<OperatorSurface&(int job)>;
 // port opens it again. Results in the order of the jobs.
 std::vector<SignResult> runOnSigns(SignCommand command, const std::vector<SignJob>& jobs,
                                    const QString& folder, const SignSurfaces& surfaces,
-                                   const QDateTime& now = QDateTime());
+                                   const QDateTime& now = QDateTime(),
+                                   const ControllerRecords* records = nullptr);
 
 // The port a sign is reached through: its PORT, else comN in the folder.
 QString signPortPath(const Settings& settings, const QString& folder);

@@ -13,6 +13,9 @@ class OperatorSurface {
     virtual void setStatus(int panel, const QString& text) = 0;
     // Show what has changed now, before the command goes on.
     virtual void repaintNow() {}
+    // A line for the operator's information that needs no answer (what
+    // kind of transfer runs and why).
+    virtual void note(const QString& text) { (void)text; }
     // A modal message, with an optional caption.
     virtual void message(const QString& text, const QString& caption = QString()) = 0;
     // Page `page` (1-based) is being prepared for sending; image is what it

@@ -36,6 +36,9 @@ QJsonObject signObject(const Sign& sign) {
         }
     }
     object.insert(QStringLiteral("list"), sign.list);
+    if (sign.sendChangesOnly) {
+        object.insert(QStringLiteral("sendChangesOnly"), true);
+    }
     return object;
 }
 
@@ -45,6 +48,11 @@ QString readSign(const QJsonObject& object, int position, Sign* sign) {
                                                : QStringLiteral("sign \"%1\"").arg(sign->name);
     sign->settings.PORT = object.value(QStringLiteral("port")).toString().trimmed();
     sign->list = object.value(QStringLiteral("list")).toString();
+    const QJsonValue changesOnly = object.value(QStringLiteral("sendChangesOnly"));
+    if (!changesOnly.isUndefined() && !changesOnly.isBool()) {
+        return QStringLiteral("%1: sendChangesOnly must be true or false").arg(which);
+    }
+    sign->sendChangesOnly = changesOnly.toBool(false);
     for (int i = 0; i < kSettingCount; ++i) {
         const QString key = QString::fromLatin1(kKeys[i]);
         const QJsonValue value = object.value(key);

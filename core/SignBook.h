@@ -13,9 +13,14 @@ struct Sign {
     QString name;
     Settings settings;
     QString list;  // a .lis file; relative names resolve in the sign folder
+    // SEND writes only the pages that differ from what the controller's
+    // record says it holds. A controller that lost its memory since then
+    // shows old or empty pages until a whole SEND.
+    bool sendChangesOnly = false;
 
     bool operator==(const Sign& other) const {
-        return name == other.name && settings == other.settings && list == other.list;
+        return name == other.name && settings == other.settings && list == other.list &&
+               sendChangesOnly == other.sendChangesOnly;
     }
 };
 

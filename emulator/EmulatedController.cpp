@@ -86,7 +86,6 @@ ColourTest EmulatedController::colourTest() const {
 }
 
 FrameResponse EmulatedController::handle(const ReceivedFrame& frame, qint64 nowMs) {
-    using Form = FrameResponse::Form;
     const bool mine = frame.controller == parameters_.num || frame.controller == 0;
     if (!mine) {
         const bool block = frame.command == static_cast<uint8_t>(Command::WriteBlock);
@@ -96,6 +95,28 @@ FrameResponse EmulatedController::handle(const ReceivedFrame& frame, qint64 nowM
                            .arg(frame.controller)
                            .arg(block ? QStringLiteral("ignored") : QStringLiteral("no reply")));
     }
+    QString lost;
+    if (setup_.forgetAfter && !forgotten_ && transfersEnded_ >= *setup_.forgetAfter) {
+        // The power went while the line was quiet: what the sign showed is gone.
+        const QByteArray setupArea = memory_.read(kSetupBank, kSetupAddress, kSetupImageBytes + 4);
+        memory_ = ControllerMemory();
+        memory_.write(kSetupBank, kSetupAddress, setupArea);
+        forgotten_ = true;
+        lost = QStringLiteral(
+                   "memory lost after %1 transfers (as after a power cut without "
+                   "backup); ")
+                   .arg(transfersEnded_);
+    }
+    FrameResponse response = handleMine(frame, nowMs);
+    if (frame.command == static_cast<uint8_t>(Command::EndOfData)) {
+        ++transfersEnded_;
+    }
+    response.log.prepend(lost);
+    return response;
+}
+
+FrameResponse EmulatedController::handleMine(const ReceivedFrame& frame, qint64 nowMs) {
+    using Form = FrameResponse::Form;
     switch (static_cast<Command>(frame.command)) {
         case Command::WriteBlock:
             return writeBlock(frame);

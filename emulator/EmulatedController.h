@@ -30,6 +30,10 @@ struct ControllerSetup {
     // A transmission with a write block that breaks the memory map gets no
     // acknowledgement.
     bool strict = false;
+    // The controller loses the pages, glyphs and play table in its memory
+    // once, after this many transfers (end frames), as a power cut without
+    // a backup battery would; the parameter block and setup image stay.
+    std::optional<int> forgetAfter;
 };
 
 // What the controller does with one frame.
@@ -103,6 +107,7 @@ class EmulatedController {
     const QByteArray& setupImage() const { return setupImage_; }
 
   private:
+    FrameResponse handleMine(const ReceivedFrame& frame, qint64 nowMs);
     FrameResponse writeBlock(const ReceivedFrame& frame);
     // The reply to a command that closes a transmission, or none under
     // --strict when a block of it broke the memory map.
@@ -115,5 +120,7 @@ class EmulatedController {
     ControllerClock clockSetTo_;
     qint64 clockSetAtMs_ = 0;
     int brokenBlocks_ = 0;  // write blocks of this transmission off the map
+    int transfersEnded_ = 0;
+    bool forgotten_ = false;
     QByteArray setupImage_;
 };

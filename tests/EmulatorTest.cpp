@@ -188,7 +188,8 @@ TEST(EmulatedController, ItsOwnParametersDecideWhatItShows) {
         {{"swap8=1"}, false, shows(false, false, true)},
     };
     for (const auto& [parameters, rgSwap, image] : rows) {
-        ControllerSetup setup{{}, rgSwap};
+        ControllerSetup setup;
+        setup.rgSwap = rgSwap;
         assignParameters(QStringList{"width=16", "high=8"} + parameters, &setup.parameters);
         EmulatedController controller(setup);
         feed(controller, sent);

@@ -78,6 +78,7 @@ bool TransferStream::nextFrame(QByteArray* frame, QString* error) {
         appendWriteBlockHeader(*frame, num, m_map.pageBank(index), m_map.pageAddress(index),
                                m_map.P);
         *frame += page.bytes;
+        m_content.pages << contentDigest(page.bytes);
         return true;
     }
     if (index == m_count + 1) {
@@ -89,10 +90,13 @@ bool TransferStream::nextFrame(QByteArray* frame, QString* error) {
             m_next = m_count + 4;
             return false;
         }
+        const QByteArray glyphs = m_glyphs.get();
         appendWriteBlockHeader(*frame, num, kTableBank, kGlyphAddress, kGlyphBytes);
-        *frame += m_glyphs.get();
+        *frame += glyphs;
+        m_content.glyphs = contentDigest(glyphs);
     } else if (index == m_count + 2) {
         appendPlayTableFrame(*frame, num, m_map, m_pages, m_count);
+        m_content.playTable = contentDigest(frame->mid(kWriteBlockHeaderBytes));
     } else {
         appendEndFrame(*frame, num);
     }

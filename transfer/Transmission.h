@@ -3,6 +3,7 @@
 #include "core/OperatorSurface.h"
 #include "core/Settings.h"
 #include "pages/PageList.h"
+#include "transfer/ChangedPages.h"
 #include "transfer/FrameSource.h"
 #include "transfer/MemoryMap.h"
 
@@ -67,6 +68,9 @@ class TransferStream : public FrameSource {
     const QString& refusal() const { return m_refusal; }
     const MemoryMap& map() const { return m_map; }
     int pagesSent() const { return m_count; }
+    // What the controller holds once every frame handed out so far has
+    // arrived: digests of the pages, the glyph table and the play table.
+    const ControllerContent& content() const { return m_content; }
 
     qint64 totalBytes() const override { return m_total; }
     bool nextFrame(QByteArray* frame, QString* error) override;
@@ -82,6 +86,7 @@ class TransferStream : public FrameSource {
     qint64 m_total = 0;
     int m_next = 1;  // pages 1..N, then the glyph table, the play table, the end
     QStringList m_unusable;
+    ControllerContent m_content;
     std::unique_ptr<PagePipeline> m_pipeline;
     std::future<QByteArray> m_glyphs;  // drawn while the pages go out
 };
