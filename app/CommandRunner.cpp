@@ -37,6 +37,9 @@ class QueuedSurface : public OperatorSurface {
     void awaitingReply(int timeoutMs) override {
         post([t = &m_target, timeoutMs] { t->awaitingReply(timeoutMs); });
     }
+    void note(const QString& text) override {
+        post([t = &m_target, text] { t->note(text); });
+    }
     bool cancelRequested() const override { return m_cancel; }
 
   private:

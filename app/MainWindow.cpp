@@ -55,6 +55,7 @@ TTwpMain::TTwpMain(const Folders& folders, MessageFn messageFn, QWidget* parent)
       showMessage(std::move(messageFn)) {
     setObjectName(QStringLiteral("TwpMain"));
     setWindowTitle(QStringLiteral("Marquee"));
+    m_records = ControllerRecords(ControllerRecords::folderFor(folders.data));
     if (!showMessage) {
         showMessage = [this](const QString& text, const QString& caption) {
             QMessageBox::information(this, caption.isEmpty() ? windowTitle() : caption, text);
@@ -119,6 +120,7 @@ TTwpMain::TTwpMain(const Folders& folders, MessageFn messageFn, QWidget* parent)
     m_confirm = [this](const QString& findings, bool canSend) {
         return confirmSendWithDialog(this, findings, canSend);
     };
+    m_chooseScope = [this](const QString& estimates) { return chooseSendScope(this, estimates); };
 
     PreviewSurface* surface = m_stage->surface();
     connect(surface, &PreviewSurface::clicked, this, &TTwpMain::DispPlayClick);
@@ -461,6 +463,10 @@ void TTwpMain::repaintNow() {
 
 void TTwpMain::message(const QString& text, const QString& caption) {
     showMessage(text, caption);
+}
+
+void TTwpMain::note(const QString& text) {
+    m_log->append(text);
 }
 
 void TTwpMain::preparingPage(int page, const QImage& image) {

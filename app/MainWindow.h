@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/Layout.h"
+#include "controller/ControllerRecord.h"
 #include "core/OperatorSurface.h"
 #include "core/ProgramFolder.h"
 #include "core/Settings.h"
@@ -50,6 +51,10 @@ class TTwpMain : public QMainWindow, public OperatorSurface {
     // Shows what was found before a transfer (with its estimate) and returns
     // whether the operator sends anyway; canSend false offers no sending.
     using ConfirmFn = std::function<bool(const QString& findings, bool canSend)>;
+    // For a sign set to send changes only: shown both estimates, the
+    // operator sends the changed pages, every page, or nothing.
+    enum class SendScope { Changes, All, Cancel };
+    using ScopeChoiceFn = std::function<SendScope(const QString& estimates)>;
     // Asked before an unsaved list would be dropped (close, LOADLIST, NEW LIST).
     enum class SaveAnswer { Save, Discard, Cancel };
     using SavePromptFn = std::function<SaveAnswer()>;
@@ -118,11 +123,15 @@ class TTwpMain : public QMainWindow, public OperatorSurface {
     SignRunDialog* openSignRun();
     // Replaces the dialog that shows what was found before a transfer.
     void setConfirmation(ConfirmFn confirm) { m_confirm = std::move(confirm); }
+    void setScopeChoice(ScopeChoiceFn choose) { m_chooseScope = std::move(choose); }
+    // Where the records of what each controller holds are kept.
+    const ControllerRecords& controllerRecords() const { return m_records; }
 
     // OperatorSurface
     void setStatus(int panel, const QString& text) override;
     void repaintNow() override;
     void message(const QString& text, const QString& caption = QString()) override;
+    void note(const QString& text) override;
     void preparingPage(int page, const QImage& image) override;
     void progress(int value, int maximum) override;
     void lineProgress(qint64 sent, qint64 total, qint64 msLeft) override;
@@ -200,6 +209,8 @@ class TTwpMain : public QMainWindow, public OperatorSurface {
     SavePromptFn m_savePrompt;
     bool m_lineProgress = false;  // the progress bar counts bytes on the line
     ConfirmFn m_confirm;
+    ScopeChoiceFn m_chooseScope;
+    ControllerRecords m_records;
     PreparedPages m_prepared;
     BackgroundPreparation m_preparation{m_prepared};
     QTimer* m_prepareTimer;
@@ -240,3 +251,6 @@ class TTwpMain : public QMainWindow, public OperatorSurface {
     PagePreview* m_preview;
     StatusArea* m_status;
 };
+
+// The dialog that offers the changed pages or every page, with both estimates.
+TTwpMain::SendScope chooseSendScope(QWidget* parent, const QString& estimates);

@@ -16,6 +16,7 @@
 #include "controller/ControllerCommands.h"
 #include "core/TransferLog.h"
 #include "pages/PageHistory.h"
+#include "transfer/ChangedPages.h"
 #include "transfer/ModuleType.h"
 #include "transfer/PageCheck.h"
 #include "transfer/SendCheck.h"
@@ -23,6 +24,7 @@
 #include "transfer/Transmission.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QLocale>
@@ -52,6 +54,28 @@ bool confirmSendWithDialog(QWidget* parent, const QString& findings, bool canSen
     return send && box.clickedButton() == static_cast<QAbstractButton*>(send);
 }
 
+TTwpMain::SendScope chooseSendScope(QWidget* parent, const QString& estimates) {
+    QMessageBox box(
+        QMessageBox::Question, TTwpMain::tr("Send changes only"),
+        estimates + TTwpMain::tr("\n\nA controller that lost its memory since its last "
+                                 "transfer shows old or empty pages until every page is sent."),
+        QMessageBox::NoButton, parent);
+    box.setObjectName(QStringLiteral("SendScope"));
+    box.setTextFormat(Qt::PlainText);
+    QPushButton* changes = box.addButton(TTwpMain::tr("Send changes"), QMessageBox::AcceptRole);
+    changes->setObjectName(QStringLiteral("SendChanges"));
+    QPushButton* all = box.addButton(TTwpMain::tr("Send all"), QMessageBox::AcceptRole);
+    all->setObjectName(QStringLiteral("SendAll"));
+    box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(changes);
+    box.exec();
+    if (box.clickedButton() == static_cast<QAbstractButton*>(changes)) {
+        return TTwpMain::SendScope::Changes;
+    }
+    return box.clickedButton() == static_cast<QAbstractButton*>(all) ? TTwpMain::SendScope::All
+                                                                     : TTwpMain::SendScope::Cancel;
+}
+
 bool TTwpMain::reviewed(const SendReview& review, int baud) {
     // A screen or rate that cannot be sent at all is told by the command
     // itself; the dialog is for what the operator may want to know first.
@@ -76,13 +100,35 @@ void TTwpMain::m_SendClick() {
         return;
     }
     QDir::setCurrent(m_folder);
+    bool changedOnly = false;
+    const int selected = m_book.selectedIndex();
+    if (selected >= 0 && m_book.signs[selected].sendChangesOnly) {
+        const std::optional<ControllerRecord> record = m_records.find(controllerKey(s, m_folder));
+        if (record) {
+            // Pages prepared in the background are compared at once.
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+            const ChangePlan plan =
+                planChanges(s, m_pages, m_folder, record->content, &m_prepared, nullptr);
+            QApplication::restoreOverrideCursor();
+            if (plan.error.isEmpty()) {
+                const SendScope scope = m_chooseScope(changedEstimateText(plan, s.baudRate()));
+                if (scope == SendScope::Cancel) {
+                    return;
+                }
+                changedOnly = scope == SendScope::Changes;
+            }
+        } else {
+            changedOnly = true;  // the transfer says why everything goes
+        }
+    }
     m_commands->run(
         QStringLiteral("SEND"), s,
-        [this, s, pages = m_pages, folder = m_folder](Link& link, OperatorSurface& surface) {
+        [this, s, pages = m_pages, folder = m_folder, changedOnly, records = m_records](
+            Link& link, OperatorSurface& surface) {
             // What was prepared in the background is written at once; the
             // rest is decoded while the first pages are on the line.
             m_preparation.stop();
-            return sendPages(link, surface, s, pages, folder, {&m_prepared});
+            return sendPages(link, surface, s, pages, folder, {&m_prepared, changedOnly, &records});
         },
         [this](const ExchangeResult&) { m_preview->showSending(QImage()); });
 }
@@ -100,8 +146,9 @@ void TTwpMain::sendModesClicked() {
         return;
     }
     m_commands->run(QStringLiteral("MODE"), s,
-                    [s, pages = m_pages, folder = m_folder](Link& link, OperatorSurface& surface) {
-                        return sendPlayModes(link, surface, s, pages, folder);
+                    [s, pages = m_pages, folder = m_folder, records = m_records](
+                        Link& link, OperatorSurface& surface) {
+                        return sendPlayModes(link, surface, s, pages, folder, &records);
                     });
 }
 
@@ -109,8 +156,8 @@ void TTwpMain::BitBtn2Click() {
     auto result = std::make_shared<ReadParaResult>();
     m_commands->run(
         QStringLiteral("READ PARA"), settings(),
-        [s = settings(), result](Link& link, OperatorSurface& surface) {
-            *result = readParameters(link, surface, s);
+        [s = settings(), result, records = m_records](Link& link, OperatorSurface& surface) {
+            *result = readParameters(link, surface, s, &records);
             return result->exchange;
         },
         [this, result](const ExchangeResult&) {
@@ -137,8 +184,8 @@ void TTwpMain::saveParameters() {
     const ControllerParameters parameters = m_form5->parameters();
     m_commands->run(
         QStringLiteral("save parameter"), s,
-        [s, parameters](Link& link, OperatorSurface& surface) {
-            return ::saveParameters(link, surface, s, parameters);
+        [s, parameters, records = m_records](Link& link, OperatorSurface& surface) {
+            return ::saveParameters(link, surface, s, parameters, &records);
         },
         [this, s, parameters](const ExchangeResult& result) {
             if (result.stage != ExchangeResult::Stage::PortError) {
@@ -161,8 +208,8 @@ void TTwpMain::downloadSetupImage() {
     const Settings s = settings();
     m_commands->run(
         QStringLiteral("Download"), s,
-        [s, image = setup.image](Link& link, OperatorSurface& surface) {
-            return downloadSetup(link, surface, s, image);
+        [s, image = setup.image, records = m_records](Link& link, OperatorSurface& surface) {
+            return downloadSetup(link, surface, s, image, &records);
         },
         [this, s, type](const ExchangeResult& result) {
             if (result.stage == ExchangeResult::Stage::PortError) {

@@ -14,8 +14,16 @@
 namespace {
 
 // The columns: name, port, then the ten settings in ck.ini's order with
-// BPS as its rate, then the play list.
-enum Column { kName, kPort, kFirstSetting, kList = kFirstSetting + kSettingCount, kColumns };
+// BPS as its rate, then the play list and whether SEND writes the changed
+// pages only.
+enum Column {
+    kName,
+    kPort,
+    kFirstSetting,
+    kList = kFirstSetting + kSettingCount,
+    kChangesOnly,
+    kColumns
+};
 
 QString settingLabel(int index) {
     return QString::fromLatin1(settingDefs()[size_t(index)].label);
@@ -33,8 +41,12 @@ SignBookDialog::SignBookDialog(const SignBook& book, QWidget* parent)
     for (int i = 0; i < kSettingCount; ++i) {
         headers << settingLabel(i);
     }
-    headers << QStringLiteral("play list");
+    headers << QStringLiteral("play list") << QStringLiteral("changes only");
     m_table->setHorizontalHeaderLabels(headers);
+    m_table->horizontalHeaderItem(kChangesOnly)
+        ->setToolTip(
+            QStringLiteral("SEND writes only the pages that differ from what the controller last "
+                           "acknowledged"));
     m_table->horizontalHeaderItem(kPort)->setToolTip(
         QStringLiteral("A device (/dev/serial/by-id/...), tcp://HOST:PORT or "
                        "rfc2217://HOST:PORT; empty: com + COMM"));
@@ -48,7 +60,7 @@ SignBookDialog::SignBookDialog(const SignBook& book, QWidget* parent)
     m_table->resizeColumnsToContents();
     m_table->setColumnWidth(kName, std::max(m_table->columnWidth(kName), 140));
     m_table->setColumnWidth(kPort, std::max(m_table->columnWidth(kPort), 220));
-    m_table->horizontalHeader()->setStretchLastSection(true);
+    m_table->horizontalHeader()->setSectionResizeMode(kList, QHeaderView::Stretch);
 
     m_problem = new QLabel;
     m_problem->setObjectName(QStringLiteral("Problem"));
@@ -85,6 +97,14 @@ SignBookDialog::SignBookDialog(const SignBook& book, QWidget* parent)
         "serial server, rfc2217://HOST:PORT for one set from here; empty: com + COMM), its "
         "controller number and screen, and the play list it shows.")));
     column->itemAt(0)->widget()->setProperty("wordWrap", true);
+    auto* changesOnly = new QLabel(QStringLiteral(
+        "Changes only: SEND writes just the pages that differ from what the controller "
+        "acknowledged last, which takes seconds instead of minutes. A controller that lost "
+        "its memory since then (a power cut without a backup battery, another program) "
+        "shows old or empty pages until a SEND of every page (Send all)."));
+    changesOnly->setObjectName(QStringLiteral("ChangesOnlyNote"));
+    changesOnly->setWordWrap(true);
+    column->addWidget(changesOnly);
     column->addWidget(m_table, 1);
     column->addWidget(m_problem);
     column->addLayout(buttons);
@@ -109,6 +129,10 @@ void SignBookDialog::addRow(const Sign& sign) {
         m_table->setItem(row, kFirstSetting + i, item);
     }
     m_table->setItem(row, kList, new QTableWidgetItem(sign.list));
+    auto* changesOnly = new QTableWidgetItem;
+    changesOnly->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+    changesOnly->setCheckState(sign.sendChangesOnly ? Qt::Checked : Qt::Unchecked);
+    m_table->setItem(row, kChangesOnly, changesOnly);
 }
 
 bool SignBookDialog::readBook(SignBook* book, QString* problem) const {
@@ -123,6 +147,7 @@ bool SignBookDialog::readBook(SignBook* book, QString* problem) const {
         sign.name = text(kName);
         sign.settings.PORT = text(kPort);
         sign.list = text(kList);
+        sign.sendChangesOnly = m_table->item(row, kChangesOnly)->checkState() == Qt::Checked;
         const QString which = sign.name.isEmpty() ? QStringLiteral("Row %1").arg(row + 1)
                                                   : QStringLiteral("Sign \"%1\"").arg(sign.name);
         for (int i = 0; i < kSettingCount; ++i) {

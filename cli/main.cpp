@@ -42,7 +42,7 @@ int run(const CommandLine& line) {
     context.allSigns = line.allSigns;
     context.changed = line.changed;
     context.full = line.full;
-    context.recordFolder = ControllerRecords::folderFor(line.folder);
+    context.recordFolder = ControllerRecords::folderFor(context.folders.data);
     setProgressLines(line.progress);
     // The folder of the pages is the current folder, as it always was.
     QDir::setCurrent(context.folders.sign);

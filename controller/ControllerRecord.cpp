@@ -48,9 +48,9 @@ ControllerKey controllerKey(const Settings& settings, const QString& folder) {
     return key;
 }
 
-QString ControllerRecords::folderFor(const QString& chosenFolder) {
-    if (!chosenFolder.isEmpty()) {
-        return QDir(chosenFolder).filePath(QStringLiteral("controllers"));
+QString ControllerRecords::folderFor(const QString& dataFolder) {
+    if (!dataFolder.isEmpty()) {
+        return QDir(dataFolder).filePath(QStringLiteral("controllers"));
     }
     return QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation))
         .filePath(QStringLiteral("controllers"));

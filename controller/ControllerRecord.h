@@ -41,11 +41,12 @@ struct ControllerRecord {
 // threads for different controllers.
 class ControllerRecords {
   public:
-    explicit ControllerRecords(const QString& folder) : m_folder(folder) {}
+    explicit ControllerRecords(const QString& folder = QString()) : m_folder(folder) {}
 
+    // The records' folder in the programs' data folder (Folders::data):
     // ~/.local/share/marquee/controllers, or DIR/controllers for
     // `--folder DIR`.
-    static QString folderFor(const QString& chosenFolder);
+    static QString folderFor(const QString& dataFolder);
 
     const QString& folder() const { return m_folder; }
     // The file of the controller at port with number num.

@@ -3,17 +3,23 @@
 // controller holds, and what the emulated sign shows afterwards.
 
 #include "controller/ControllerRecord.h"
+#include "core/SettingsFile.h"
+#include "core/SignBook.h"
 #include "tests/EmulatorSupport.h"
 #include "tests/PacedController.h"
+#include "tests/ProgramSupport.h"
 #include "tests/TestSupport.h"
 #include "transfer/FrameParser.h"
 #include "transfer/MemoryMap.h"
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QImage>
 #include <QPainter>
+#include <QPlainTextEdit>
 #include <QRegularExpression>
+#include <QToolBar>
 
 #include <functional>
 #include <memory>
@@ -290,6 +296,64 @@ TEST(ChangedPages, TheSignShowsWhatAWholeTransferWouldAndForgetsAfterAPowerCut) 
         }
         EXPECT_EQ(log.contains("memory lost after 1 transfers"), powerCut) << log.toStdString();
     }
+}
+
+TEST(ChangedPages, TheWindowOffersBothEstimatesForASignSetToSendChangesOnly) {
+    ChangingSign sign;
+    const QString folder = sign.dir.path();
+    SignBook book;
+    Sign shop;
+    shop.name = "Shop";
+    readSettingsFile(folder, &shop.settings);
+    shop.sendChangesOnly = true;
+    book.signs = {shop};
+    QString reason;
+    ASSERT_TRUE(writeSignBook(folder, book, &reason)) << reason.toStdString();
+    PacedController controller(folder, 115200);
+    ASSERT_TRUE(controller.ok());
+    Program program(folder);
+    TTwpMain& window = program.window;
+    QStringList offered;
+    TTwpMain::SendScope answer = TTwpMain::SendScope::Changes;
+    window.setScopeChoice([&](const QString& estimates) {
+        offered << estimates;
+        return answer;
+    });
+    QWidget* send = window.findChild<QToolBar*>("ToolBar1")
+                        ->widgetForAction(window.findChild<QAction*>("m_Send"));
+    const auto sendAndCount = [&] {
+        const size_t before = controller.frames().size();
+        QTest::mouseClick(send, Qt::LeftButton);
+        window.waitForCommand();
+        return controller.frames().size() - before;
+    };
+
+    window.loadListFrom(sign.dir.filePath("list.lis"));
+    // No record yet: everything goes, without asking, and the log says why.
+    EXPECT_EQ(sendAndCount(), size_t(kPages + 3));
+    EXPECT_TRUE(offered.isEmpty());
+    const QString log = window.findChild<QPlainTextEdit*>()->toPlainText();
+    EXPECT_TRUE(log.contains("no record of what controller 1 on")) << log.toStdString();
+    EXPECT_TRUE(log.contains("rec success! (all 40 pages)")) << log.toStdString();
+
+    sign.draw(7, 100);
+    window.loadListFrom(sign.dir.filePath("list.lis"));
+    EXPECT_EQ(sendAndCount(), size_t(3));  // page 7, the play table, the end
+    ASSERT_EQ(offered.size(), 1);
+    EXPECT_TRUE(offered[0].startsWith("changed pages only: 1 of 40 pages, ") &&
+                offered[0].contains(" at 115200 Bd; all pages: "))
+        << offered[0].toStdString();
+    EXPECT_TRUE(window.findChild<QPlainTextEdit*>()->toPlainText().contains(
+        "rec success! (changed pages: 1 of 40)"));
+
+    answer = TTwpMain::SendScope::All;
+    EXPECT_EQ(sendAndCount(), size_t(kPages + 3));
+    answer = TTwpMain::SendScope::Cancel;
+    EXPECT_EQ(sendAndCount(), size_t(0));
+    ASSERT_EQ(offered.size(), 3);
+    // After the changed transfer the record holds the new page 7.
+    EXPECT_TRUE(offered[1].startsWith("changed pages only: 0 of 40 pages"))
+        << offered[1].toStdString();
 }
 
 }  // namespace
