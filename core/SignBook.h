@@ -2,6 +2,7 @@
 
 #include "core/ProgramFolder.h"
 #include "core/Settings.h"
+#include "core/SignSchedule.h"
 
 #include <QList>
 #include <QString>
@@ -12,10 +13,13 @@
 struct Sign {
     QString name;
     Settings settings;
-    QString list;  // a .lis file; relative names resolve in the sign folder
+    QString list;                        // a .lis file; relative names resolve in the sign folder
+    QList<ScheduleRule> schedule;        // the first rule in force wins, else list
+    int setClock = kDefaultClockMinute;  // minute of the day, or kClockNever
 
     bool operator==(const Sign& other) const {
-        return name == other.name && settings == other.settings && list == other.list;
+        return name == other.name && settings == other.settings && list == other.list &&
+               schedule == other.schedule && setClock == other.setClock;
     }
 };
 
