@@ -176,7 +176,24 @@ QDateTime nextFieldChange(const LivePage& page, const QDateTime& now) {
     return next;
 }
 
+// One set of renderings per live file and screen size.
+QString renderingPrefix(const QString& livePath, QSize screen) {
+    const QString key = QStringLiteral("%1|%2x%3")
+                            .arg(QFileInfo(livePath).absoluteFilePath())
+                            .arg(screen.width())
+                            .arg(screen.height());
+    return QStringLiteral("%1-%2-").arg(QFileInfo(livePath).completeBaseName(),
+                                        hashText(key.toUtf8(), 10));
+}
+
 }  // namespace
+
+QString lastLiveRendering(const QString& folder, const QString& fileName, QSize screen) {
+    const QDir renderings(QDir(folder).filePath(QString::fromLatin1(kLiveFolder)));
+    const QFileInfo last =
+        newestRendering(renderings, renderingPrefix(resolveInFolder(folder, fileName), screen));
+    return last.exists() ? last.filePath() : QString();
+}
 
 bool isLivePage(const QString& fileName) {
     return fileName.endsWith(QLatin1String(kLiveSuffix), Qt::CaseInsensitive);
@@ -313,15 +330,7 @@ LiveRendering renderLivePages(const Settings& settings, const PageList& pages,
         }
         const QString livePath = resolveInFolder(folder, item.FileName);
         result.watch.files.append({livePath, modifiedAt(livePath)});
-        // One set of renderings per live file and screen size.
-        const QString prefix =
-            QStringLiteral("%1-%2-").arg(QFileInfo(livePath).completeBaseName(),
-                                         hashText(QStringLiteral("%1|%2x%3")
-                                                      .arg(QFileInfo(livePath).absoluteFilePath())
-                                                      .arg(screen.width())
-                                                      .arg(screen.height())
-                                                      .toUtf8(),
-                                                  10));
+        const QString prefix = renderingPrefix(livePath, screen);
         QString error;
         LivePage live;
         QByteArray data;

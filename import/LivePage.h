@@ -73,6 +73,10 @@ struct LiveRendering {
     LiveWatch watch;
 };
 
+// The newest rendering of the live page fileName at screen, resolved in
+// folder; empty when it was never rendered. Reads only the folder.
+QString lastLiveRendering(const QString& folder, const QString& fileName, QSize screen);
+
 // Renders every live page of pages at now, at the sign's size, into
 // folder/.live/ (one file per rendering, named by the live file, the size
 // and the picture's bytes, written in one step). A page whose .live file
