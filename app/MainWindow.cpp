@@ -327,7 +327,8 @@ void TTwpMain::loadPictureFitted(const QString& path, const FitOptions& options)
 
 void TTwpMain::loadFile(const QString& path) {
     switch (loadFileKind(path)) {
-        case LoadFileKind::Picture: {
+        case LoadFileKind::Picture:
+        case LoadFileKind::Live: {  // rendered by the sign view
             if (m_pages.currentPage() == 0) {
                 showMessage(tr("No page is selected: click a page tab first."), QString());
                 break;

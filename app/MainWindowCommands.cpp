@@ -15,6 +15,7 @@
 #include "app/VirtualSignLauncher.h"
 #include "controller/ControllerCommands.h"
 #include "core/TransferLog.h"
+#include "import/LivePage.h"
 #include "pages/PageHistory.h"
 #include "transfer/ChangedPages.h"
 #include "transfer/ModuleType.h"
@@ -26,6 +27,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDateTime>
 #include <QDir>
 #include <QLocale>
 #include <QMessageBox>
@@ -96,7 +98,12 @@ void TTwpMain::m_SendClick() {
     if (m_commands->busy() || typeFamily(s.TYPE).depth == Depth::NotSent) {
         return;  // a module type that is not sent: SEND does nothing
     }
-    if (!reviewed(reviewSend(s, m_pages, checkPages(s, m_pages, m_folder)), s.baudRate())) {
+    // Live pages are rendered now; the pages sent name the renderings.
+    const LiveRendering live = renderLivePages(s, m_pages, m_folder, QDateTime::currentDateTime());
+    if (!live.messages.isEmpty()) {
+        showMessage(live.messages.join(QLatin1Char('\n')), QString());
+    }
+    if (!reviewed(reviewSend(s, live.pages, checkPages(s, live.pages, m_folder)), s.baudRate())) {
         return;
     }
     QDir::setCurrent(m_folder);
@@ -108,7 +115,7 @@ void TTwpMain::m_SendClick() {
             // Pages prepared in the background are compared at once.
             QApplication::setOverrideCursor(Qt::WaitCursor);
             const ChangePlan plan =
-                planChanges(s, m_pages, m_folder, record->content, &m_prepared, nullptr);
+                planChanges(s, live.pages, m_folder, record->content, &m_prepared, nullptr);
             QApplication::restoreOverrideCursor();
             if (plan.error.isEmpty()) {
                 const SendScope scope = m_chooseScope(changedEstimateText(plan, s.baudRate()));
@@ -123,7 +130,7 @@ void TTwpMain::m_SendClick() {
     }
     m_commands->run(
         QStringLiteral("SEND"), s,
-        [this, s, pages = m_pages, folder = m_folder, changedOnly, records = m_records](
+        [this, s, pages = live.pages, folder = m_folder, changedOnly, records = m_records](
             Link& link, OperatorSurface& surface) {
             // What was prepared in the background is written at once; the
             // rest is decoded while the first pages are on the line.

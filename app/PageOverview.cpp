@@ -2,6 +2,7 @@
 
 #include "app/DisplayNames.h"
 #include "core/ProgramFolder.h"
+#include "import/LivePage.h"
 #include "platform/PictureFile.h"
 #include "transfer/ModuleType.h"
 #include "transfer/PagePreparation.h"
@@ -63,7 +64,10 @@ QImage PageOverviewModel::thumbnail(int page) const {
     const Settings s = m_settings();
     const QSize screen(s.WIDTH, s.HEIGHT);
     const QString file = m_pages.item(page).FileName;
-    const QString path = file.isEmpty() ? QString() : resolveInFolder(m_folder, file);
+    // A live page shows its latest rendering (the sign view renders it).
+    const QString path = file.isEmpty()     ? QString()
+                         : isLivePage(file) ? lastLiveRendering(m_folder, file, screen)
+                                            : resolveInFolder(m_folder, file);
     const QFileInfo info(path);
     const QString key = QStringLiteral("%1|%2|%3|%4x%5|%6|%7%8%9")
                             .arg(path)

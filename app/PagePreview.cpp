@@ -65,8 +65,37 @@ void PagePreview::pageChanged() {
     redraw();
 }
 
+QString PagePreview::shownFile(const QString& file) {
+    if (!isLivePage(file)) {
+        return resolveInFolder(m_folder, file);
+    }
+    const Settings s = m_settings();
+    const QString key =
+        QStringLiteral("%1|%2x%3").arg(resolveInFolder(m_folder, file)).arg(s.WIDTH).arg(s.HEIGHT);
+    const QDateTime now = QDateTime::currentDateTime();
+    auto kept = m_live.find(key);
+    if (kept == m_live.end() || (kept->watch.next.isValid() && kept->watch.next <= now) ||
+        kept->watch.filesChanged()) {
+        PageList one;
+        one.setPagePicture(file);
+        const LiveRendering rendering = renderLivePages(s, one, m_folder, now);
+        kept = m_live.insert(key, {resolveInFolder(m_folder, rendering.pages.item(1).FileName),
+                                   rendering.messages.value(0), rendering.watch});
+    }
+    return kept->file;
+}
+
 QString PagePreview::pictureError(const QString& file) {
-    return m_pictures.load(resolveInFolder(m_folder, file), screenOf(m_settings())).error;
+    const QString shown = shownFile(file);
+    const QString error = m_pictures.load(shown, screenOf(m_settings())).error;
+    const auto live = m_live.constFind(QStringLiteral("%1|%2x%3")
+                                           .arg(resolveInFolder(m_folder, file))
+                                           .arg(m_settings().WIDTH)
+                                           .arg(m_settings().HEIGHT));
+    if (isLivePage(file) && live != m_live.constEnd() && !live->message.isEmpty()) {
+        return live->message;
+    }
+    return error;
 }
 
 QString PagePreview::click() {
@@ -74,7 +103,7 @@ QString PagePreview::click() {
     if (file.isEmpty()) {
         return {};
     }
-    const PictureLoad picture = m_ownSize.load(resolveInFolder(m_folder, file), QSize());
+    const PictureLoad picture = m_ownSize.load(shownFile(file), QSize());
     if (!picture.error.isEmpty()) {
         return picture.error;
     }
@@ -96,7 +125,7 @@ QImage PagePreview::pageLeds(int page, bool sign) {
     if (file.isEmpty()) {
         return previewImage(nullptr, screen);  // black, lit nowhere whatever the settings
     }
-    const PictureLoad picture = m_pictures.load(resolveInFolder(m_folder, file), screen);
+    const PictureLoad picture = m_pictures.load(shownFile(file), screen);
     if (!picture.error.isEmpty() || !sign) {
         return previewImage(&picture, screen);
     }
@@ -120,7 +149,7 @@ SurfacePicture PagePreview::render() {
     const int page = m_pages.currentPage();
     const QString file = m_pages.item(page).FileName;
     if (m_ownPixels && !file.isEmpty()) {
-        const PictureLoad picture = m_ownSize.load(resolveInFolder(m_folder, file), QSize());
+        const PictureLoad picture = m_ownSize.load(shownFile(file), QSize());
         return {previewImage(&picture, screen, true), ViewStyle::Squares};
     }
     if (!sign) {
@@ -128,7 +157,7 @@ SurfacePicture PagePreview::render() {
     }
     // The sign is decoded again only when its picture or the settings change.
     const PictureLoad picture =
-        file.isEmpty() ? PictureLoad() : m_pictures.load(resolveInFolder(m_folder, file), screen);
+        file.isEmpty() ? PictureLoad() : m_pictures.load(shownFile(file), screen);
     const QString key = QStringLiteral("%1 %2 %3 %4 %5 %6 %7")
                             .arg(picture.image.cacheKey())
                             .arg(file.isEmpty())

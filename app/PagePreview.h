@@ -2,9 +2,11 @@
 
 #include "app/PreviewSurface.h"
 #include "core/Settings.h"
+#include "import/LivePage.h"
 #include "pages/PageList.h"
 #include "pages/Preview.h"
 
+#include <QHash>
 #include <QObject>
 
 #include <functional>
@@ -48,6 +50,9 @@ class PagePreview : public QObject {
     QImage pageLeds(int page, bool sign);
     void play(bool wholeList);
     void redraw();
+    // The picture a page shows, resolved: a live page's rendering at this
+    // moment (rendered again when a field or a file it reads has changed).
+    QString shownFile(const QString& file);
 
     QString m_folder;
     const PageList& m_pages;
@@ -63,4 +68,11 @@ class PagePreview : public QObject {
     // The last sign decoded, kept while its picture and settings stay.
     QImage m_signLeds;
     QString m_signKey;
+    // Live pages rendered, by file and screen.
+    struct LiveShown {
+        QString file;     // the rendering, or the .live file when there is none
+        QString message;  // why it could not be rendered now
+        LiveWatch watch;
+    };
+    QHash<QString, LiveShown> m_live;
 };

@@ -53,8 +53,11 @@ SignBookDialog::SignBookDialog(const SignBook& book, QWidget* parent)
     m_table->horizontalHeaderItem(kFirstSetting + kTYPE)
         ->setToolTip(QStringLiteral("The module type, 0 (T0) to 26 (T26)"));
     m_table->verticalHeader()->hide();
-    for (const Sign& sign : m_book.signs) {
-        addRow(sign);
+    for (int i = 0; i < m_book.signs.size(); ++i) {
+        addRow(m_book.signs[i]);
+        // What the table does not show (the schedule, the clock time) is
+        // taken from the sign the row was made from, renamed or not.
+        m_table->item(i, kName)->setData(Qt::UserRole, i);
     }
     m_selected = m_table->item(m_book.selectedIndex(), kName);
     m_table->resizeColumnsToContents();
@@ -148,6 +151,12 @@ bool SignBookDialog::readBook(SignBook* book, QString* problem) const {
         sign.settings.PORT = text(kPort);
         sign.list = text(kList);
         sign.sendChangesOnly = m_table->item(row, kChangesOnly)->checkState() == Qt::Checked;
+        const QVariant origin = m_table->item(row, kName)->data(Qt::UserRole);
+        if (origin.isValid()) {
+            const Sign& was = m_book.signs[origin.toInt()];
+            sign.schedule = was.schedule;
+            sign.setClock = was.setClock;
+        }
         const QString which = sign.name.isEmpty() ? QStringLiteral("Row %1").arg(row + 1)
                                                   : QStringLiteral("Sign \"%1\"").arg(sign.name);
         for (int i = 0; i < kSettingCount; ++i) {

@@ -6,6 +6,7 @@
 #include "core/Settings.h"
 #include "core/SettingsFile.h"
 #include "core/TransferLog.h"
+#include "import/LivePage.h"
 #include "pages/PlayListFile.h"
 #include "platform/AtomicFile.h"
 #include "platform/PortLock.h"
@@ -68,6 +69,18 @@ bool loadList(const QString& listPath, PageList* pages) {
         printError(text);
     }
     return outcome.loaded;
+}
+
+// The list with its live pages rendered now; what could not be rendered is
+// told on standard error (a page left without a picture is refused by the
+// page check that follows).
+PageList withLivePages(const Settings& settings, const PageList& pages, const QString& folder) {
+    const LiveRendering rendering =
+        renderLivePages(settings, pages, folder, QDateTime::currentDateTime());
+    for (const QString& text : rendering.messages) {
+        printError(text);
+    }
+    return rendering.pages;
 }
 
 int exchangeStatus(const ExchangeResult& result) {
@@ -231,6 +244,7 @@ int runSend(const CliContext& context, const QString& listPath) {
     if (!loadList(listPath, &pages)) {
         return kExitBadInput;
     }
+    pages = withLivePages(settings, pages, folder);
     if (typeFamily(settings.TYPE).depth == Depth::NotSent) {
         // The window does nothing here; a script is told why.
         printError(QStringLiteral("Module type %1 cannot be sent; nothing was sent.")
@@ -255,6 +269,7 @@ int runBuild(const CliContext& context, const QString& listPath, const QString& 
     if (!loadList(listPath, &pages)) {
         return kExitBadInput;
     }
+    pages = withLivePages(settings, pages, folder);
     const TransferBuild build = buildTransfer(settings, pages, folder, nullptr);
     if (!build.error.isEmpty()) {
         printError(build.error);

@@ -4,6 +4,7 @@
 #include "core/SettingsFile.h"
 #include "core/SignBook.h"
 #include "core/TransferLog.h"
+#include "import/LivePage.h"
 #include "pages/PlayListFile.h"
 #include "transfer/ModuleType.h"
 #include "transfer/PageCheck.h"
@@ -100,6 +101,14 @@ QString preparePages(SignCommand command, const Sign& sign, const QString& listP
         return outcome.messages.join(QLatin1Char(' '));
     }
     const Settings& settings = sign.settings;
+    if (command == SignCommand::Send) {
+        const LiveRendering rendering =
+            renderLivePages(settings, *pages, folder, QDateTime::currentDateTime());
+        for (const QString& text : rendering.messages) {
+            printError(QStringLiteral("[%1] %2").arg(sign.name, text));
+        }
+        *pages = rendering.pages;
+    }
     if (command == SignCommand::Send && typeFamily(settings.TYPE).depth == Depth::NotSent) {
         return QStringLiteral("module type %1 cannot be sent")
             .arg(typeTexts().value(settings.TYPE));

@@ -39,6 +39,13 @@ QJsonObject signObject(const Sign& sign) {
     if (sign.sendChangesOnly) {
         object.insert(QStringLiteral("sendChangesOnly"), true);
     }
+    // Written only when set, so books without them read and write as before.
+    if (!sign.schedule.isEmpty()) {
+        object.insert(QStringLiteral("schedule"), formatSchedule(sign.schedule));
+    }
+    if (sign.setClock != kDefaultClockMinute) {
+        object.insert(QStringLiteral("setClock"), formatClockMinute(sign.setClock));
+    }
     return object;
 }
 
@@ -53,6 +60,15 @@ QString readSign(const QJsonObject& object, int position, Sign* sign) {
         return QStringLiteral("%1: sendChangesOnly must be true or false").arg(which);
     }
     sign->sendChangesOnly = changesOnly.toBool(false);
+    const QJsonValue schedule = object.value(QStringLiteral("schedule"));
+    QString error = schedule.isUndefined() ? QString() : parseSchedule(schedule, &sign->schedule);
+    const QJsonValue setClock = object.value(QStringLiteral("setClock"));
+    if (error.isEmpty() && !setClock.isUndefined()) {
+        error = parseClockMinute(setClock, &sign->setClock);
+    }
+    if (!error.isEmpty()) {
+        return QStringLiteral("%1: %2").arg(which, error);
+    }
     for (int i = 0; i < kSettingCount; ++i) {
         const QString key = QString::fromLatin1(kKeys[i]);
         const QJsonValue value = object.value(key);
@@ -155,8 +171,10 @@ QString checkSignBook(const SignBook& book) {
 
 SignBookReadResult readSignBook(const QString& folder, const Settings& settings, SignBook* book) {
     SignBookReadResult result;
-    book->signs = {
-        Sign{QCoreApplication::translate("SignBook", "Sign %1").arg(1), settings, QString()}};
+    Sign first;
+    first.name = QCoreApplication::translate("SignBook", "Sign %1").arg(1);
+    first.settings = settings;
+    book->signs = {first};
     book->selected = book->signs.first().name;
     const QString path = QDir(folder).filePath(QString::fromLatin1(kSignBookFileName));
     if (!QFileInfo::exists(path)) {

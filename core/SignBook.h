@@ -2,6 +2,7 @@
 
 #include "core/ProgramFolder.h"
 #include "core/Settings.h"
+#include "core/SignSchedule.h"
 
 #include <QList>
 #include <QString>
@@ -12,7 +13,9 @@
 struct Sign {
     QString name;
     Settings settings;
-    QString list;  // a .lis file; relative names resolve in the sign folder
+    QString list;                        // a .lis file; relative names resolve in the sign folder
+    QList<ScheduleRule> schedule;        // the first rule in force wins, else list
+    int setClock = kDefaultClockMinute;  // minute of the day, or kClockNever
     // SEND writes only the pages that differ from what the controller's
     // record says it holds. A controller that lost its memory since then
     // shows old or empty pages until a whole SEND.
@@ -20,6 +23,7 @@ struct Sign {
 
     bool operator==(const Sign& other) const {
         return name == other.name && settings == other.settings && list == other.list &&
+               schedule == other.schedule && setClock == other.setClock &&
                sendChangesOnly == other.sendChangesOnly;
     }
 };

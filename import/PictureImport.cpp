@@ -23,7 +23,7 @@ constexpr KindOf kKinds[] = {
     {"txt", LoadFileKind::Text},        {"doc", LoadFileKind::Document},
     {"docx", LoadFileKind::Document},   {"odt", LoadFileKind::Document},
     {"xls", LoadFileKind::Spreadsheet}, {"xlsx", LoadFileKind::Spreadsheet},
-    {"ods", LoadFileKind::Spreadsheet},
+    {"ods", LoadFileKind::Spreadsheet}, {"live", LoadFileKind::Live},
 };
 
 QString patterns(LoadFileKind kind) {
@@ -60,6 +60,8 @@ QString loadFileFilter() {
             .arg(patterns(LoadFileKind::Document)),
         QCoreApplication::translate("LoadFile", "Spreadsheets (%1)")
             .arg(patterns(LoadFileKind::Spreadsheet)),
+        QCoreApplication::translate("LoadFile", "Live pages (%1)")
+            .arg(patterns(LoadFileKind::Live)),
     }
         .join(QStringLiteral(";;"));
 }

@@ -6,7 +6,7 @@
 #include <QStringList>
 
 // What LOADFILE does with a chosen file, by its extension in lower case.
-enum class LoadFileKind { Picture, Text, Document, Spreadsheet, Other };
+enum class LoadFileKind { Picture, Text, Document, Spreadsheet, Live, Other };
 LoadFileKind loadFileKind(const QString& path);
 
 // The filter of the LOADFILE dialog: every kind LOADFILE takes, then each

@@ -24,12 +24,13 @@ if [ "${1:-}" = "--fuzz-sources" ]; then
 fi
 
 # What marquee and marquee-cli need at run time (the .deb depends on these
-# and recommends the office packages).
+# and recommends the office packages; tzdata: the time zones schedules are
+# evaluated in).
 RUNTIME=(
     libqt6core6 libqt6gui6 libqt6widgets6 qt6-qpa-plugins
     libjpeg62-turbo libpoppler-cpp0v5
     xfonts-wqy fonts-arphic-uming fonts-dejavu-core fontconfig
-    fonts-wqy-microhei qt6-translations-l10n
+    fonts-wqy-microhei qt6-translations-l10n tzdata
     libreoffice-writer-nogui libreoffice-calc-nogui libreoffice-draw-nogui python3-uno
 )
 # What building, testing and packaging need besides (ser2net: the serial

@@ -11,9 +11,10 @@ set(allowed_transfer pages core platform)
 set(allowed_controller transfer pages core platform)
 set(allowed_emulator transfer core platform)
 set(allowed_import pages core platform)
-set(allowed_app controller emulator import transfer pages core platform)
-set(allowed_cli controller emulator import transfer pages core platform)
-set(layers platform core pages transfer controller emulator import app cli)
+set(allowed_service controller import transfer pages core platform)
+set(allowed_app service controller emulator import transfer pages core platform)
+set(allowed_cli service controller emulator import transfer pages core platform)
+set(layers platform core pages transfer controller emulator import service app cli)
 
 # The class headers Qt Widgets ships (QComboBox, QFileDialog, ...).
 file(GLOB widget_headers RELATIVE ${WIDGETS_DIR} ${WIDGETS_DIR}/Q*)

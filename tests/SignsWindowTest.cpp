@@ -68,3 +68,24 @@ TEST(SignsWindow, TwoSignsSelectedAndSentShowBothOutcomes) {
     ASSERT_TRUE(readSignBook(folder, Settings(), &kept).error.isEmpty());
     EXPECT_EQ(kept.selected, "Shop front");
 }
+
+// SIGNS(G)... keeps what its table does not show: a renamed sign keeps its
+// schedule and clock time; a sign added has none.
+TEST(SignsWindow, TheDialogKeepsSchedules) {
+    SignBook book;
+    ASSERT_EQ(parseSignBook(R"({"signs": [{"name": "Shop", "setClock": "off",
+        "schedule": [{"days": "sat,sun", "list": "weekend.lis"}]}]})",
+                            &book),
+              QString());
+    SignBookDialog edit(book);
+    control<QTableWidget>(edit, "SignTable")->item(0, 0)->setText("Shop front");
+    control<QPushButton>(edit, "AddSign")->click();
+    edit.accept();
+    ASSERT_EQ(edit.result(), QDialog::Accepted);
+    ASSERT_EQ(edit.book().signs.size(), 2);
+    EXPECT_EQ(edit.book().signs[0].name, "Shop front");
+    EXPECT_EQ(edit.book().signs[0].schedule, book.signs[0].schedule);
+    EXPECT_EQ(edit.book().signs[0].setClock, kClockNever);
+    EXPECT_TRUE(edit.book().signs[1].schedule.isEmpty());
+    EXPECT_EQ(edit.book().signs[1].setClock, kDefaultClockMinute);
+}
