@@ -100,8 +100,8 @@ void TTwpMain::sendModesClicked() {
         return;
     }
     m_commands->run(QStringLiteral("MODE"), s,
-                    [s, pages = m_pages, folder = m_folder](Link& link, OperatorSurface& surface) {
-                        return sendPlayModes(link, surface, s, pages, folder);
+                    [s, pages = m_pages](Link& link, OperatorSurface& surface) {
+                        return sendPlayModes(link, surface, s, pages);
                     });
 }
 

@@ -71,7 +71,7 @@ void TTwpMain::editSignBook() {
 
 SignRunDialog* TTwpMain::openSignRun() {
     storeRowInBook();
-    auto* dialog = new SignRunDialog(m_book, m_folder, m_pages, transferLogPath(), this);
+    auto* dialog = new SignRunDialog(m_book, m_folder, m_pages, transferLogPath(m_folders.log), this);
     connect(dialog, &SignRunDialog::logged, m_log, &TransferLogDock::append);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->show();

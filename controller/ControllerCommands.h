@@ -27,10 +27,10 @@ ExchangeResult sendPages(Link& link, OperatorSurface& surface, const Settings& s
 ExchangeResult setClock(Link& link, OperatorSurface& surface, const Settings& settings,
                         const QDateTime& now);
 
-// MODE: the play table alone. The pages' pictures are checked as by SEND,
-// before the port is opened; folder resolves their names.
+// MODE: the play table alone. No picture is read: only the pages' play
+// entries are sent.
 ExchangeResult sendPlayModes(Link& link, OperatorSurface& surface, const Settings& settings,
-                             const PageList& pages, const QString& folder);
+                             const PageList& pages);
 
 // READ PARA.
 struct ReadParaResult : ParameterReply {

@@ -52,7 +52,7 @@ SignResult serve(SignCommand command, const SignJob& job, Link& link, OperatorSu
             result.exchange = sendPages(link, keeper, job.settings, job.pages, folder);
             break;
         case SignCommand::Mode:
-            result.exchange = sendPlayModes(link, keeper, job.settings, job.pages, folder);
+            result.exchange = sendPlayModes(link, keeper, job.settings, job.pages);
             break;
         case SignCommand::Time:
             result.exchange = setClock(link, keeper, job.settings, now);

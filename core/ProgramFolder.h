@@ -9,10 +9,12 @@ QString executableFolder();
 struct Folders {
     Folders() = default;
     // One folder for everything, as `--folder DIR` names it.
-    Folders(const QString& folder) : settings(folder), sign(folder) {}  // NOLINT: implicit
+    Folders(const QString& folder)  // NOLINT: implicit
+        : settings(folder), sign(folder), log(folder) {}
 
     QString settings;  // ck.ini and marquee.conf (the chosen port, the sign folder)
-    QString sign;      // pages, lists, port links comN, setup files, the transfer log
+    QString sign;      // pages, lists, port links comN, setup files
+    QString log;       // the transfer log; empty: the user's data folder
     // An old ck.ini's folder, read when the settings folder has none yet
     // (beside an installed executable, where nothing may be written).
     QString oldSettings;
