@@ -116,6 +116,7 @@ TTwpMain::TTwpMain(const Folders& folders, MessageFn messageFn, QWidget* parent)
     m_prepareTimer->setInterval(500);
     connect(m_prepareTimer, &QTimer::timeout, this, &TTwpMain::preparePages);
     connect(m_settingsRow, &SettingsRow::changed, this, &TTwpMain::schedulePreparation);
+    connect(m_settingsRow, &SettingsRow::changed, this, &TTwpMain::showPortCommands);
     m_confirm = [this](const QString& findings, bool canSend) {
         return confirmSendWithDialog(this, findings, canSend);
     };

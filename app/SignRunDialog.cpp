@@ -141,9 +141,11 @@ bool SignRunDialog::start(SignCommand command) {
         if (m_signs->item(i)->checkState() == Qt::Checked) {
             const Sign& sign = m_book.signs[i];
             jobs.push_back({sign.name, sign.settings, m_pages});
+            m_ports << portKey(sign.settings, m_folder);
         }
     }
     if (jobs.empty()) {
+        m_ports.clear();
         return false;
     }
     m_stop = false;
@@ -236,4 +238,8 @@ void SignRunDialog::setRunning(bool running) {
     }
     m_signs->setEnabled(!running);
     m_cancel->setEnabled(running);
+    if (!running) {
+        m_ports.clear();
+    }
+    emit portsInUse(m_ports);
 }

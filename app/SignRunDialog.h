@@ -38,6 +38,8 @@ class SignRunDialog : public QDialog {
   signals:
     void finished();
     void logged(const QString& line);  // a line of the transfer log
+    // The ports of the signs being served when a run starts, none when it ends.
+    void portsInUse(const QStringList& ports);
 
   private:
     class RowSurface;
@@ -57,6 +59,7 @@ class SignRunDialog : public QDialog {
     std::vector<std::unique_ptr<RowSurface>> m_surfaces;
     std::vector<int> m_rowOfJob;
     std::vector<SignResult> m_results;
+    QStringList m_ports;  // of the run going on, as portKey names them
     std::unique_ptr<std::thread> m_worker;
     std::atomic<bool> m_stop{false};
 };
