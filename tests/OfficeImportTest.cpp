@@ -125,6 +125,8 @@ TEST(DocumentImport, ThreePagesIntoTwoPageList) {
         EXPECT_TRUE(program.messages.isEmpty()) << program.messages.join('\n').toStdString();
         EXPECT_FALSE(program.form1.isVisible());
         EXPECT_EQ(program.form1.lastResult().pageCount, 3);
+        // Each page was in the dialog's sign view before it went into the list.
+        EXPECT_EQ(program.form1.pagesShown(), (QList<int>{1, 2, 3}));
         const PageList& pages = program.window.pages();
         ASSERT_EQ(pages.PageCount(), 4);
         const QStringList files = {"", "LC1.bmp", "LC2.bmp", "LC3.bmp"};
@@ -222,6 +224,7 @@ TEST(SpreadsheetImport, RangeIntoLastPage) {
 
         EXPECT_TRUE(program.messages.isEmpty()) << program.messages.join('\n').toStdString();
         EXPECT_FALSE(program.form2.isVisible());
+        EXPECT_EQ(program.form2.pagesShown(), QList<int>{1});
         const PageList& pages = program.window.pages();
         EXPECT_EQ(pages.PageCount(), 3);
         EXPECT_EQ(pages.item(3).FileName, "LCXLS1.bmp");
