@@ -16,18 +16,25 @@ namespace {
 // the cursor is busy, and a message gets the normal cursor back meanwhile.
 class BusySurface : public MirroredSurface {
   public:
-    BusySurface(OperatorSurface& target, QLabel* step)
+    BusySurface(OperatorSurface& target, QLabel* step,
+                std::function<void(int, const QImage&)> showPage)
         : MirroredSurface(
               target, [step](const QString& text) { step->setText(text); },
-              [step] { step->repaint(); }) {
+              [step] { step->repaint(); }),
+          m_showPage(std::move(showPage)) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
     }
+    // A page made: the dialog's sign view, not the window's.
+    void preparingPage(int page, const QImage& image) override { m_showPage(page, image); }
     ~BusySurface() override { QApplication::restoreOverrideCursor(); }
     void message(const QString& text, const QString& caption = QString()) override {
         QApplication::restoreOverrideCursor();
         MirroredSurface::message(text, caption);
         QApplication::setOverrideCursor(Qt::WaitCursor);
     }
+
+  private:
+    std::function<void(int, const QImage&)> m_showPage;
 };
 
 }  // namespace
@@ -58,6 +65,10 @@ OfficeImportDialog::OfficeImportDialog(const QString& name, const QString& capti
     m_fit = new FitChooser;
     grid->addWidget(m_fit, 2, 0, 1, 3);
     grid->addWidget(m_step, 3, 0, 1, 3);
+    m_view = new QLabel;
+    m_view->setObjectName(QStringLiteral("SignView"));
+    m_view->setAlignment(Qt::AlignCenter);
+    grid->addWidget(m_view, 4, 0, 1, 3);
     grid->setColumnStretch(1, 1);
     setMinimumWidth(360);
 
@@ -90,7 +101,12 @@ void OfficeImportDialog::Button1Click() {
     QDir::setCurrent(m_context.folder);
     bool close = false;
     {
-        BusySurface surface(*m_context.surface, m_step);
+        m_shown.clear();
+        BusySurface surface(*m_context.surface, m_step, [&](int page, const QImage& image) {
+            m_shown << page;
+            m_view->setPixmap(QPixmap::fromImage(signViewOf(image, settings, QSize(480, 200))));
+            m_view->repaint();
+        });
         close = runImport(setup, m_context.pages, surface);
     }
     Button1->setEnabled(true);

@@ -18,6 +18,8 @@ class OfficeImportDialog : public QDialog {
   public:
     // What the import needs from the main window, handed over once.
     void attach(const ImportContext& context);
+    // The pages CHANGE has shown in the sign view, in order.
+    const QList<int>& pagesShown() const { return m_shown; }
 
   protected:
     OfficeImportDialog(const QString& name, const QString& caption, const QString& fileLabel,
@@ -37,5 +39,7 @@ class OfficeImportDialog : public QDialog {
     QPushButton* Button1;  // CHANGE
     QLabel* m_file;
     QLabel* m_step;
+    QLabel* m_view;  // the sign view: each page as it is made, before it is placed
+    QList<int> m_shown;
     FitChooser* m_fit;
 };

@@ -106,9 +106,9 @@ TTwpMain::TTwpMain(const Folders& folders, MessageFn messageFn, QWidget* parent)
     column->addWidget(m_stage, 1);
     setCentralWidget(central);
     m_status = new StatusArea(statusBar());
-    m_log = new TransferLogDock(transferLogPath(), this);
+    m_log = new TransferLogDock(transferLogPath(m_folders.data), this);
     addDockWidget(Qt::BottomDockWidgetArea, m_log);
-    m_commands = new CommandRunner(m_folder, *this, transferLogPath(), this);
+    m_commands = new CommandRunner(m_folder, *this, transferLogPath(m_folders.data), this);
     connect(m_commands, &CommandRunner::logged, m_log, &TransferLogDock::append);
     connect(m_commands, &CommandRunner::busyChanged, this, &TTwpMain::commandRunningChanged);
     connect(m_status, &StatusArea::cancelClicked, m_commands, &CommandRunner::cancel);
@@ -117,6 +117,7 @@ TTwpMain::TTwpMain(const Folders& folders, MessageFn messageFn, QWidget* parent)
     m_prepareTimer->setInterval(500);
     connect(m_prepareTimer, &QTimer::timeout, this, &TTwpMain::preparePages);
     connect(m_settingsRow, &SettingsRow::changed, this, &TTwpMain::schedulePreparation);
+    connect(m_settingsRow, &SettingsRow::changed, this, &TTwpMain::showPortCommands);
     m_confirm = [this](const QString& findings, bool canSend) {
         return confirmSendWithDialog(this, findings, canSend);
     };

@@ -178,6 +178,10 @@ class TTwpMain : public QMainWindow, public OperatorSurface {
     // While a command runs, no control that could start or change one
     // takes input.
     void commandRunningChanged(bool running);
+    // Whether a TO SIGNS run is serving the window's port now.
+    bool portInUse() const;
+    // The commands that use the port, enabled when it is free.
+    void showPortCommands();
     // The findings before SEND or MODE: true to go on.
     bool reviewed(const SendReview& review, int baud);
 
@@ -235,6 +239,7 @@ class TTwpMain : public QMainWindow, public OperatorSurface {
     QString m_portBeforeVirtualSign;  // chosen again when the virtual sign ends
     QAction* m_SignBook;              // "SIGNS…"
     QAction* m_ToSigns;               // "TO SIGNS…"
+    QStringList m_portsInUse;         // the ports a TO SIGNS run is serving
     QComboBox* m_signChooser;
     SignBook m_book;
     bool m_bookKept = false;  // signs.json is written (it was there, or the book was used)

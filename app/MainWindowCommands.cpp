@@ -14,6 +14,7 @@
 #include "app/StatusArea.h"
 #include "app/VirtualSignLauncher.h"
 #include "controller/ControllerCommands.h"
+#include "controller/SignRun.h"
 #include "core/TransferLog.h"
 #include "import/LivePage.h"
 #include "pages/PageHistory.h"
@@ -95,7 +96,7 @@ bool TTwpMain::reviewed(const SendReview& review, int baud) {
 
 void TTwpMain::m_SendClick() {
     const Settings s = settings();
-    if (m_commands->busy() || typeFamily(s.TYPE).depth == Depth::NotSent) {
+    if (m_commands->busy() || portInUse() || typeFamily(s.TYPE).depth == Depth::NotSent) {
         return;  // a module type that is not sent: SEND does nothing
     }
     // Live pages are rendered now; the pages sent name the renderings.
@@ -141,6 +142,9 @@ void TTwpMain::m_SendClick() {
 }
 
 void TTwpMain::setClockClicked() {
+    if (portInUse()) {
+        return;
+    }
     m_commands->run(QStringLiteral("TIME"), settings(),
                     [s = settings()](Link& link, OperatorSurface& surface) {
                         return setClock(link, surface, s, QDateTime());
@@ -149,17 +153,20 @@ void TTwpMain::setClockClicked() {
 
 void TTwpMain::sendModesClicked() {
     const Settings s = settings();
-    if (m_commands->busy() || !reviewed(reviewMode(s, m_pages), s.baudRate())) {
+    if (m_commands->busy() || portInUse() || !reviewed(reviewMode(s, m_pages), s.baudRate())) {
         return;
     }
-    m_commands->run(QStringLiteral("MODE"), s,
-                    [s, pages = m_pages, folder = m_folder, records = m_records](
-                        Link& link, OperatorSurface& surface) {
-                        return sendPlayModes(link, surface, s, pages, folder, &records);
-                    });
+    m_commands->run(
+        QStringLiteral("MODE"), s,
+        [s, pages = m_pages, records = m_records](Link& link, OperatorSurface& surface) {
+            return sendPlayModes(link, surface, s, pages, &records);
+        });
 }
 
 void TTwpMain::BitBtn2Click() {
+    if (portInUse()) {
+        return;
+    }
     auto result = std::make_shared<ReadParaResult>();
     m_commands->run(
         QStringLiteral("READ PARA"), settings(),
@@ -184,7 +191,7 @@ void TTwpMain::BitBtn2Click() {
 }
 
 void TTwpMain::saveParameters() {
-    if (!m_form5) {
+    if (!m_form5 || portInUse()) {
         return;
     }
     const Settings s = settings();
@@ -202,7 +209,7 @@ void TTwpMain::saveParameters() {
 }
 
 void TTwpMain::downloadSetupImage() {
-    if (!m_form5 || m_commands->busy()) {
+    if (!m_form5 || m_commands->busy() || portInUse()) {
         return;
     }
     QDir::setCurrent(m_folder);
@@ -231,6 +238,22 @@ bool TTwpMain::commandRunning() const {
     return m_commands->busy();
 }
 
+bool TTwpMain::portInUse() const {
+    return m_portsInUse.contains(portKey(settings(), m_folder));
+}
+
+void TTwpMain::showPortCommands() {
+    const bool running = m_commands->busy();
+    const bool free = !running && !portInUse();
+    for (QAction* action : {m_Send, m_Help, m_Exit}) {
+        action->setEnabled(free);
+    }
+    m_settingsRow->setReadParaEnabled(free);
+    if (m_form5) {
+        m_form5->setCommandRunning(!free);
+    }
+}
+
 void TTwpMain::waitForCommand() {
     m_commands->waitIdle();
 }
@@ -254,9 +277,7 @@ void TTwpMain::commandRunningChanged(bool running) {
                                          m_pagePanel->tabBar(), m_overview, m_signChooser}) {
         widget->setEnabled(!running);
     }
-    if (m_form5) {
-        m_form5->setCommandRunning(running);
-    }
+    showPortCommands();
     m_status->setCancelVisible(running);
     if (!running) {
         schedulePreparation();

@@ -71,8 +71,19 @@ void TTwpMain::editSignBook() {
 
 SignRunDialog* TTwpMain::openSignRun() {
     storeRowInBook();
-    auto* dialog = new SignRunDialog(m_book, m_folder, m_pages, transferLogPath(), this);
+    auto* dialog =
+        new SignRunDialog(m_book, m_folder, m_pages, transferLogPath(m_folders.data), this);
+    dialog->setControllerRecords(m_records);
     connect(dialog, &SignRunDialog::logged, m_log, &TransferLogDock::append);
+    connect(dialog, &SignRunDialog::portsInUse, this, [this](const QStringList& ports) {
+        m_portsInUse = ports;
+        showPortCommands();
+    });
+    // Closed while it runs: the run stops with the dialog.
+    connect(dialog, &QDialog::finished, this, [this] {
+        m_portsInUse.clear();
+        showPortCommands();
+    });
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->show();
     return dialog;

@@ -19,6 +19,19 @@ namespace {
 constexpr int kViewWidth = 720;
 constexpr int kViewHeight = 260;
 
+// One pixel a LED drawn as dots, as large as room allows.
+QImage zoomedLeds(const QImage& leds, QSize room) {
+    const QSize screen = leds.size();
+    const int zoom = std::clamp(std::min(room.width() / std::max(screen.width(), 1),
+                                         room.height() / std::max(screen.height(), 1)),
+                                1, maxZoom(screen));
+    QImage shown = zoomView(leds, zoom, ViewStyle::Dots);
+    if (shown.width() > room.width() || shown.height() > room.height()) {
+        shown = shown.scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    }
+    return shown;
+}
+
 }  // namespace
 
 FitChooser::FitChooser(QWidget* parent) : QWidget(parent) {
@@ -73,13 +86,12 @@ void PictureImportDialog::showResult() {
     const QImage page = chosen.isDefault() ? m_picture : fitPicture(m_picture, screen, chosen);
     m_leds = signLeds(stretchToScreen(page, screen, s.ADJUST), typeFamily(s.TYPE).depth, screen,
                       {s.RG_SWAP, s.COLOR_SWAP});
-    const int zoom = std::clamp(std::min(kViewWidth / std::max(screen.width(), 1),
-                                         kViewHeight / std::max(screen.height(), 1)),
-                                1, maxZoom(screen));
-    QImage shown = zoomView(m_leds, zoom, ViewStyle::Dots);
-    if (shown.width() > kViewWidth || shown.height() > kViewHeight) {
-        shown =
-            shown.scaled(kViewWidth, kViewHeight, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    }
-    m_view->setPixmap(QPixmap::fromImage(shown));
+    m_view->setPixmap(QPixmap::fromImage(zoomedLeds(m_leds, QSize(kViewWidth, kViewHeight))));
+}
+
+QImage signViewOf(const QImage& page, const Settings& s, QSize room) {
+    const QSize screen(s.WIDTH, s.HEIGHT);
+    return zoomedLeds(signLeds(stretchToScreen(page, screen, s.ADJUST), typeFamily(s.TYPE).depth,
+                               screen, {s.RG_SWAP, s.COLOR_SWAP}),
+                      room);
 }

@@ -28,6 +28,10 @@ class FitChooser : public QWidget {
     QCheckBox* m_invert;
 };
 
+// A page as the sign view shows it: its LEDs as round dots, zoomed to fit
+// room.
+QImage signViewOf(const QImage& page, const Settings& settings, QSize room);
+
 // LOADFILE with a picture: the sign view shows the page as the chosen fit
 // makes it, before the page is changed.
 class PictureImportDialog : public QDialog {

@@ -88,7 +88,11 @@ SettingsRow::SettingsRow(QWidget* parent) : QGroupBox(parent) {
     row->addStretch(1);
 
     BitBtn2 = makeButton("BitBtn2", tr("READ PARA"));
-    connect(BitBtn2, &QPushButton::clicked, this, &SettingsRow::readParaClicked);
+    connect(BitBtn2, &QPushButton::clicked, this, [this] {
+        if (BitBtn2->isEnabled()) {
+            emit readParaClicked();
+        }
+    });
     row->addWidget(BitBtn2);
 
     for (QSpinBox* size : {Edit4, Edit5}) {
@@ -138,4 +142,8 @@ void SettingsRow::setSettings(const Settings& s) {
     CheckBox3->setChecked(s.ADJUST);
     ComboBox1->setCurrentIndex(s.TYPE);
     ComboBox2->setCurrentIndex(s.BPS);
+}
+
+void SettingsRow::setReadParaEnabled(bool enabled) {
+    BitBtn2->setEnabled(enabled);
 }

@@ -23,6 +23,8 @@ class SettingsRow : public QGroupBox {
     void setSettings(const Settings& settings);
     // The port chooser, part of these settings, for the window to place.
     PortChooser* portChooser() const { return m_port; }
+    // READ PARA may be pressed (not while its port is in use).
+    void setReadParaEnabled(bool enabled);
 
   signals:
     void screenSizeChanged();  // WIDTH or HEIGHT

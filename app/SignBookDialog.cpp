@@ -2,6 +2,7 @@
 
 #include "app/Controls.h"
 
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -26,7 +27,8 @@ enum Column {
 };
 
 QString settingLabel(int index) {
-    return QString::fromLatin1(settingDefs()[size_t(index)].label);
+    // Translated as the settings row shows them.
+    return QCoreApplication::translate("SettingsRow", settingDefs()[size_t(index)].label);
 }
 
 }  // namespace
@@ -34,24 +36,23 @@ QString settingLabel(int index) {
 SignBookDialog::SignBookDialog(const SignBook& book, QWidget* parent)
     : QDialog(parent), m_book(book) {
     setObjectName(QStringLiteral("SignBook"));
-    setWindowTitle(QStringLiteral("Sign book"));
+    setWindowTitle(tr("Sign book"));
     m_table = new QTableWidget(0, kColumns);
     m_table->setObjectName(QStringLiteral("SignTable"));
-    QStringList headers = {QStringLiteral("name"), QStringLiteral("port")};
+    QStringList headers = {tr("name"), tr("port")};
     for (int i = 0; i < kSettingCount; ++i) {
         headers << settingLabel(i);
     }
-    headers << QStringLiteral("play list") << QStringLiteral("changes only");
+    headers << tr("play list") << tr("changes only");
     m_table->setHorizontalHeaderLabels(headers);
     m_table->horizontalHeaderItem(kChangesOnly)
-        ->setToolTip(
-            QStringLiteral("SEND writes only the pages that differ from what the controller last "
-                           "acknowledged"));
+        ->setToolTip(tr("SEND writes only the pages that differ from what the controller last "
+                        "acknowledged"));
     m_table->horizontalHeaderItem(kPort)->setToolTip(
-        QStringLiteral("A device (/dev/serial/by-id/...), tcp://HOST:PORT or "
-                       "rfc2217://HOST:PORT; empty: com + COMM"));
+        tr("A device (/dev/serial/by-id/...), tcp://HOST:PORT or "
+           "rfc2217://HOST:PORT; empty: com + COMM"));
     m_table->horizontalHeaderItem(kFirstSetting + kTYPE)
-        ->setToolTip(QStringLiteral("The module type, 0 (T0) to 26 (T26)"));
+        ->setToolTip(tr("The module type, 0 (T0) to 26 (T26)"));
     m_table->verticalHeader()->hide();
     for (int i = 0; i < m_book.signs.size(); ++i) {
         addRow(m_book.signs[i]);
@@ -70,14 +71,14 @@ SignBookDialog::SignBookDialog(const SignBook& book, QWidget* parent)
     m_problem->setStyleSheet(QStringLiteral("color: #b00000"));
     m_problem->setWordWrap(true);
 
-    QPushButton* add = makeButton("AddSign", QStringLiteral("Add sign"));
-    QPushButton* remove = makeButton("RemoveSign", QStringLiteral("Remove sign"));
-    QPushButton* ok = makeButton("OkSigns", QStringLiteral("OK"));
-    QPushButton* cancel = makeButton("CancelSigns", QStringLiteral("Cancel"));
+    QPushButton* add = makeButton("AddSign", tr("Add sign"));
+    QPushButton* remove = makeButton("RemoveSign", tr("Remove sign"));
+    QPushButton* ok = makeButton("OkSigns", tr("OK"));
+    QPushButton* cancel = makeButton("CancelSigns", tr("Cancel"));
     ok->setDefault(true);
     connect(add, &QPushButton::clicked, this, [this] {
         Sign sign;
-        sign.name = QStringLiteral("Sign %1").arg(m_table->rowCount() + 1);
+        sign.name = tr("Sign %1").arg(m_table->rowCount() + 1);
         addRow(sign);
         m_table->setCurrentCell(m_table->rowCount() - 1, kName);
     });
@@ -95,16 +96,16 @@ SignBookDialog::SignBookDialog(const SignBook& book, QWidget* parent)
     buttons->addWidget(ok);
     buttons->addWidget(cancel);
     auto* column = new QVBoxLayout(this);
-    column->addWidget(new QLabel(QStringLiteral(
-        "Each sign: its name, the port that reaches it (a device, tcp://HOST:PORT for a raw "
-        "serial server, rfc2217://HOST:PORT for one set from here; empty: com + COMM), its "
-        "controller number and screen, and the play list it shows.")));
+    column->addWidget(new QLabel(
+        tr("Each sign: its name, the port that reaches it (a device, tcp://HOST:PORT for a raw "
+           "serial server, rfc2217://HOST:PORT for one set from here; empty: com + COMM), its "
+           "controller number and screen, and the play list it shows.")));
     column->itemAt(0)->widget()->setProperty("wordWrap", true);
-    auto* changesOnly = new QLabel(QStringLiteral(
-        "Changes only: SEND writes just the pages that differ from what the controller "
-        "acknowledged last, which takes seconds instead of minutes. A controller that lost "
-        "its memory since then (a power cut without a backup battery, another program) "
-        "shows old or empty pages until a SEND of every page (Send all)."));
+    auto* changesOnly = new QLabel(
+        tr("Changes only: SEND writes just the pages that differ from what the controller "
+           "acknowledged last, which takes seconds instead of minutes. A controller that lost "
+           "its memory since then (a power cut without a backup battery, another program) "
+           "shows old or empty pages until a SEND of every page (Send all)."));
     changesOnly->setObjectName(QStringLiteral("ChangesOnlyNote"));
     changesOnly->setWordWrap(true);
     column->addWidget(changesOnly);
@@ -157,8 +158,8 @@ bool SignBookDialog::readBook(SignBook* book, QString* problem) const {
             sign.schedule = was.schedule;
             sign.setClock = was.setClock;
         }
-        const QString which = sign.name.isEmpty() ? QStringLiteral("Row %1").arg(row + 1)
-                                                  : QStringLiteral("Sign \"%1\"").arg(sign.name);
+        const QString which =
+            sign.name.isEmpty() ? tr("Row %1").arg(row + 1) : tr("Sign \"%1\"").arg(sign.name);
         for (int i = 0; i < kSettingCount; ++i) {
             const SettingDef& def = settingDefs()[size_t(i)];
             if (def.isFlag) {
@@ -177,9 +178,9 @@ bool SignBookDialog::readBook(SignBook* book, QString* problem) const {
                 ok = false;
             }
             if (!ok) {
-                *problem = i == kBPS ? QStringLiteral("%1: BPS must be one of %2")
+                *problem = i == kBPS ? tr("%1: BPS must be one of %2")
                                            .arg(which, bpsTexts().join(QStringLiteral(", ")))
-                                     : QStringLiteral("%1: %2 must be a number from %3 to %4")
+                                     : tr("%1: %2 must be a number from %3 to %4")
                                            .arg(which, settingLabel(i))
                                            .arg(def.minimum)
                                            .arg(def.maximum);
@@ -190,7 +191,7 @@ bool SignBookDialog::readBook(SignBook* book, QString* problem) const {
     }
     *problem = checkSignBook(read);
     if (!problem->isEmpty()) {
-        *problem = QStringLiteral("The sign book cannot be kept: %1.").arg(*problem);
+        *problem = tr("The sign book cannot be kept: %1.").arg(*problem);
         return false;
     }
     // The selected sign keeps its selection through a new name.

@@ -33,11 +33,11 @@ class SignRunDialog::RowSurface : public OperatorSurface {
     // The reason goes into the results; no message box for each sign.
     void message(const QString&, const QString&) override {}
     void lineProgress(qint64 sent, qint64 total, qint64 msLeft) override {
-        show(kOutcome, QStringLiteral("sending, %1 left").arg(durationText(msLeft)),
+        show(kOutcome, SignRunDialog::tr("sending, %1 left").arg(durationText(msLeft)),
              total > 0 ? int(sent * 100 / total) : 0);
     }
     void awaitingReply(int) override {
-        show(kOutcome, QStringLiteral("waiting for the controller"), 100);
+        show(kOutcome, SignRunDialog::tr("waiting for the controller"), 100);
     }
     bool cancelRequested() const override { return m_stop; }
 
@@ -71,7 +71,7 @@ SignRunDialog::SignRunDialog(const SignBook& book, const QString& folder, const 
                              const QString& logPath, QWidget* parent)
     : QDialog(parent), m_book(book), m_folder(folder), m_pages(pages), m_logPath(logPath) {
     setObjectName(QStringLiteral("SignRun"));
-    setWindowTitle(QStringLiteral("To several signs"));
+    setWindowTitle(tr("To several signs"));
     m_signs = new QListWidget;
     m_signs->setObjectName(QStringLiteral("Signs"));
     for (const Sign& sign : m_book.signs) {
@@ -82,9 +82,8 @@ SignRunDialog::SignRunDialog(const SignBook& book, const QString& folder, const 
     m_signs->setMaximumWidth(220);
     m_table = new QTableWidget(0, kColumns);
     m_table->setObjectName(QStringLiteral("Results"));
-    m_table->setHorizontalHeaderLabels({QStringLiteral("sign"), QStringLiteral("progress"),
-                                        QStringLiteral("outcome"), QStringLiteral("bytes"),
-                                        QStringLiteral("time"), QStringLiteral("reason")});
+    m_table->setHorizontalHeaderLabels(
+        {tr("sign"), tr("progress"), tr("outcome"), tr("bytes"), tr("time"), tr("reason")});
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->verticalHeader()->hide();
     m_table->horizontalHeader()->setStretchLastSection(true);
@@ -92,31 +91,33 @@ SignRunDialog::SignRunDialog(const SignBook& book, const QString& folder, const 
 
     auto* buttons = new QHBoxLayout;
     const std::pair<const char*, SignCommand> commands[] = {
-        {"&SEND", SignCommand::Send}, {"&MODE", SignCommand::Mode}, {"&TIME", SignCommand::Time}};
+        {QT_TR_NOOP("&SEND"), SignCommand::Send},
+        {QT_TR_NOOP("&MODE"), SignCommand::Mode},
+        {QT_TR_NOOP("&TIME"), SignCommand::Time}};
     const char* names[] = {"SendSigns", "ModeSigns", "TimeSigns"};
     for (int i = 0; i < 3; ++i) {
-        QPushButton* button = makeButton(names[i], QString::fromLatin1(commands[i].first));
+        QPushButton* button = makeButton(names[i], tr(commands[i].first));
         connect(button, &QPushButton::clicked, this,
                 [this, command = commands[i].second] { start(command); });
         buttons->addWidget(button);
         m_commands.push_back(button);
     }
-    m_cancel = makeButton("CancelSigns", QStringLiteral("&Cancel"));
+    m_cancel = makeButton("CancelSigns", tr("&Cancel"));
     m_cancel->setEnabled(false);
     connect(m_cancel, &QPushButton::clicked, this, [this] { m_stop = true; });
     buttons->addWidget(m_cancel);
     buttons->addStretch();
-    QPushButton* close = makeButton("CloseSigns", QStringLiteral("C&lose"));
+    QPushButton* close = makeButton("CloseSigns", tr("C&lose"));
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
     buttons->addWidget(close);
 
     auto* lists = new QHBoxLayout;
     auto* left = new QVBoxLayout;
-    left->addWidget(new QLabel(QStringLiteral("Signs to serve:")));
+    left->addWidget(new QLabel(tr("Signs to serve:")));
     left->addWidget(m_signs);
     lists->addLayout(left);
     auto* right = new QVBoxLayout;
-    right->addWidget(new QLabel(QStringLiteral("Results:")));
+    right->addWidget(new QLabel(tr("Results:")));
     right->addWidget(m_table);
     lists->addLayout(right, 1);
     auto* column = new QVBoxLayout(this);
@@ -140,10 +141,12 @@ bool SignRunDialog::start(SignCommand command) {
     for (int i = 0; i < m_signs->count(); ++i) {
         if (m_signs->item(i)->checkState() == Qt::Checked) {
             const Sign& sign = m_book.signs[i];
-            jobs.push_back({sign.name, sign.settings, m_pages});
+            jobs.push_back({sign.name, sign.settings, m_pages, sign.sendChangesOnly});
+            m_ports << portKey(sign.settings, m_folder);
         }
     }
     if (jobs.empty()) {
+        m_ports.clear();
         return false;
     }
     m_stop = false;
@@ -169,7 +172,7 @@ bool SignRunDialog::start(SignCommand command) {
         std::vector<SignResult> results = runOnSigns(
             command, jobs, m_folder,
             [this](int job) -> OperatorSurface& { return *m_surfaces[size_t(job)]; },
-            QDateTime::currentDateTime());
+            QDateTime::currentDateTime(), m_records.folder().isEmpty() ? nullptr : &m_records);
         QMetaObject::invokeMethod(
             this,
             [self, results] {
@@ -190,7 +193,7 @@ void SignRunDialog::showResults(const std::vector<SignResult>& results) {
         const SignResult& result = results[size_t(row)];
         QString reason = result.exchange.reason;
         if (reason.isEmpty() && result.exchange.stage == ExchangeResult::Stage::Refused) {
-            reason = QStringLiteral("its module type is not sent");
+            reason = tr("its module type is not sent");
         }
         const QStringList texts = {
             result.name,
@@ -236,4 +239,8 @@ void SignRunDialog::setRunning(bool running) {
     }
     m_signs->setEnabled(!running);
     m_cancel->setEnabled(running);
+    if (!running) {
+        m_ports.clear();
+    }
+    emit portsInUse(m_ports);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "controller/ControllerRecord.h"
 #include "controller/SignRun.h"
 #include "core/SignBook.h"
 #include "pages/PageList.h"
@@ -28,6 +29,9 @@ class SignRunDialog : public QDialog {
                   const QString& logPath, QWidget* parent = nullptr);
     // Asks a run to stop and waits for it.
     ~SignRunDialog() override;
+    // Where the records of what each controller holds are kept true; signs
+    // set to send changes only send the changed pages by them.
+    void setControllerRecords(const ControllerRecords& records) { m_records = records; }
 
     // Starts command on the ticked signs; false when none is ticked or a run
     // is going on.
@@ -38,6 +42,8 @@ class SignRunDialog : public QDialog {
   signals:
     void finished();
     void logged(const QString& line);  // a line of the transfer log
+    // The ports of the signs being served when a run starts, none when it ends.
+    void portsInUse(const QStringList& ports);
 
   private:
     class RowSurface;
@@ -48,6 +54,7 @@ class SignRunDialog : public QDialog {
     QString m_folder;
     PageList m_pages;
     QString m_logPath;
+    ControllerRecords m_records;
     SignCommand m_command = SignCommand::Send;
     QDateTime m_started;
     QListWidget* m_signs;
@@ -57,6 +64,7 @@ class SignRunDialog : public QDialog {
     std::vector<std::unique_ptr<RowSurface>> m_surfaces;
     std::vector<int> m_rowOfJob;
     std::vector<SignResult> m_results;
+    QStringList m_ports;  // of the run going on, as portKey names them
     std::unique_ptr<std::thread> m_worker;
     std::atomic<bool> m_stop{false};
 };

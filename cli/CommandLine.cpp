@@ -208,6 +208,7 @@ const std::vector<CommandEntry>& commands() {
          "  --no-pace             take bytes as they come instead of at the line rate\n"
          "  --processing MS       answer MS after the last byte (20)\n"
          "  --out DIR             where the pictures go (the sign folder)\n"
+         "  --record FILE         append every byte taken from the line to FILE\n"
          "  --silent --wrong-reply --delay MS --extra N --noise N\n"
          "  --hang-up-after N --stop-reading-after N      misbehave\n"
          "  --forget-after N      lose the pages in memory after N transfers (a power cut)\n"

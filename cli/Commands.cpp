@@ -109,6 +109,15 @@ int exitStatus(const ExchangeResult& result) {
     return status;
 }
 
+// A single command's line in the transfer log, then its exit status.
+int loggedStatus(const CliContext& context, const QString& command, const Settings& settings,
+                 const QDateTime& start, const Link& link, const ExchangeResult& result) {
+    logTransfer(context, {start, command, settings.NUM,
+                          result.port.isEmpty() ? link.portPath() : result.port, result.bytes,
+                          result.ms, result.outcome});
+    return exitStatus(result);
+}
+
 }  // namespace
 
 void storeSettings(const CliContext& context, const Settings& settings) {
@@ -135,6 +144,14 @@ bool reviewed(const SendReview& review, int baud) {
         printError(QStringLiteral("Sending anyway: %1").arg(review.estimateText(baud)));
     }
     return !blocking;
+}
+
+void logTransfer(const CliContext& context, const CommandRecord& record) {
+    QString error;
+    if (!appendTransferLog(transferLogPath(context.folders.data), transferLogLine(record),
+                           &error)) {
+        printError(error);
+    }
 }
 
 void printError(const QString& text) {
@@ -255,10 +272,12 @@ int runSend(const CliContext& context, const QString& listPath) {
                   settings.baudRate())) {
         return kExitBadInput;
     }
+    const QDateTime start = QDateTime::currentDateTime();
     ConsoleSurface surface;
     Link link(folder, surface);
     const ControllerRecords records(context.recordFolder);
-    return exitStatus(
+    return loggedStatus(
+        context, QStringLiteral("SEND"), settings, start, link,
         sendPages(link, surface, settings, pages, folder, {nullptr, context.changed, &records}));
 }
 
@@ -289,9 +308,11 @@ int runBuild(const CliContext& context, const QString& listPath, const QString& 
 int runTime(const CliContext& context) {
     const Settings settings = loadSettings(context);
     const QString& folder = context.folders.sign;
+    const QDateTime start = QDateTime::currentDateTime();
     ConsoleSurface surface;
     Link link(folder, surface);
-    return exitStatus(setClock(link, surface, settings, QDateTime::currentDateTime()));
+    return loggedStatus(context, QStringLiteral("TIME"), settings, start, link,
+                        setClock(link, surface, settings, start));
 }
 
 int runMode(const CliContext& context, const QString& listPath) {
@@ -304,19 +325,23 @@ int runMode(const CliContext& context, const QString& listPath) {
     if (!reviewed(reviewMode(settings, pages), settings.baudRate())) {
         return kExitBadInput;
     }
+    const QDateTime start = QDateTime::currentDateTime();
     ConsoleSurface surface;
     Link link(folder, surface);
     const ControllerRecords records(context.recordFolder);
-    return exitStatus(sendPlayModes(link, surface, settings, pages, folder, &records));
+    return loggedStatus(context, QStringLiteral("MODE"), settings, start, link,
+                        sendPlayModes(link, surface, settings, pages, &records));
 }
 
 int runReadPara(const CliContext& context) {
     const Settings settings = loadSettings(context);
+    const QDateTime start = QDateTime::currentDateTime();
     ConsoleSurface surface(context.json ? stderr : stdout);
     Link link(context.folders.sign, surface);
     const ControllerRecords records(context.recordFolder);
     const ReadParaResult result = readParameters(link, surface, settings, &records);
-    const int status = exitStatus(result.exchange);
+    const int status =
+        loggedStatus(context, QStringLiteral("READ PARA"), settings, start, link, result.exchange);
     if (context.json) {
         writeLine(stdout, readParaJson(result, link.portPath()));
     } else if (result.apply) {
@@ -337,6 +362,7 @@ int runSavePara(const CliContext& context, const QStringList& assignments) {
         printError(QStringLiteral("marquee-cli: %1").arg(error));
         return kExitBadInput;
     }
+    const QDateTime start = QDateTime::currentDateTime();
     ConsoleSurface surface;
     Link link(folder, surface);
     const ControllerRecords records(context.recordFolder);
@@ -344,7 +370,7 @@ int runSavePara(const CliContext& context, const QStringList& assignments) {
     if (result.stage != ExchangeResult::Stage::PortError) {
         storeSettings(context, settingsAfterSave(settings, parameters));
     }
-    return exitStatus(result);
+    return loggedStatus(context, QStringLiteral("save parameter"), settings, start, link, result);
 }
 
 int runDownload(const CliContext& context, const QString& typeText) {
@@ -361,6 +387,7 @@ int runDownload(const CliContext& context, const QString& typeText) {
         printError(setup.error);
         return kExitBadInput;
     }
+    const QDateTime start = QDateTime::currentDateTime();
     ConsoleSurface surface;
     Link link(folder, surface);
     const ControllerRecords records(context.recordFolder);
@@ -368,7 +395,7 @@ int runDownload(const CliContext& context, const QString& typeText) {
     if (result.stage != ExchangeResult::Stage::PortError) {
         storeSettings(context, settingsAfterDownload(settings, type));
     }
-    return exitStatus(result);
+    return loggedStatus(context, QStringLiteral("Download"), settings, start, link, result);
 }
 
 int runPorts(const CliContext& context, const QString& use) {

@@ -2,6 +2,7 @@
 
 #include "core/OperatorSurface.h"
 #include "core/ProgramFolder.h"
+#include "core/TransferLog.h"
 
 #include <QString>
 #include <QStringList>
@@ -89,6 +90,10 @@ void storeSettings(const CliContext& context, const Settings& settings);
 bool reviewed(const SendReview& review, int baud);
 // The exit status an exchange gives.
 int exchangeStatus(const ExchangeResult& result);
+// Adds a command's line to the transfer log the window writes too (in the
+// folder of --folder, else in the user's data folder); says on standard
+// error why when it cannot.
+void logTransfer(const CliContext& context, const CommandRecord& record);
 
 // The commands; args are what follows the command word, with paths already
 // absolute.

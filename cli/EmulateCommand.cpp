@@ -177,6 +177,12 @@ QString OptionReader::read() {
             if (number(option, 0, 1000000, &count)) {
                 o.controller.forgetAfter = static_cast<int>(count);
             }
+        } else if (is("--record")) {
+            if (args_.isEmpty()) {
+                problem_ = QStringLiteral("--record needs a file");
+            } else {
+                o.recordFile = QFileInfo(args_.takeFirst()).absoluteFilePath();
+            }
         } else if (is("--hang-up-after") || is("--stop-reading-after")) {
             qint64 count = 0;
             if (number(option, 0, 1LL << 40, &count)) {

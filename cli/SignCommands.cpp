@@ -84,6 +84,7 @@ SignResult refusedSign(const Sign& sign, const QString& folder, const QString& r
     result.port = signPortPath(sign.settings, folder);
     result.exchange.stage = ExchangeResult::Stage::Refused;
     result.exchange.reason = reason;
+    result.exchange.outcome = QStringLiteral("refused: %1").arg(reason);
     return result;
 }
 
@@ -226,11 +227,17 @@ int runOnSignBook(const CliContext& context, const QString& command, const QStri
     for (const SignJob& job : jobs) {
         surfaces.push_back(std::make_unique<SignConsole>(job.name, statusStream, console, lock));
     }
+    const QDateTime start = QDateTime::currentDateTime();
     const std::vector<SignResult> served = runOnSigns(
         what, jobs, folder, [&](int job) -> OperatorSurface& { return *surfaces[size_t(job)]; },
-        QDateTime::currentDateTime(), &records);
+        start, &records);
     for (size_t j = 0; j < served.size(); ++j) {
         results[size_t(placeOf[j])] = served[j];
+    }
+    const char* names[] = {"SEND", "MODE", "TIME", "READ PARA"};
+    for (const SignResult& result : results) {
+        logTransfer(context, {start, QString::fromLatin1(names[int(what)]), result.num, result.port,
+                              result.exchange.bytes, result.exchange.ms, result.exchange.outcome});
     }
 
     int status = kExitOk;

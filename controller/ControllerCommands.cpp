@@ -168,16 +168,18 @@ ExchangeResult setClock(Link& link, OperatorSurface& surface, const Settings& se
 }
 
 ExchangeResult sendPlayModes(Link& link, OperatorSurface& surface, const Settings& settings,
-                             const PageList& pages, const QString& folder,
-                             const ControllerRecords* records) {
-    // The play table goes with the pictures already in the controller; a
-    // list whose pictures cannot be sent is refused here as by SEND.
+                             const PageList& pages, const ControllerRecords* records) {
+    // The play table goes with the pictures already in the controller: no
+    // picture is read, so a missing or broken one never stops it. Only a
+    // screen too large for the memory map is refused, before the port opens.
     if (typeFamily(settings.TYPE).depth != Depth::NotSent) {
         ExchangeResult refused;
         refused.stage = ExchangeResult::Stage::Refused;
-        refused.reason = refusePages(settings, pages, folder);
+        refused.reason = checkSendable(settings, memoryMapFor(settings));
         if (!refused.reason.isEmpty()) {
             surface.message(refused.reason);
+            refused.outcome =
+                QStringLiteral("refused: %1").arg(refused.reason.section(QLatin1Char('\n'), 0, 0));
             return refused;
         }
     }
@@ -193,7 +195,7 @@ ExchangeResult sendPlayModes(Link& link, OperatorSurface& surface, const Setting
     const ExchangeResult result = exchange(link, surface, settings, steps);
     if (records) {
         // The pictures stay; only the play table is new.
-        const ControllerKey key = controllerKey(settings, folder);
+        const ControllerKey key = controllerKey(settings, link.folder());
         std::optional<ControllerContent> content;
         if (std::optional<ControllerRecord> record = records->find(key)) {
             const MemoryMap map = memoryMapFor(settings);

@@ -42,13 +42,11 @@ ExchangeResult sendPages(Link& link, OperatorSurface& surface, const Settings& s
 ExchangeResult setClock(Link& link, OperatorSurface& surface, const Settings& settings,
                         const QDateTime& now);
 
-// MODE: the play table alone. The pages' pictures are checked as by SEND,
-// before the port is opened; folder resolves their names.
-// The record, when kept, takes the new play table (or is dropped when the
-// controller did not acknowledge).
+// MODE: the play table alone. No picture is read: only the pages' play
+// entries are sent. The record, when kept, takes the new play table (or is
+// dropped when the controller did not acknowledge).
 ExchangeResult sendPlayModes(Link& link, OperatorSurface& surface, const Settings& settings,
-                             const PageList& pages, const QString& folder,
-                             const ControllerRecords* records = nullptr);
+                             const PageList& pages, const ControllerRecords* records = nullptr);
 
 // READ PARA.
 struct ReadParaResult : ParameterReply {

@@ -52,8 +52,10 @@ QString ControllerRecords::folderFor(const QString& dataFolder) {
     if (!dataFolder.isEmpty()) {
         return QDir(dataFolder).filePath(QStringLiteral("controllers"));
     }
-    return QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation))
-        .filePath(QStringLiteral("controllers"));
+    // The same folder for the window and the command line, whatever their
+    // program names.
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
+        .filePath(QStringLiteral("marquee/controllers"));
 }
 
 QString ControllerRecords::pathFor(const QString& port, int num) const {

@@ -54,7 +54,7 @@ SignResult serve(SignCommand command, const SignJob& job, Link& link, OperatorSu
                                         {nullptr, job.changedOnly, records});
             break;
         case SignCommand::Mode:
-            result.exchange = sendPlayModes(link, keeper, job.settings, job.pages, folder, records);
+            result.exchange = sendPlayModes(link, keeper, job.settings, job.pages, records);
             break;
         case SignCommand::Time:
             result.exchange = setClock(link, keeper, job.settings, now);

@@ -43,7 +43,6 @@ Folders locateFolders(const QString& chosen) {
     } else {
         folders.settings = userSettingsFolder();
         folders.sign = defaultSignFolder();
-        folders.data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
         if (QFileInfo::exists(besideFile)) {
             folders.oldSettings = beside;
         }

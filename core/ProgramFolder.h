@@ -13,9 +13,10 @@ struct Folders {
         : settings(folder), sign(folder), data(folder) {}
 
     QString settings;  // ck.ini and marquee.conf (the chosen port, the sign folder)
-    QString sign;      // pages, lists, port links comN, setup files, the transfer log
-    // What the programs keep for themselves: the records of what each
-    // controller holds (~/.local/share/marquee).
+    QString sign;      // pages, lists, port links comN, setup files
+    // What the programs keep for themselves: the transfer log and the
+    // records of what each controller holds; empty: the user's data folder
+    // (~/.local/share/marquee).
     QString data;
     // An old ck.ini's folder, read when the settings folder has none yet
     // (beside an installed executable, where nothing may be written).

@@ -19,9 +19,13 @@ QString transferLogLine(const CommandRecord& record) {
         .arg(record.outcome);
 }
 
-QString transferLogPath() {
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    return QDir(folder).filePath(QStringLiteral("transfer-log.txt"));
+QString transferLogPath(const QString& folder) {
+    const QString dir =
+        !folder.isEmpty()
+            ? folder
+            : QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
+                  .filePath(QStringLiteral("marquee"));
+    return QDir(dir).filePath(QStringLiteral("transfer-log.txt"));
 }
 
 bool appendTransferLog(const QString& path, const QString& line, QString* error) {

@@ -18,9 +18,10 @@ struct CommandRecord {
 // "2026-12-06 15:04:05  SEND  controller 1  /dev/ttyUSB0  20,480 bytes  21.3 s  rec success!"
 QString transferLogLine(const CommandRecord& record);
 
-// The log file: transfer-log.txt in the user's data folder (made when
-// missing).
-QString transferLogPath();
+// The log file: transfer-log.txt in folder, or in the user's data folder
+// (~/.local/share/marquee, made when missing) when folder is empty. Both
+// programs write the same file.
+QString transferLogPath(const QString& folder = QString());
 
 // Appends one line to the file at path. False with a reason when it cannot.
 bool appendTransferLog(const QString& path, const QString& line, QString* error);

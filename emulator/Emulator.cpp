@@ -97,6 +97,16 @@ bool Emulator::start(const QString& folder, QString* error) {
         }
         return false;
     }
+    if (!options_.recordFile.isEmpty()) {
+        record_.setFileName(options_.recordFile);
+        if (!record_.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
+            if (error) {
+                *error = QStringLiteral("cannot write %1: %2")
+                             .arg(options_.recordFile, record_.errorString());
+            }
+            return false;
+        }
+    }
     if (!terminal_.open(error) || !terminal_.linkAs(folder, options_.port, error)) {
         terminal_.close();
         return false;
@@ -266,6 +276,10 @@ void Emulator::readLine(qint64 now, bool readable) {
 
 void Emulator::take(const QByteArray& raw, qint64 arrivalNs) {
     received_ += raw.size();
+    if (record_.isOpen() && record_.write(raw) != raw.size()) {
+        log(QStringLiteral("cannot write %1: %2").arg(record_.fileName(), record_.errorString()));
+        record_.close();
+    }
     lastTrafficNs_ = nowNs();
     const QByteArray bytes = uart_ ? uart_->receive(raw) : raw;
     burstReceived_ += bytes.size();

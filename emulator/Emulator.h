@@ -8,6 +8,7 @@
 #include "transfer/FrameParser.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QString>
 #include <QStringList>
 
@@ -45,6 +46,8 @@ struct EmulatorOptions {
     std::function<void(const SignPlay&)> show;
     // Where a saved parameter block is kept for the next start; empty: nowhere.
     QString stateFile;
+    // Every byte taken from the line is appended here, as it came; empty: nowhere.
+    QString recordFile;
     // Take bytes at the line rate the program set (10 bits a byte) and answer
     // processingMs after the last one has arrived; off, take what is there.
     bool pace = true;
@@ -127,6 +130,7 @@ class Emulator {
     SignOutput output_;
     std::vector<Neighbour> neighbours_;
     PseudoTerminal terminal_;
+    QFile record_;
     FrameParser parser_;
     std::deque<Outgoing> outgoing_;
     // The burst of bytes on the line now: when it began, at what rate, how

@@ -102,6 +102,7 @@ DocumentImportResult importDocument(const QString& document, const ImportSetup& 
         QString error;
         const QImage shown =
             withFitOptions(documentScreen(picture, setup.screen), picture, setup.screen, setup.fit);
+        surface.preparingPage(i, shown);
         if (!saveBmp(shown, QDir(setup.folder).filePath(name), &error)) {
             result.reason = error;
             surface.message(error);

@@ -72,6 +72,7 @@ SpreadsheetImportResult importSpreadsheet(const QString& workbook, const ImportS
     QString error;
     const QImage shown = withFitOptions(spreadsheetScreen(range.picture, setup.screen),
                                         range.picture, setup.screen, setup.fit);
+    surface.preparingPage(1, shown);
     if (!saveBmp(shown, QDir(setup.folder).filePath(name), &error)) {
         result.reason = error;
         surface.message(error);

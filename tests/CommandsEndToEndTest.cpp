@@ -3,8 +3,11 @@
 
 #include "tests/EmulatorSupport.h"
 #include "tests/ProgramSupport.h"
+#include "tests/SignSupport.h"
 
 #include <QPainter>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -208,6 +211,61 @@ TEST(CommandsEndToEnd, TheWindowsCommands) {
     for (int i = 0; i < firstLines.size(); ++i) {
         EXPECT_TRUE(program.messages[i].startsWith(firstLines[i] + "\n/dev/ttyS249"))
             << program.messages[i].toStdString();
+    }
+}
+
+// MODE reads no picture: a list whose pictures are missing, a FIFO and
+// not a picture at all still gives the play table, from the command line
+// (alone and through the sign book) and from the window, and each run adds
+// its line to the transfer log in the folder.
+TEST(CommandsEndToEnd, ModeSendsThePlayTableWhateverThePictures) {
+    EmulatedSign sign;
+    writeBytes(sign.path("ck.ini"), "1\r\n64\r\n16\r\n1\r\n16\r\n0\r\n0\r\n0\r\n0\r\n4\r\n");
+    ASSERT_EQ(mkfifo(QFile::encodeName(sign.path("pipe.bmp")).constData(), 0600), 0);
+    writeBytes(sign.path("broken.bmp"), "BM this is no picture");
+    writeBytes(sign.path("three.lis"),
+               "x.bmp\r\n1\r\n0\r\n0\r\n5\r\n2\r\npipe.bmp\r\n3\r\n0\r\n0\r\n6\r\n4\r\n"
+               "broken.bmp\r\n7\r\n0\r\n0\r\n9\r\n8\r\n");
+    SignBook book;
+    book.signs = {bookSign("Front", 1, {}, 4)};  // the emulator's 115200 bit/s
+    QString reason;
+    ASSERT_TRUE(writeSignBook(sign.dir.path(), book, &reason)) << reason.toStdString();
+    const QString record = sign.path("line.bin");
+    ASSERT_TRUE(sign.start({"--record", record}));
+    const QByteArray expected = hexBytes(
+        "01 55AA55AA 00 07 3419 0B00 0300 010205 030406 070809"
+        "01 55AA55AA 01");
+    ASSERT_EQ(expected.size(), 28);
+    const QStringList runs[] = {{"mode", "three.lis"},
+                                {"mode", "three.lis", "--sign", "Front"},
+                                {"mode", "three.lis", "--all-signs"}};
+    for (const QStringList& command : runs) {
+        SCOPED_TRACE(command.join(' ').toStdString());
+        const CliRun run = sign.run(command);
+        EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+        EXPECT_TRUE(run.out.contains("mode success!")) << run.out.toStdString();
+        EXPECT_FALSE(run.err.contains("picture")) << run.err.toStdString();
+        EXPECT_EQ(readBytes(record), expected);
+        ASSERT_TRUE(QFile::resize(record, 0));
+    }
+    EXPECT_EQ(out(sign.run({"mode", "three.lis"})), M + S + "mode success!");
+    ASSERT_TRUE(QFile::resize(record, 0));
+
+    Program program(sign.dir.path());
+    program.window.loadListFrom(sign.path("three.lis"));
+    command(program, "m_Exit");
+    EXPECT_EQ(control<QLabel>(program.window, "StatusPanel2")->text(), "mode success!");
+    EXPECT_EQ(readBytes(record), expected);
+
+    // A line each: four from the command line, one from the window.
+    const QStringList log =
+        QString::fromUtf8(readBytes(sign.path("transfer-log.txt"))).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(log.size(), 5) << log.join('\n').toStdString();
+    for (const QString& line : log) {
+        EXPECT_TRUE(line.contains(QRegularExpression(
+            "^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d  MODE  controller 1  \\S+  28 bytes  "
+            "\\d+\\.\\d s  mode success!$")))
+            << line.toStdString();
     }
 }
 

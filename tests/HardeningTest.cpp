@@ -190,7 +190,7 @@ TEST(Hardening, CommandLineFailuresSayWhy) {
 }
 
 // Pages and lists that are no pictures or lists: each refused at once,
-// named, with the port never opened.
+// named, with the port never opened (a page's picture by SEND and build).
 TEST(Hardening, UnusableFilesAreRefusedBeforeThePortOpens) {
     Folder folder;
     const QString fifo = folder.path("fifo");
@@ -222,6 +222,9 @@ TEST(Hardening, UnusableFilesAreRefusedBeforeThePortOpens) {
     };
     for (const Case& c : cases) {
         for (const char* command : {"send", "mode", "build"}) {
+            if (QByteArray(command) == "mode" && !c.asList) {
+                continue;  // MODE reads no picture
+            }
             SCOPED_TRACE(testing::Message() << command << " " << c.file.toStdString()
                                             << (c.asList ? " as the list" : " as a page"));
             writeBytes(folder.path("show.lis"), "\r\n1\r\n0\r\n0\r\n5\r\n0\r\n" +

@@ -1,5 +1,7 @@
 // Document and spreadsheet import through the real LibreOffice, on the
-// documents in tests/data/office, converted by LibreOffice to ".doc" and ".xls".
+// documents in tests/data/office: converted by LibreOffice to ".doc" and
+// ".xls" as the tests run, and the ".docx", ".xlsx" and ".ods" LibreOffice
+// made of the same documents, kept beside them.
 
 #include "core/SettingsFile.h"
 #include "import/DocumentImport.h"
@@ -106,67 +108,74 @@ TEST(OfficeImport, ScreensFromPicturesAndTheContentBox) {
 }
 
 TEST(DocumentImport, ThreePagesIntoTwoPageList) {
-    const QString document = converted("three-pages.fodt", "doc");
-    ASSERT_FALSE(document.isEmpty());
-    QTemporaryDir folder;
-    QTemporaryDir temp;
-    const Environment tmp("TMPDIR", QFile::encodeName(temp.path()));
+    for (const QString& document :
+         {converted("three-pages.fodt", "doc"), dataPath("office/three-pages.docx")}) {
+        SCOPED_TRACE(document.toStdString());
+        ASSERT_FALSE(document.isEmpty());
+        QTemporaryDir folder;
+        QTemporaryDir temp;
+        const Environment tmp("TMPDIR", QFile::encodeName(temp.path()));
 
-    Program program(folder.path());
-    program.window.setSettings(screenOf(128, 64));
-    program.addPages(1);
-    EXPECT_EQ(control<QLineEdit>(program.form1, "Edit1")->text(), "LC");
-    program.loadAndChange(program.form1, document);
+        Program program(folder.path());
+        program.window.setSettings(screenOf(128, 64));
+        program.addPages(1);
+        EXPECT_EQ(control<QLineEdit>(program.form1, "Edit1")->text(), "LC");
+        program.loadAndChange(program.form1, document);
 
-    EXPECT_TRUE(program.messages.isEmpty()) << program.messages.join('\n').toStdString();
-    EXPECT_FALSE(program.form1.isVisible());
-    EXPECT_EQ(program.form1.lastResult().pageCount, 3);
-    const PageList& pages = program.window.pages();
-    ASSERT_EQ(pages.PageCount(), 4);
-    const QStringList files = {"", "LC1.bmp", "LC2.bmp", "LC3.bmp"};
-    for (int i = 1; i <= 4; ++i) {
-        EXPECT_EQ(pages.item(i).FileName, files[i - 1]);
+        EXPECT_TRUE(program.messages.isEmpty()) << program.messages.join('\n').toStdString();
+        EXPECT_FALSE(program.form1.isVisible());
+        EXPECT_EQ(program.form1.lastResult().pageCount, 3);
+        // Each page was in the dialog's sign view before it went into the list.
+        EXPECT_EQ(program.form1.pagesShown(), (QList<int>{1, 2, 3}));
+        const PageList& pages = program.window.pages();
+        ASSERT_EQ(pages.PageCount(), 4);
+        const QStringList files = {"", "LC1.bmp", "LC2.bmp", "LC3.bmp"};
+        for (int i = 1; i <= 4; ++i) {
+            EXPECT_EQ(pages.item(i).FileName, files[i - 1]);
+        }
+        EXPECT_EQ(program.tabs(), (QStringList{"1", " 2", "第 3幕", "第 4幕"}));
+        EXPECT_EQ(pages.currentTab(), 3);
+        EXPECT_EQ(control<QTabBar>(program.window, "Tab")->currentIndex(), 3);
+        // Only the pictures are left; the working folder is gone.
+        EXPECT_EQ(entries(folder.path()), files.mid(1));
+        EXPECT_EQ(workingFolders(temp.path()), QStringList());
+
+        // Page 1 is 192 x 96 pixels of squares: cut at the screen, not scaled,
+        // and starting at the content, not at the paper's margin.
+        const QImage first = QImage(folder.filePath("LC1.bmp"));
+        ASSERT_EQ(first.size(), QSize(128, 64));
+        EXPECT_EQ(coloursIn(first, QRect(0, 0, 95, 64)), Colours{kRed});
+        EXPECT_EQ(coloursIn(first, QRect(97, 0, 31, 64)), Colours{kGreen});
+        // Page 2's square is narrower than the screen: black beyond it.
+        const QImage second = QImage(folder.filePath("LC2.bmp"));
+        EXPECT_EQ(coloursIn(second, QRect(0, 0, 95, 64)), Colours{kGreen});
+        EXPECT_EQ(coloursIn(second, QRect(98, 0, 30, 64)), Colours{kBlack});
+        EXPECT_EQ(coloursIn(QImage(folder.filePath("LC3.bmp")), QRect(0, 0, 95, 64)),
+                  Colours{kBlue});
+        // Page 4 is shown; in picture mode, as blue lights no LED.
+        program.window.findChild<QAbstractButton*>("PictureMode")->click();
+        EXPECT_EQ(program.window.previewShown().pixel(2, 2), kBlue);
+
+        // Again, from the command line into a saved two-page list, on a smaller
+        // screen: the same files are overwritten.
+        PageList twoPages;
+        twoPages.addPage();
+        const QString list = folder.filePath("two.lis");
+        ASSERT_EQ(savePlayList(list, twoPages), QString());
+        ASSERT_TRUE(writeSettingsFile(folder.path(), screenOf(32, 16)));
+        const CliRun run =
+            runCli({"--folder", folder.path(), "import-doc", document, "--list", list});
+        EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+        EXPECT_TRUE(run.outLines().endsWith("LC3.bmp")) << run.out.toStdString();
+        const PlayListParse saved = parsePlayList(readBytes(list));
+        ASSERT_EQ(saved.pages.size(), 4u);
+        EXPECT_EQ(saved.pages[1].FileName, "LC1.bmp");
+        EXPECT_EQ(saved.pages[3].FileName, "LC3.bmp");
+        const QImage again = QImage(folder.filePath("LC1.bmp"));
+        EXPECT_EQ(again.size(), QSize(32, 16));
+        EXPECT_EQ(coloursIn(again), Colours{kRed});
+        EXPECT_EQ(workingFolders(temp.path()), QStringList());
     }
-    EXPECT_EQ(program.tabs(), (QStringList{"1", " 2", "第 3幕", "第 4幕"}));
-    EXPECT_EQ(pages.currentTab(), 3);
-    EXPECT_EQ(control<QTabBar>(program.window, "Tab")->currentIndex(), 3);
-    // Only the pictures are left; the working folder is gone.
-    EXPECT_EQ(entries(folder.path()), files.mid(1));
-    EXPECT_EQ(workingFolders(temp.path()), QStringList());
-
-    // Page 1 is 192 x 96 pixels of squares: cut at the screen, not scaled,
-    // and starting at the content, not at the paper's margin.
-    const QImage first = QImage(folder.filePath("LC1.bmp"));
-    ASSERT_EQ(first.size(), QSize(128, 64));
-    EXPECT_EQ(coloursIn(first, QRect(0, 0, 95, 64)), Colours{kRed});
-    EXPECT_EQ(coloursIn(first, QRect(97, 0, 31, 64)), Colours{kGreen});
-    // Page 2's square is narrower than the screen: black beyond it.
-    const QImage second = QImage(folder.filePath("LC2.bmp"));
-    EXPECT_EQ(coloursIn(second, QRect(0, 0, 95, 64)), Colours{kGreen});
-    EXPECT_EQ(coloursIn(second, QRect(98, 0, 30, 64)), Colours{kBlack});
-    EXPECT_EQ(coloursIn(QImage(folder.filePath("LC3.bmp")), QRect(0, 0, 95, 64)), Colours{kBlue});
-    // Page 4 is shown; in picture mode, as blue lights no LED.
-    program.window.findChild<QAbstractButton*>("PictureMode")->click();
-    EXPECT_EQ(program.window.previewShown().pixel(2, 2), kBlue);
-
-    // Again, from the command line into a saved two-page list, on a smaller
-    // screen: the same files are overwritten.
-    PageList twoPages;
-    twoPages.addPage();
-    const QString list = folder.filePath("two.lis");
-    ASSERT_EQ(savePlayList(list, twoPages), QString());
-    ASSERT_TRUE(writeSettingsFile(folder.path(), screenOf(32, 16)));
-    const CliRun run = runCli({"--folder", folder.path(), "import-doc", document, "--list", list});
-    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
-    EXPECT_TRUE(run.outLines().endsWith("LC3.bmp")) << run.out.toStdString();
-    const PlayListParse saved = parsePlayList(readBytes(list));
-    ASSERT_EQ(saved.pages.size(), 4u);
-    EXPECT_EQ(saved.pages[1].FileName, "LC1.bmp");
-    EXPECT_EQ(saved.pages[3].FileName, "LC3.bmp");
-    const QImage again = QImage(folder.filePath("LC1.bmp"));
-    EXPECT_EQ(again.size(), QSize(32, 16));
-    EXPECT_EQ(coloursIn(again), Colours{kRed});
-    EXPECT_EQ(workingFolders(temp.path()), QStringList());
 }
 
 ImportSetup setupIn(const QString& folder, const QString& workParent, const QString& base) {
@@ -198,59 +207,64 @@ TEST(DocumentImport, PageThatCannotBeTakenIsWrittenBlack) {
 }
 
 TEST(SpreadsheetImport, RangeIntoLastPage) {
-    const QString workbook = converted("sheet.fods", "xls");
-    ASSERT_FALSE(workbook.isEmpty());
-    QTemporaryDir folder;
-    QTemporaryDir temp;
-    const Environment tmp("TMPDIR", QFile::encodeName(temp.path()));
+    for (const QString& workbook : {converted("sheet.fods", "xls"), dataPath("office/sheet.xlsx"),
+                                    dataPath("office/sheet.ods")}) {
+        SCOPED_TRACE(workbook.toStdString());
+        ASSERT_FALSE(workbook.isEmpty());
+        QTemporaryDir folder;
+        QTemporaryDir temp;
+        const Environment tmp("TMPDIR", QFile::encodeName(temp.path()));
 
-    Program program(folder.path());
-    program.window.setSettings(screenOf(1200, 600));
-    program.addPages(2);
-    emit control<QTabBar>(program.window, "Tab")->tabBarClicked(0);
-    const PlayList before = program.window.pages().items();
-    program.loadAndChange(program.form2, workbook);
+        Program program(folder.path());
+        program.window.setSettings(screenOf(1200, 600));
+        program.addPages(2);
+        emit control<QTabBar>(program.window, "Tab")->tabBarClicked(0);
+        const PlayList before = program.window.pages().items();
+        program.loadAndChange(program.form2, workbook);
 
-    EXPECT_TRUE(program.messages.isEmpty()) << program.messages.join('\n').toStdString();
-    EXPECT_FALSE(program.form2.isVisible());
-    const PageList& pages = program.window.pages();
-    EXPECT_EQ(pages.PageCount(), 3);
-    EXPECT_EQ(pages.item(3).FileName, "LCXLS1.bmp");
-    EXPECT_EQ(pages.item(1), before[1]);
-    EXPECT_EQ(pages.item(2), before[2]);
-    EXPECT_EQ(program.tabs(), (QStringList{"1", " 2", " 3"}));
-    EXPECT_EQ(pages.currentTab(), 0);
-    EXPECT_EQ(entries(folder.path()), QStringList{"LCXLS1.bmp"});
-    EXPECT_EQ(workingFolders(temp.path()), QStringList());
+        EXPECT_TRUE(program.messages.isEmpty()) << program.messages.join('\n').toStdString();
+        EXPECT_FALSE(program.form2.isVisible());
+        EXPECT_EQ(program.form2.pagesShown(), QList<int>{1});
+        const PageList& pages = program.window.pages();
+        EXPECT_EQ(pages.PageCount(), 3);
+        EXPECT_EQ(pages.item(3).FileName, "LCXLS1.bmp");
+        EXPECT_EQ(pages.item(1), before[1]);
+        EXPECT_EQ(pages.item(2), before[2]);
+        EXPECT_EQ(program.tabs(), (QStringList{"1", " 2", " 3"}));
+        EXPECT_EQ(pages.currentTab(), 0);
+        EXPECT_EQ(entries(folder.path()), QStringList{"LCXLS1.bmp"});
+        EXPECT_EQ(workingFolders(temp.path()), QStringList());
 
-    // About 940 x 460 pixels of green from the top-left corner, blue T20 at
-    // its lower right, white to the right and below; column U and row 21
-    // never appear.
-    const QImage page = QImage(folder.filePath("LCXLS1.bmp"));
-    ASSERT_EQ(page.size(), QSize(1200, 600));
-    EXPECT_EQ(coloursIn(page), (Colours{kGreen, kBlue, kWhite}));
-    EXPECT_EQ(coloursIn(page, QRect(0, 0, 800, 400)), Colours{kGreen});
-    EXPECT_EQ(coloursIn(page, QRect(900, 440, 30, 15)), Colours{kBlue});
-    EXPECT_EQ(coloursIn(page, QRect(1000, 0, 200, 600)), Colours{kWhite});
-    EXPECT_EQ(coloursIn(page, QRect(0, 520, 1200, 80)), Colours{kWhite});
+        // About 940 x 460 pixels of green from the top-left corner, blue T20 at
+        // its lower right, white to the right and below; column U and row 21
+        // never appear.
+        const QImage page = QImage(folder.filePath("LCXLS1.bmp"));
+        ASSERT_EQ(page.size(), QSize(1200, 600));
+        EXPECT_EQ(coloursIn(page), (Colours{kGreen, kBlue, kWhite}));
+        EXPECT_EQ(coloursIn(page, QRect(0, 0, 800, 400)), Colours{kGreen});
+        EXPECT_EQ(coloursIn(page, QRect(900, 440, 30, 15)), Colours{kBlue});
+        EXPECT_EQ(coloursIn(page, QRect(1000, 0, 200, 600)), Colours{kWhite});
+        EXPECT_EQ(coloursIn(page, QRect(0, 520, 1200, 80)), Colours{kWhite});
 
-    // Again from the command line into a saved three-page list, on another
-    // screen: the same file is overwritten, the list keeps its three pages.
-    PageList threePages;
-    threePages.addPage();
-    threePages.addPage();
-    const QString list = folder.filePath("three.lis");
-    ASSERT_EQ(savePlayList(list, threePages), QString());
-    ASSERT_TRUE(writeSettingsFile(folder.path(), screenOf(64, 32)));
-    const CliRun run = runCli({"--folder", folder.path(), "import-xls", workbook, "--list", list});
-    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
-    const PlayListParse saved = parsePlayList(readBytes(list));
-    ASSERT_EQ(saved.pages.size(), 3u);
-    EXPECT_EQ(saved.pages[2].FileName, "LCXLS1.bmp");
-    EXPECT_EQ(saved.pages[0].FileName, QString());
-    const QImage again = QImage(folder.filePath("LCXLS1.bmp"));
-    EXPECT_EQ(again.size(), QSize(64, 32));
-    EXPECT_EQ(coloursIn(again), Colours{kGreen});
+        // Again from the command line into a saved three-page list, on another
+        // screen: the same file is overwritten, the list keeps its three pages.
+        PageList threePages;
+        threePages.addPage();
+        threePages.addPage();
+        const QString list = folder.filePath("three.lis");
+        ASSERT_EQ(savePlayList(list, threePages), QString());
+        ASSERT_TRUE(writeSettingsFile(folder.path(), screenOf(64, 32)));
+        const CliRun run =
+            runCli({"--folder", folder.path(), "import-xls", workbook, "--list", list});
+        EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+        const PlayListParse saved = parsePlayList(readBytes(list));
+        ASSERT_EQ(saved.pages.size(), 3u);
+        EXPECT_EQ(saved.pages[2].FileName, "LCXLS1.bmp");
+        EXPECT_EQ(saved.pages[0].FileName, QString());
+        const QImage again = QImage(folder.filePath("LCXLS1.bmp"));
+        EXPECT_EQ(again.size(), QSize(64, 32));
+        EXPECT_EQ(coloursIn(again), Colours{kGreen});
+    }
 }
 
 // Whether pid ends within two seconds (a SIGKILL takes effect a little

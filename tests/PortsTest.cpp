@@ -258,8 +258,9 @@ TEST(Ports, PermissionDeniedNamesTheGroupAndTheFix) {
     ASSERT_EQ(::chown(device.constData(), 0, 20), 0);  // root:dialout, as a USB adapter
     ASSERT_EQ(::chmod(device.constData(), 0660), 0);
     QTemporaryDir home;
+    // Open to the user, who keeps the transfer log there.
     QFile::setPermissions(home.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
-                                           QFile::ReadOther | QFile::ExeOther);
+                                           QFile::ReadOther | QFile::WriteOther | QFile::ExeOther);
     const CliRun run = runAs(user, home.path(), MARQUEE_CLI_PATH,
                              {"--folder", home.path(), "time", "--port", peer.devicePath()});
     EXPECT_EQ(run.exitCode, 3);

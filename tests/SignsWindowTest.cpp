@@ -6,6 +6,7 @@
 #include "tests/SignSupport.h"
 
 #include <QListWidget>
+#include <QSpinBox>
 #include <QTableWidget>
 
 TEST(SignsWindow, TwoSignsSelectedAndSentShowBothOutcomes) {
@@ -39,7 +40,24 @@ TEST(SignsWindow, TwoSignsSelectedAndSentShowBothOutcomes) {
     signs->item(1)->setCheckState(Qt::Checked);
     control<QPushButton>(*run, "SendSigns")->click();
     EXPECT_TRUE(run->running());
+    // The window's commands wait while the run serves the window's port, and
+    // only then.
+    const auto portCommands = [&] {
+        QList<bool> enabled;
+        for (const char* name : {"m_Send", "m_Help", "m_Exit"}) {
+            enabled << control<QAction>(window, name)->isEnabled();
+        }
+        return enabled << control<QPushButton>(window, "BitBtn2")->isEnabled();
+    };
+    const QList<bool> none = {false, false, false, false}, all = {true, true, true, true};
+    EXPECT_EQ(portCommands(), none);
+    QSpinBox* comm = control<QSpinBox>(window, "Edit6");
+    comm->setValue(3);
+    EXPECT_EQ(portCommands(), all);
+    comm->setValue(1);
+    EXPECT_EQ(portCommands(), none);
     QTRY_VERIFY_WITH_TIMEOUT(!run->running(), 30000);
+    EXPECT_EQ(portCommands(), all);
     QTableWidget* results = control<QTableWidget>(*run, "Results");
     ASSERT_EQ(results->rowCount(), 2);
     EXPECT_EQ(results->item(0, 0)->text(), "Shop");

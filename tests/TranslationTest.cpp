@@ -1,16 +1,19 @@
 #include "app/PictureImportDialog.h"
+#include "app/SignBookDialog.h"
+#include "app/SignRunDialog.h"
 #include "app/Translations.h"
 #include "tests/ProgramSupport.h"
 
 #include <QDockWidget>
 #include <QRegularExpression>
+#include <QTableWidget>
 #include <QTranslator>
 
 namespace {
 
 // Every text the widgets under root show, in their order: captions, button
-// and check box texts, group titles, list entries, tab captions, actions,
-// window titles and tool tips.
+// and check box texts, group titles, list entries, tab captions, table
+// headings, actions, window titles and tool tips.
 void collectTexts(QWidget& root, QStringList& texts) {
     QList<QObject*> objects{&root};
     for (QObject* child : root.findChildren<QObject*>()) {
@@ -37,6 +40,12 @@ void collectTexts(QWidget& root, QStringList& texts) {
             for (int i = 0; i < tabs->count(); ++i) {
                 texts << tabs->tabText(i);
             }
+        } else if (auto* table = qobject_cast<QTableWidget*>(object)) {
+            for (int c = 0; c < table->columnCount(); ++c) {
+                if (QTableWidgetItem* heading = table->horizontalHeaderItem(c)) {
+                    texts << heading->text() << heading->toolTip();
+                }
+            }
         } else if (auto* action = qobject_cast<QAction*>(object)) {
             texts << action->text() << action->toolTip();
         }
@@ -52,6 +61,11 @@ QStringList programTexts(const QString& folder) {
     }
     PictureImportDialog picture(QImage(8, 8, QImage::Format_RGB32), program.window.settings());
     collectTexts(picture, texts);
+    SignBookDialog book(program.window.signBook(), &program.window);
+    collectTexts(book, texts);
+    SignRunDialog run(program.window.signBook(), folder, program.window.pages(), QString(),
+                      &program.window);
+    collectTexts(run, texts);
     return texts;
 }
 

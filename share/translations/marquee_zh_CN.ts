@@ -1,4 +1,5 @@
-<?xml version='1.0' encoding='utf-8'?>
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
 <TS version="2.1" language="zh_CN">
 <context>
     <name>Colours</name>
@@ -438,7 +439,7 @@ Install it with:
         <translation>表格 (%1)</translation>
     </message>
     <message>
-        <source>No paint program was found, so PICTURE cannot open the page's picture.
+        <source>No paint program was found, so PICTURE cannot open the page&apos;s picture.
 Install one, for example:
   sudo apt install kolourpaint
 (pinta, gimp, mtpaint, drawing and krita serve as well)</source>
@@ -456,6 +457,10 @@ Install one, for example:
 请安装一个，例如：
   sudo apt install mousepad
 （gedit、gnome-text-editor、kate、pluma、featherpad 和 geany 也可以）</translation>
+    </message>
+    <message>
+        <source>Live pages (%1)</source>
+        <translation>实时页面 (%1)</translation>
     </message>
 </context>
 <context>
@@ -681,6 +686,160 @@ Install one, for example:
     </message>
 </context>
 <context>
+    <name>SignBookDialog</name>
+    <message>
+        <source>Sign book</source>
+        <translation>显示屏列表</translation>
+    </message>
+    <message>
+        <source>name</source>
+        <translation>名称</translation>
+    </message>
+    <message>
+        <source>port</source>
+        <translation>端口</translation>
+    </message>
+    <message>
+        <source>play list</source>
+        <translation>播放列表</translation>
+    </message>
+    <message>
+        <source>A device (/dev/serial/by-id/...), tcp://HOST:PORT or rfc2217://HOST:PORT; empty: com + COMM</source>
+        <translation>设备（/dev/serial/by-id/...）、tcp://主机:端口 或 rfc2217://主机:端口；留空：com + 串口号</translation>
+    </message>
+    <message>
+        <source>The module type, 0 (T0) to 26 (T26)</source>
+        <translation>模组类型，0（T0）到 26（T26）</translation>
+    </message>
+    <message>
+        <source>Add sign</source>
+        <translation>添加显示屏</translation>
+    </message>
+    <message>
+        <source>Remove sign</source>
+        <translation>删除显示屏</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>Sign %1</source>
+        <translation>显示屏 %1</translation>
+    </message>
+    <message>
+        <source>Row %1</source>
+        <translation>第 %1 行</translation>
+    </message>
+    <message>
+        <source>Sign &quot;%1&quot;</source>
+        <translation>显示屏“%1”</translation>
+    </message>
+    <message>
+        <source>%1: BPS must be one of %2</source>
+        <translation>%1：波特率必须是 %2 之一</translation>
+    </message>
+    <message>
+        <source>%1: %2 must be a number from %3 to %4</source>
+        <translation>%1：%2 必须是 %3 到 %4 之间的数</translation>
+    </message>
+    <message>
+        <source>The sign book cannot be kept: %1.</source>
+        <translation>显示屏列表无法保存：%1。</translation>
+    </message>
+    <message>
+        <source>Each sign: its name, the port that reaches it (a device, tcp://HOST:PORT for a raw serial server, rfc2217://HOST:PORT for one set from here; empty: com + COMM), its controller number and screen, and the play list it shows.</source>
+        <translation>每块显示屏：名称、连接它的端口（设备；tcp://主机:端口 为原始串口服务器；rfc2217://主机:端口 为由此设置的串口服务器；留空：com + 串口号）、控制器号和屏幕，以及它播放的列表。</translation>
+    </message>
+    <message>
+        <source>changes only</source>
+        <translation>只发改动</translation>
+    </message>
+    <message>
+        <source>SEND writes only the pages that differ from what the controller last acknowledged</source>
+        <translation>发送时只写入与控制卡上次确认的内容不同的页面</translation>
+    </message>
+    <message>
+        <source>Changes only: SEND writes just the pages that differ from what the controller acknowledged last, which takes seconds instead of minutes. A controller that lost its memory since then (a power cut without a backup battery, another program) shows old or empty pages until a SEND of every page (Send all).</source>
+        <translation>只发改动：发送时只写入与控制卡上次确认的内容不同的页面，只需几秒而不是几分钟。此后丢失了存储内容的控制卡（断电且无备用电池，或被其他程序改写）会显示旧的或空白的页面，直到发送全部页面（全部发送）。</translation>
+    </message>
+</context>
+<context>
+    <name>SignRunDialog</name>
+    <message>
+        <source>sending, %1 left</source>
+        <translation>发送中，剩余 %1</translation>
+    </message>
+    <message>
+        <source>waiting for the controller</source>
+        <translation>等待控制器应答</translation>
+    </message>
+    <message>
+        <source>To several signs</source>
+        <translation>发送到多个显示屏</translation>
+    </message>
+    <message>
+        <source>sign</source>
+        <translation>显示屏</translation>
+    </message>
+    <message>
+        <source>progress</source>
+        <translation>进度</translation>
+    </message>
+    <message>
+        <source>outcome</source>
+        <translation>结果</translation>
+    </message>
+    <message>
+        <source>bytes</source>
+        <translation>字节数</translation>
+    </message>
+    <message>
+        <source>time</source>
+        <translation>用时</translation>
+    </message>
+    <message>
+        <source>reason</source>
+        <translation>原因</translation>
+    </message>
+    <message>
+        <source>&amp;SEND</source>
+        <translation>发送(&amp;S)</translation>
+    </message>
+    <message>
+        <source>&amp;MODE</source>
+        <translation>模式(&amp;M)</translation>
+    </message>
+    <message>
+        <source>&amp;TIME</source>
+        <translation>校时(&amp;T)</translation>
+    </message>
+    <message>
+        <source>&amp;Cancel</source>
+        <translation>取消(&amp;C)</translation>
+    </message>
+    <message>
+        <source>C&amp;lose</source>
+        <translation>关闭(&amp;L)</translation>
+    </message>
+    <message>
+        <source>Signs to serve:</source>
+        <translation>要服务的显示屏：</translation>
+    </message>
+    <message>
+        <source>Results:</source>
+        <translation>结果：</translation>
+    </message>
+    <message>
+        <source>its module type is not sent</source>
+        <translation>该模组类型不发送</translation>
+    </message>
+</context>
+<context>
     <name>SignViewBar</name>
     <message>
         <source>Zoom</source>
@@ -707,7 +866,7 @@ Install one, for example:
         <translation>图片</translation>
     </message>
     <message>
-        <source>The page's picture stretched to the sign</source>
+        <source>The page&apos;s picture stretched to the sign</source>
         <translation>本页图片拉伸到屏幕大小</translation>
     </message>
     <message>
@@ -715,7 +874,7 @@ Install one, for example:
         <translation>播放</translation>
     </message>
     <message>
-        <source>The page's entry effect, then the page</source>
+        <source>The page&apos;s entry effect, then the page</source>
         <translation>本页的进入特技，然后是本页</translation>
     </message>
     <message>
@@ -1151,6 +1310,26 @@ Estimate: </source>
     <message>
         <source>SEND, MODE or TIME to several signs in one go</source>
         <translation>一次向多个显示屏执行 SEND、MODE 或 TIME</translation>
+    </message>
+    <message>
+        <source>Send changes only</source>
+        <translation>只发送改动</translation>
+    </message>
+    <message>
+        <source>
+
+A controller that lost its memory since its last transfer shows old or empty pages until every page is sent.</source>
+        <translation>
+
+上次传送后丢失了存储内容的控制卡会显示旧的或空白的页面，直到发送全部页面。</translation>
+    </message>
+    <message>
+        <source>Send changes</source>
+        <translation>发送改动</translation>
+    </message>
+    <message>
+        <source>Send all</source>
+        <translation>全部发送</translation>
     </message>
 </context>
 <context>
