@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 
 #include <jerror.h>
@@ -36,7 +37,7 @@ struct JpegErrorManager {
     char message[JMSG_LENGTH_MAX];
 };
 
-enum class JpegFailure { None, Decode, TooLarge };
+enum class JpegFailure { None, Decode, TooLarge, NotDcOnly };
 
 struct JpegJob {
     // In.
@@ -46,6 +47,8 @@ struct JpegJob {
     long maxPixels;
     long maxWorkBytes;
     long maxFramePixels;
+    bool dcScansOnly;  // data lacks the AC scans of the components in acDropped
+    unsigned int acDropped;
     // Work.
     jpeg_decompress_struct cinfo;
     JpegErrorManager err;
@@ -153,6 +156,17 @@ void convertRow(const JSAMPLE* in, std::uint32_t* out, unsigned int width, J_COL
     }
 }
 
+// True when every component in the mask is decoded at one pixel a block,
+// from its DC coefficients alone.
+bool onePixelPerBlock(const jpeg_decompress_struct* cinfo, unsigned int mask) {
+    for (int c = 0; c < cinfo->num_components; ++c) {
+        if ((mask & (1u << c)) != 0 && cinfo->comp_info[c].DCT_scaled_size != 1) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // Returns false with job->failure set; the reason is in job->err.message
 // for JpegFailure::Decode.
 bool runJpegDecode(JpegJob* job) {
@@ -191,6 +205,13 @@ bool runJpegDecode(JpegJob* job) {
     const bool invertedInk = cinfo->saw_Adobe_marker;
     jpeg_calc_output_dimensions(cinfo);
     chooseScale(job);
+    if (job->dcScansOnly &&
+        (cinfo->scale_denom != 8 || !cinfo->progressive_mode || cinfo->arith_code ||
+         cinfo->do_block_smoothing || !onePixelPerBlock(cinfo, job->acDropped))) {
+        job->failure = JpegFailure::NotDcOnly;
+        jpeg_destroy_decompress(cinfo);
+        return false;
+    }
 
     job->imageWidth = cinfo->image_width;
     job->imageHeight = cinfo->image_height;
@@ -259,6 +280,224 @@ bool readJpegHeader(JpegJob* job) {
     return true;
 }
 
+// ---- DC scans only ----------------------------------------------------------
+//
+// At 1/8 scale libjpeg's inverse DCT reads each block's DC coefficient only,
+// and with interblock smoothing off nothing else of the coefficients reaches
+// the pixels. A progressive file sends DC coefficients in their own scans
+// (a scan with Ss = 0 is DC only), so the picture comes out the same when the
+// decoder is handed the file less its AC scans. Components that libjpeg
+// decodes at 2 x 2 pixels a block instead of upsampling them (4:2:0 chroma)
+// need their AC coefficients, so their AC scans stay. The markers are copied as
+// they are, and each AC scan's entropy-coded data is passed over by its
+// markers without being decoded. The walk below copies only what it can
+// vouch for; anything else (arithmetic coding, markers it does not know, a
+// scan script libjpeg would warn about, more scans than kMaxJpegScans, a
+// file that ends before its end marker) gives an empty result, and the
+// caller decodes the whole file instead.
+
+constexpr unsigned char kMarkerSof2 = 0xc2;  // progressive, Huffman coding
+constexpr unsigned char kMarkerSos = 0xda;
+constexpr unsigned char kMarkerEoi = 0xd9;
+
+struct DcScanStream {
+    QSize imageSize;             // from the frame header
+    QByteArray bytes;            // empty when the file is not one this can vouch for
+    unsigned int acDropped = 0;  // bit c: component c's AC scans are left out
+};
+
+inline int bigEndian16(const unsigned char* p) {
+    return (p[0] << 8) | p[1];
+}
+
+// True for the segments between scans that carry tables or nothing the
+// pixels depend on beyond what libjpeg reads from them itself.
+bool isTableOrMiscMarker(unsigned char marker) {
+    return marker == 0xc4 /* DHT */ || marker == 0xdb /* DQT */ || marker == 0xdd /* DRI */ ||
+           marker == 0xfe /* COM */ || (marker >= 0xe0 && marker <= 0xef) /* APPn */;
+}
+
+// For a target that the file is decoded at 1/8 for; empty bytes otherwise.
+DcScanStream dcScanStream(const unsigned char* data, std::size_t size, QSize target) {
+    DcScanStream result;
+    if (size < 4 || data[0] != 0xff || data[1] != 0xd8) {
+        return result;
+    }
+    QByteArray out;
+    out.append(reinterpret_cast<const char*>(data), 2);
+    // Per component: its id, and which bit each coefficient was last sent
+    // down to (-1: not yet), as libjpeg tracks it to warn about odd scripts.
+    int componentIds[4] = {};
+    // Bit c: component c is decoded at more than one pixel a block, so its
+    // AC coefficients count (4:2:0 chroma: libjpeg scales it up in the DCT).
+    unsigned int acNeeded = 0;
+    int components = 0;
+    int coefficientBits[4][DCTSIZE2];
+    std::fill(&coefficientBits[0][0], &coefficientBits[0][0] + 4 * DCTSIZE2, -1);
+    unsigned int acTables = 0;  // bit n: AC Huffman table n is defined
+    bool sawFrame = false;
+    int scans = 0;
+    std::size_t at = 2;
+    for (;;) {
+        // Markers follow one another directly: no fill bytes, no garbage.
+        if (at + 2 > size || data[at] != 0xff) {
+            return {};
+        }
+        const unsigned char marker = data[at + 1];
+        if (marker == kMarkerEoi) {
+            if (!sawFrame || scans == 0) {
+                return {};
+            }
+            for (int c = 0; c < components; ++c) {
+                if (coefficientBits[c][0] < 0) {
+                    return {};  // a component without DC coefficients
+                }
+            }
+            out.append(reinterpret_cast<const char*>(data + at), 2);
+            result.bytes = out;
+            return result;
+        }
+        if (at + 4 > size) {
+            return {};
+        }
+        const int length = bigEndian16(data + at + 2);
+        if (length < 2 || at + 2 + std::size_t(length) > size) {
+            return {};
+        }
+        const unsigned char* segment = data + at + 4;  // after the length
+        const std::size_t segmentEnd = at + 2 + std::size_t(length);
+        if (marker == kMarkerSof2) {
+            if (sawFrame || length < 8) {
+                return {};
+            }
+            components = segment[5];
+            if (components < 1 || components > 4 || length != 8 + 3 * components) {
+                return {};
+            }
+            for (int c = 0; c < components; ++c) {
+                componentIds[c] = segment[6 + 3 * c];
+            }
+            // libjpeg doubles a component's DCT size while the sampling
+            // still divides evenly, rather than upsample it afterwards.
+            int maxH = 1, maxV = 1;
+            for (int c = 0; c < components; ++c) {
+                maxH = std::max(maxH, segment[7 + 3 * c] >> 4);
+                maxV = std::max(maxV, segment[7 + 3 * c] & 0x0f);
+            }
+            for (int c = 0; c < components; ++c) {
+                const int h = segment[7 + 3 * c] >> 4;
+                const int v = segment[7 + 3 * c] & 0x0f;
+                if (h == 0 || v == 0) {
+                    return {};
+                }
+                if (maxH % (h * 2) == 0 && maxV % (v * 2) == 0) {
+                    acNeeded |= 1u << c;
+                }
+            }
+            result.imageSize = QSize(bigEndian16(segment + 3), bigEndian16(segment + 1));
+            if (jpegScaleDenominator(result.imageSize, target) != 8) {
+                return {};
+            }
+            sawFrame = true;
+            out.append(reinterpret_cast<const char*>(data + at), int(segmentEnd - at));
+            at = segmentEnd;
+            continue;
+        }
+        if (marker == 0xc4) {
+            // Huffman tables: an AC scan that is passed over must have its
+            // table, as libjpeg refuses one without.
+            std::size_t table = at + 4;
+            while (table < segmentEnd) {
+                if (table + 17 > segmentEnd) {
+                    return {};
+                }
+                const int kind = data[table];
+                int symbols = 0;
+                for (int i = 1; i <= 16; ++i) {
+                    symbols += data[table + i];
+                }
+                if ((kind & 0x0f) < 4 && (kind >> 4) == 1) {
+                    acTables |= 1u << (kind & 0x0f);
+                }
+                table += 17 + std::size_t(symbols);
+            }
+            if (table != segmentEnd) {
+                return {};
+            }
+        }
+        if (isTableOrMiscMarker(marker)) {
+            out.append(reinterpret_cast<const char*>(data + at), int(segmentEnd - at));
+            at = segmentEnd;
+            continue;
+        }
+        if (marker != kMarkerSos || !sawFrame || ++scans > kMaxJpegScans) {
+            return {};  // another frame type, DNL, a second SOI, ...
+        }
+        const int inScan = length >= 3 ? segment[0] : 0;
+        if (inScan < 1 || inScan > 4 || length != 6 + 2 * inScan) {
+            return {};
+        }
+        const int ss = segment[1 + 2 * inScan];
+        const int se = segment[2 + 2 * inScan];
+        const int ah = segment[3 + 2 * inScan] >> 4;
+        const int al = segment[3 + 2 * inScan] & 0x0f;
+        // The checks libjpeg makes of a progressive scan, those that stop it
+        // and those it only warns about.
+        const bool dc = ss == 0;
+        if ((dc && se != 0) || (!dc && (se < ss || se >= DCTSIZE2 || inScan != 1)) ||
+            (ah != 0 && al != ah - 1) || al > 13) {
+            return {};
+        }
+        for (int i = 0; i < inScan; ++i) {
+            const int* found =
+                std::find(componentIds, componentIds + components, segment[1 + 2 * i]);
+            if (found == componentIds + components) {
+                return {};
+            }
+            if (!dc && (acTables & (1u << (segment[2 + 2 * i] & 0x0f))) == 0) {
+                return {};
+            }
+            int* bits = coefficientBits[found - componentIds];
+            if (!dc && bits[0] < 0) {
+                return {};  // AC before DC
+            }
+            for (int k = ss; k <= se; ++k) {
+                if ((bits[k] < 0 ? 0 : bits[k]) != ah) {
+                    return {};
+                }
+                bits[k] = al;
+            }
+        }
+        // The entropy-coded data runs up to the next marker that is neither
+        // a stuffed 0xff (0xff 0x00) nor a restart marker.
+        std::size_t end = segmentEnd;
+        for (;;) {
+            const void* ff = std::memchr(data + end, 0xff, size - end);
+            if (ff == nullptr) {
+                return {};  // cut short
+            }
+            end = std::size_t(static_cast<const unsigned char*>(ff) - data);
+            if (end + 1 >= size) {
+                return {};
+            }
+            const unsigned char next = data[end + 1];
+            if (next == 0x00 || (next >= 0xd0 && next <= 0xd7)) {
+                end += 2;
+                continue;
+            }
+            break;
+        }
+        const int first =
+            int(std::find(componentIds, componentIds + components, segment[1]) - componentIds);
+        if (!dc && (acNeeded & (1u << first)) == 0) {
+            result.acDropped |= 1u << first;
+        } else {
+            out.append(reinterpret_cast<const char*>(data + at), int(end - at));
+        }
+        at = end;
+    }
+}
+
 void freePixels(void* pixels) {
     std::free(pixels);
 }
@@ -320,19 +559,49 @@ PictureLoad decodeWithQt(const QByteArray& data, const char* format, qint64 maxP
 
 }  // namespace
 
-PictureLoad decodeJpeg(const QByteArray& data, QSize targetSize, const PictureLimits& limits) {
+bool jpegDecodesFromDcScans(const QByteArray& data, QSize targetSize) {
+    return targetSize.isValid() && !targetSize.isEmpty() &&
+           !dcScanStream(reinterpret_cast<const unsigned char*>(data.constData()),
+                         std::size_t(data.size()), targetSize)
+                .bytes.isEmpty();
+}
+
+PictureLoad decodeJpeg(const QByteArray& data, QSize targetSize, const PictureLimits& limits,
+                       JpegScans scans) {
     if (data.isEmpty()) {
         return {QImage(), QStringLiteral("no picture data")};
     }
-    // Value-initialised: all zero, as runJpegDecode expects.
-    auto job = std::make_unique<JpegJob>();
-    job->data = reinterpret_cast<const unsigned char*>(data.constData());
-    job->size = static_cast<unsigned long>(data.size());
-    job->target = targetSize.isValid() ? targetSize : QSize();
-    job->maxPixels = static_cast<long>(limits.pixels);
-    job->maxWorkBytes = static_cast<long>(limits.jpegWorkBytes);
-    job->maxFramePixels = static_cast<long>(limits.jpegFramePixels);
-    if (!runJpegDecode(job.get())) {
+    const QSize target = targetSize.isValid() ? targetSize : QSize();
+    const auto newJob = [&](const QByteArray& bytes) {
+        // Value-initialised: all zero, as runJpegDecode expects.
+        auto job = std::make_unique<JpegJob>();
+        job->data = reinterpret_cast<const unsigned char*>(bytes.constData());
+        job->size = static_cast<unsigned long>(bytes.size());
+        job->target = target;
+        job->maxPixels = static_cast<long>(limits.pixels);
+        job->maxWorkBytes = static_cast<long>(limits.jpegWorkBytes);
+        job->maxFramePixels = static_cast<long>(limits.jpegFramePixels);
+        return job;
+    };
+    std::unique_ptr<JpegJob> job;
+    if (scans == JpegScans::NeededOnly && !target.isEmpty()) {
+        const DcScanStream dcScans =
+            dcScanStream(reinterpret_cast<const unsigned char*>(data.constData()),
+                         std::size_t(data.size()), target);
+        if (!dcScans.bytes.isEmpty()) {
+            job = newJob(dcScans.bytes);
+            job->dcScansOnly = true;
+            job->acDropped = dcScans.acDropped;
+            // Any failure is left to the whole file's decode to report.
+            if (!runJpegDecode(job.get())) {
+                job.reset();
+            }
+        }
+    }
+    if (!job) {
+        job = newJob(data);
+    }
+    if (!job->dcScansOnly && !runJpegDecode(job.get())) {
         if (job->failure == JpegFailure::TooLarge) {
             return {QImage(), pictureBudgetError(QSize(int(job->imageWidth), int(job->imageHeight)),
                                                  QSize(int(job->width), int(job->height)),

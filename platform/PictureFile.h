@@ -51,10 +51,20 @@ PictureLoad decodePicture(const QByteArray& data, QSize targetSize = QSize(),
 // its size.
 qint64 decodeMemoryEstimate(const QString& path, QSize targetSize);
 
+// Which scans of a progressive JPEG decodeJpeg decodes. At 1/8 size only the
+// DC coefficients reach the pixels, so NeededOnly hands libjpeg the DC scans
+// alone when the file's markers show that gives the same picture, and the
+// whole file otherwise; All always decodes every scan.
+enum class JpegScans { NeededOnly, All };
+
+// True when decodeJpeg decodes data for targetSize from its DC scans alone.
+bool jpegDecodesFromDcScans(const QByteArray& data, QSize targetSize);
+
 // Decodes JPEG data with libjpeg. Corrupt or cut-short data is an error, not
 // a partly grey picture.
 PictureLoad decodeJpeg(const QByteArray& data, QSize targetSize = QSize(),
-                       const PictureLimits& limits = PictureLimits());
+                       const PictureLimits& limits = PictureLimits(),
+                       JpegScans scans = JpegScans::NeededOnly);
 
 // Decodes a Windows BMP (uncompressed, bit fields or run-length) or a PNG
 // through Qt's readers, after the header's size has passed the budget.

@@ -38,7 +38,7 @@ RUNTIME=(
 BUILD=(
     g++ cmake ninja-build ccache pkg-config
     qt6-base-dev libgl-dev qt6-l10n-tools
-    libjpeg62-turbo-dev
+    libjpeg62-turbo-dev libjpeg-turbo-progs
     libpoppler-cpp-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     clang-format clang libclang-rt-14-dev time dpkg-dev zlib1g-dev

@@ -4,12 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
+#include <vector>
 
 namespace {
 
@@ -236,6 +239,116 @@ TEST(PictureFile, JpegCutAnywhereInTheScanIsAnError) {
             const PictureLoad load = decodeJpeg(whole.left(cut));
             EXPECT_FALSE(load.error.isEmpty()) << "cut at " << cut << " of " << whole.size();
             EXPECT_TRUE(load.image.isNull());
+        }
+    }
+}
+
+// A progressive file decoded at 1/8 from its DC scans alone gives every pixel
+// the whole file's decode gives, over scan scripts, samplings, colour spaces
+// and restart intervals that cjpeg, jpegtran and ImageMagick write; where the
+// shortcut cannot vouch for that (other scales, arithmetic coding, a file cut
+// short) the whole file is decoded, with the same picture or the same error.
+TEST(PictureFile, DcScansAloneDecodeAsTheWholeFileAtOneEighth) {
+    QTemporaryDir dir;
+    // Noise over ramps, an odd size so that the edge blocks are partial.
+    QImage picture(411, 299, QImage::Format_RGB32);
+    std::uint32_t noise = 12345;
+    for (int y = 0; y < picture.height(); ++y) {
+        for (int x = 0; x < picture.width(); ++x) {
+            noise = noise * 1103515245u + 12345u;
+            const int n = int(noise >> 26);
+            picture.setPixel(x, y,
+                             qRgb((x * 255 / 410 + n) % 256, (y * 255 / 298 + 2 * n) % 256,
+                                  ((x + y) / 3 + n) % 256));
+        }
+    }
+    const QString ppm = dir.filePath("source.ppm");
+    ASSERT_TRUE(picture.save(ppm, "PPM"));
+    const auto run = [&](const QString& program, const QStringList& arguments) {
+        QProcess process;
+        process.start(program, arguments);
+        const bool ran = process.waitForFinished(60000) && process.exitCode() == 0;
+        EXPECT_TRUE(ran) << program.toStdString() << " " << arguments.join(' ').toStdString()
+                         << ": " << process.readAllStandardError().toStdString();
+        return ran ? process.readAllStandardOutput() : QByteArray();
+    };
+    const auto writeFile = [&](const QString& name, const QByteArray& bytes) {
+        QFile file(dir.filePath(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+        return dir.filePath(name);
+    };
+    // DC refined after the AC scans; DC sent a component at a time between
+    // AC scans; DC and AC each in several successive-approximation steps.
+    const QString refinedLast =
+        writeFile("refined-last.txt",
+                  "0,1,2: 0-0, 0, 1; 0: 1-63, 0, 0; 1: 1-63, 0, 0; 2: 1-63, 0, 0;\n"
+                  "0,1,2: 0-0, 1, 0;\n");
+    const QString apart = writeFile("apart.txt",
+                                    "0: 0-0, 0, 0; 0: 1-63, 0, 0; 1: 0-0, 0, 0; 2: 0-0, 0, 0;\n"
+                                    "2: 1-63, 0, 0; 1: 1-63, 0, 0;\n");
+    const QString steps =
+        writeFile("steps.txt",
+                  "0,1,2: 0-0, 0, 2; 0: 1-9, 0, 1; 0,1,2: 0-0, 2, 1; 1: 1-63, 0, 0;\n"
+                  "2: 1-63, 0, 0; 0: 10-63, 0, 1; 0,1,2: 0-0, 1, 0; 0: 1-63, 1, 0;\n");
+    const QString baseline = dir.filePath("baseline.jpg");
+    run("cjpeg", {"-quality", "90", "-outfile", baseline, ppm});
+
+    struct Case {
+        const char* name;
+        QString program;
+        QStringList arguments;
+        bool dcScansSuffice;  // at 1/8
+    };
+    const QString cjpeg = QStringLiteral("cjpeg");
+    const QString jpegtran = QStringLiteral("jpegtran");
+    const QString convert = QStringLiteral("convert");
+    const std::vector<Case> cases = {
+        {"4:2:0", cjpeg, {"-progressive", ppm}, true},
+        {"4:4:4", cjpeg, {"-progressive", "-sample", "1x1", ppm}, true},
+        {"4:2:2", cjpeg, {"-progressive", "-sample", "2x1", ppm}, true},
+        {"greyscale", cjpeg, {"-progressive", "-grayscale", ppm}, true},
+        {"quality 100", cjpeg, {"-progressive", "-quality", "100", ppm}, true},
+        {"restart every row", cjpeg, {"-progressive", "-restart", "1", ppm}, true},
+        {"restart every 3 blocks", cjpeg, {"-progressive", "-restart", "3B", ppm}, true},
+        {"DC refined last", cjpeg, {"-scans", refinedLast, ppm}, true},
+        {"DC a component at a time", cjpeg, {"-scans", apart, ppm}, true},
+        {"successive steps", cjpeg, {"-scans", steps, "-restart", "2B", ppm}, true},
+        {"jpegtran from baseline", jpegtran, {"-progressive", "-restart", "1", baseline}, true},
+        {"jpegtran script", jpegtran, {"-scans", apart, baseline}, true},
+        {"CMYK", convert, {ppm, "-colorspace", "CMYK", "-interlace", "JPEG", "jpg:-"}, true},
+        {"arithmetic coding", cjpeg, {"-progressive", "-arithmetic", ppm}, false},
+        {"baseline", cjpeg, {ppm}, false},
+    };
+    const QSize eighth(48, 16);  // 411 x 299 at 1/8 is 52 x 38
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QByteArray jpeg = run(c.program, c.arguments);
+        ASSERT_FALSE(jpeg.isEmpty());
+        EXPECT_EQ(jpegDecodesFromDcScans(jpeg, eighth), c.dcScansSuffice);
+        EXPECT_FALSE(jpegDecodesFromDcScans(jpeg, QSize(120, 80))) << "1/2";
+        EXPECT_FALSE(jpegDecodesFromDcScans(jpeg, QSize())) << "full size";
+        const PictureLoad whole = decodeJpeg(jpeg, eighth, PictureLimits(), JpegScans::All);
+        ASSERT_TRUE(whole.error.isEmpty()) << whole.error.toStdString();
+        ASSERT_EQ(whole.image.size(), QSize(52, 38));
+        const PictureLoad dc = decodeJpeg(jpeg, eighth);
+        ASSERT_TRUE(dc.error.isEmpty()) << dc.error.toStdString();
+        EXPECT_EQ(dc.image, whole.image)
+            << "largest difference " << largestChannelDifference(dc.image, whole.image);
+
+        // Cut short anywhere after the header, the end marker too: the
+        // whole file is decoded, with the same error.
+        const int size = static_cast<int>(jpeg.size());
+        const int scanStart = static_cast<int>(jpeg.indexOf("\xff\xda"));
+        ASSERT_GT(scanStart, 0);
+        for (int cut = scanStart; cut < size; cut += std::max(1, (size - scanStart) / 23)) {
+            for (const QByteArray& broken : {jpeg.left(cut), jpeg.left(size - 1)}) {
+                EXPECT_FALSE(jpegDecodesFromDcScans(broken, eighth)) << "cut at " << cut;
+                const PictureLoad wholeBroken =
+                    decodeJpeg(broken, eighth, PictureLimits(), JpegScans::All);
+                const PictureLoad dcBroken = decodeJpeg(broken, eighth);
+                EXPECT_EQ(dcBroken.error, wholeBroken.error) << "cut at " << cut;
+                EXPECT_EQ(dcBroken.image, wholeBroken.image) << "cut at " << cut;
+            }
         }
     }
 }
