@@ -1,5 +1,7 @@
 #include "controller/ControllerCommands.h"
 
+#include "controller/SignRun.h"
+
 #include "transfer/PageCheck.h"
 #include "transfer/SetupImage.h"
 #include "transfer/Transmission.h"
@@ -113,7 +115,7 @@ ExchangeResult sendPages(Link& link, OperatorSurface& surface, const Settings& s
             surface.note(QStringLiteral("no record of what controller %1 on %2 holds: sending all "
                                         "%3 pages")
                              .arg(settings.NUM)
-                             .arg(key.port)
+                             .arg(signPortPath(settings, folder))
                              .arg(map.pagesSent(pages.PageCount())));
         }
     }

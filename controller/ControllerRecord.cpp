@@ -1,6 +1,7 @@
 #include "controller/ControllerRecord.h"
 
 #include "controller/SignRun.h"
+#include "core/JsonText.h"
 #include "platform/AtomicFile.h"
 
 #include <QCryptographicHash>
@@ -129,9 +130,8 @@ QByteArray formatControllerRecord(const ControllerRecord& record) {
 }
 
 bool parseControllerRecord(const QByteArray& data, ControllerRecord* record) {
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(data, &error);
-    if (error.error != QJsonParseError::NoError || !document.isObject()) {
+    QJsonDocument document;
+    if (!parseJsonText(data, &document).isEmpty() || !document.isObject()) {
         return false;
     }
     const QJsonObject o = document.object();

@@ -1,5 +1,6 @@
 #include "core/SignBook.h"
 
+#include "core/JsonText.h"
 #include "platform/AtomicFile.h"
 
 #include <QCoreApplication>
@@ -120,12 +121,10 @@ QByteArray formatSignBook(const SignBook& book) {
 }
 
 QString parseSignBook(const QByteArray& data, SignBook* book) {
-    QJsonParseError problem{};
-    const QJsonDocument document = QJsonDocument::fromJson(data, &problem);
-    if (problem.error != QJsonParseError::NoError) {
-        return QStringLiteral("not JSON at byte %1: %2")
-            .arg(problem.offset)
-            .arg(problem.errorString());
+    QJsonDocument document;
+    const QString problem = parseJsonText(data, &document);
+    if (!problem.isEmpty()) {
+        return problem;
     }
     const QJsonValue signs = document.object().value(QStringLiteral("signs"));
     if (!document.isObject() || !signs.isArray()) {

@@ -1,5 +1,6 @@
 #include "import/LivePage.h"
 
+#include "core/JsonText.h"
 #include "core/ProgramFolder.h"
 #include "platform/AtomicFile.h"
 
@@ -200,12 +201,10 @@ bool isLivePage(const QString& fileName) {
 }
 
 QString parseLivePage(const QByteArray& data, LivePage* page) {
-    QJsonParseError problem{};
-    const QJsonDocument document = QJsonDocument::fromJson(data, &problem);
-    if (problem.error != QJsonParseError::NoError) {
-        return QStringLiteral("not JSON at byte %1: %2")
-            .arg(problem.offset)
-            .arg(problem.errorString());
+    QJsonDocument document;
+    const QString problem = parseJsonText(data, &document);
+    if (!problem.isEmpty()) {
+        return problem;
     }
     if (!document.isObject()) {
         return QStringLiteral("not a JSON object");
