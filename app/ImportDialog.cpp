@@ -10,6 +10,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <algorithm>
+
 namespace {
 
 // The operator surface while CHANGE runs: the step shows in the dialog too,
@@ -38,6 +40,47 @@ class BusySurface : public MirroredSurface {
 };
 
 }  // namespace
+
+bool confirmImportedPages(QWidget* parent, const QList<QImage>& pages, const Settings& settings) {
+    QDialog dialog(parent);
+    dialog.setObjectName(QStringLiteral("ImportedPages"));
+    dialog.setWindowTitle(OfficeImportDialog::tr("Place these pages?"));
+    auto* view = new QLabel;
+    view->setAlignment(Qt::AlignCenter);
+    view->setMinimumSize(480, 200);
+    auto* which = new QLabel;
+    auto* previous = new QPushButton(OfficeImportDialog::tr("Previous"));
+    auto* next = new QPushButton(OfficeImportDialog::tr("Next"));
+    auto* place = new QPushButton(OfficeImportDialog::tr("Place"));
+    auto* cancel = new QPushButton(OfficeImportDialog::tr("Cancel"));
+    place->setDefault(true);
+    int shown = 0;
+    const auto show = [&](int index) {
+        shown = std::clamp(index, 0, int(pages.size()) - 1);
+        view->setPixmap(
+            QPixmap::fromImage(signViewOf(pages[shown], settings, view->minimumSize())));
+        which->setText(OfficeImportDialog::tr("page %1 of %2").arg(shown + 1).arg(pages.size()));
+        previous->setEnabled(shown > 0);
+        next->setEnabled(shown + 1 < pages.size());
+    };
+    QObject::connect(previous, &QPushButton::clicked, &dialog, [&] { show(shown - 1); });
+    QObject::connect(next, &QPushButton::clicked, &dialog, [&] { show(shown + 1); });
+    QObject::connect(place, &QPushButton::clicked, &dialog, &QDialog::accept);
+    QObject::connect(cancel, &QPushButton::clicked, &dialog, &QDialog::reject);
+    auto* grid = new QGridLayout(&dialog);
+    grid->addWidget(view, 0, 0, 1, 5);
+    grid->addWidget(previous, 1, 0);
+    grid->addWidget(which, 1, 1);
+    grid->addWidget(next, 1, 2);
+    grid->addWidget(place, 1, 3);
+    grid->addWidget(cancel, 1, 4);
+    grid->setColumnStretch(1, 1);
+    if (pages.isEmpty()) {
+        return true;
+    }
+    show(0);
+    return dialog.exec() == QDialog::Accepted;
+}
 
 OfficeImportDialog::OfficeImportDialog(const QString& name, const QString& caption,
                                        const QString& fileLabel, const QString& defaultBase,
@@ -96,6 +139,14 @@ void OfficeImportDialog::Button1Click() {
     setup.base = Edit1->text();
     setup.screen = QSize(settings.WIDTH, settings.HEIGHT);
     setup.fit = m_fit->options();
+    setup.confirm = [this, settings](const QList<QImage>& pages) {
+        // The normal cursor while the operator looks.
+        QApplication::setOverrideCursor(Qt::ArrowCursor);
+        const bool place =
+            m_confirm ? m_confirm(pages) : confirmImportedPages(this, pages, settings);
+        QApplication::restoreOverrideCursor();
+        return place;
+    };
 
     Button1->setEnabled(false);
     QDir::setCurrent(m_context.folder);

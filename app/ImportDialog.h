@@ -3,6 +3,10 @@
 #include "import/ImportSetup.h"
 
 #include <QDialog>
+#include <QImage>
+#include <QList>
+
+#include <functional>
 
 class FitChooser;
 class QLabel;
@@ -20,6 +24,10 @@ class OfficeImportDialog : public QDialog {
     void attach(const ImportContext& context);
     // The pages CHANGE has shown in the sign view, in order.
     const QList<int>& pagesShown() const { return m_shown; }
+    // Asked, with every page as the sign will show it, whether they are
+    // written and placed (a dialog that pages through them unless given).
+    using ConfirmPagesFn = std::function<bool(const QList<QImage>& pages)>;
+    void setPageConfirmation(ConfirmPagesFn confirm) { m_confirm = std::move(confirm); }
 
   protected:
     OfficeImportDialog(const QString& name, const QString& caption, const QString& fileLabel,
@@ -42,4 +50,9 @@ class OfficeImportDialog : public QDialog {
     QLabel* m_view;  // the sign view: each page as it is made, before it is placed
     QList<int> m_shown;
     FitChooser* m_fit;
+    ConfirmPagesFn m_confirm;
 };
+
+// The pages an import made, one at a time in a sign view with the previous
+// and next ones a click away; true when the operator places them.
+bool confirmImportedPages(QWidget* parent, const QList<QImage>& pages, const Settings& settings);

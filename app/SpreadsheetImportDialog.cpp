@@ -6,5 +6,5 @@ TForm2::TForm2(QWidget* parent)
 
 bool TForm2::runImport(const ImportSetup& setup, PageList* pages, OperatorSurface& surface) {
     m_result = importSpreadsheet(file(), setup, pages, surface);
-    return true;
+    return !m_result.declined;  // declined: the operator may choose again
 }

@@ -90,6 +90,7 @@ DocumentImportResult importDocument(const QString& document, const ImportSetup& 
     const int first =
         firstFreeNumber(setup.folder, setup.base, count, pages->filesInUse(setup.folder));
     const QStringList names = generatedPageNames(setup.base, count, first);
+    QList<QImage> screens;
     for (int i = 1; i <= count; ++i) {
         step.show(QCoreApplication::translate("Import", "Page %1 of %2").arg(i).arg(count));
         surface.progress(i - 1, count);
@@ -98,12 +99,18 @@ DocumentImportResult importDocument(const QString& document, const ImportSetup& 
         if (picture.isNull()) {
             result.blackPages << i;
         }
+        screens << withFitOptions(documentScreen(picture, setup.screen), picture, setup.screen,
+                                  setup.fit);
+        surface.preparingPage(i, screens.last());
+    }
+    if (setup.confirm && !setup.confirm(screens)) {
+        result.declined = true;
+        return result;
+    }
+    for (int i = 1; i <= count; ++i) {
         const QString name = names[i - 1];
         QString error;
-        const QImage shown =
-            withFitOptions(documentScreen(picture, setup.screen), picture, setup.screen, setup.fit);
-        surface.preparingPage(i, shown);
-        if (!saveBmp(shown, QDir(setup.folder).filePath(name), &error)) {
+        if (!saveBmp(screens[i - 1], QDir(setup.folder).filePath(name), &error)) {
             result.reason = error;
             surface.message(error);
             return result;

@@ -23,6 +23,7 @@ struct DocumentImportResult {
     QStringList written;                          // the files written, bare names in page order
     QList<int> blackPages;                        // pages whose picture could not be taken
     QString reason;                               // what went wrong, beyond the operator's message
+    bool declined = false;  // the operator did not place the pages: nothing written
 };
 
 // A page as the sign shows it: WIDTH x HEIGHT filled black, the page picture

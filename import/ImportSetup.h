@@ -6,6 +6,8 @@
 #include "pages/PageList.h"
 #include "platform/OfficeSuite.h"
 
+#include <QImage>
+#include <QList>
 #include <QSize>
 #include <QString>
 
@@ -23,6 +25,10 @@ struct ImportSetup {
     // How each page picture meets the screen; the default keeps the
     // importer's own placement.
     FitOptions fit;
+    // Shown every page as the sign will show it, before any is written or
+    // placed; false leaves the folder and the list untouched. None: placed
+    // at once.
+    std::function<bool(const QList<QImage>& pages)> confirm;
 };
 
 // What the importer dialogs get from the main window once at start-up.

@@ -73,6 +73,10 @@ SpreadsheetImportResult importSpreadsheet(const QString& workbook, const ImportS
     const QImage shown = withFitOptions(spreadsheetScreen(range.picture, setup.screen),
                                         range.picture, setup.screen, setup.fit);
     surface.preparingPage(1, shown);
+    if (setup.confirm && !setup.confirm({shown})) {
+        result.declined = true;
+        return result;
+    }
     if (!saveBmp(shown, QDir(setup.folder).filePath(name), &error)) {
         result.reason = error;
         surface.message(error);

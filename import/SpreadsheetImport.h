@@ -21,6 +21,7 @@ struct SpreadsheetImportResult {
     bool done = false;                            // the picture written and given to the last page
     QString written;                              // the file written, a bare name
     QString reason;                               // what went wrong, beyond the operator's message
+    bool declined = false;  // the operator did not place the pages: nothing written
 };
 
 // The range as the sign shows it: WIDTH x HEIGHT filled white, the range

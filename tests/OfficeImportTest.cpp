@@ -107,6 +107,30 @@ TEST(OfficeImport, ScreensFromPicturesAndTheContentBox) {
     EXPECT_EQ(contentBox(filled({8, 8}, QColor(kWhite))), QRect());  // nothing on the page
 }
 
+TEST(DocumentImport, PagesDeclinedAfterTheLookLeaveFolderAndListAlone) {
+    for (const QString& document :
+         {dataPath("office/three-pages.docx"), dataPath("office/sheet.ods")}) {
+        SCOPED_TRACE(document.toStdString());
+        QTemporaryDir folder;
+        QTemporaryDir temp;
+        const Environment tmp("TMPDIR", QFile::encodeName(temp.path()));
+        Program program(folder.path());
+        program.window.setSettings(screenOf(128, 64));
+        program.addPages(1);
+        const PlayList before = program.window.pages().items();
+        program.placeImported = false;
+        if (document.endsWith(".docx")) {
+            program.loadAndChange(program.form1, document);
+        } else {
+            program.loadAndChange(program.form2, document);
+        }
+        EXPECT_EQ(program.offered, QList<int>{document.endsWith(".docx") ? 3 : 1});
+        EXPECT_TRUE(program.messages.isEmpty()) << program.messages.join('\n').toStdString();
+        EXPECT_EQ(program.window.pages().items(), before);
+        EXPECT_EQ(entries(folder.path()), QStringList());
+    }
+}
+
 TEST(DocumentImport, ThreePagesIntoTwoPageList) {
     for (const QString& document :
          {converted("three-pages.fodt", "doc"), dataPath("office/three-pages.docx")}) {
@@ -127,6 +151,7 @@ TEST(DocumentImport, ThreePagesIntoTwoPageList) {
         EXPECT_EQ(program.form1.lastResult().pageCount, 3);
         // Each page was in the dialog's sign view before it went into the list.
         EXPECT_EQ(program.form1.pagesShown(), (QList<int>{1, 2, 3}));
+        EXPECT_EQ(program.offered, QList<int>{3});
         const PageList& pages = program.window.pages();
         ASSERT_EQ(pages.PageCount(), 4);
         const QStringList files = {"", "LC1.bmp", "LC2.bmp", "LC3.bmp"};
@@ -225,6 +250,7 @@ TEST(SpreadsheetImport, RangeIntoLastPage) {
         EXPECT_TRUE(program.messages.isEmpty()) << program.messages.join('\n').toStdString();
         EXPECT_FALSE(program.form2.isVisible());
         EXPECT_EQ(program.form2.pagesShown(), QList<int>{1});
+        EXPECT_EQ(program.offered, QList<int>{1});
         const PageList& pages = program.window.pages();
         EXPECT_EQ(pages.PageCount(), 3);
         EXPECT_EQ(pages.item(3).FileName, "LCXLS1.bmp");

@@ -46,6 +46,13 @@ struct Program {
             return saveAnswer;
         });
         window.attachDialogs(&form1, &form2, &form3, &form5);
+        for (OfficeImportDialog* office :
+             {static_cast<OfficeImportDialog*>(&form1), static_cast<OfficeImportDialog*>(&form2)}) {
+            office->setPageConfirmation([this](const QList<QImage>& made) {
+                offered << int(made.size());
+                return placeImported;
+            });
+        }
         window.resize(1000, 700);
         window.show();
         QCoreApplication::processEvents();
@@ -76,6 +83,10 @@ struct Program {
     }
     QStringList messages;
     int prompts = 0;
+    // The office imports' pages: how many each CHANGE offered, and whether
+    // they are placed.
+    QList<int> offered;
+    bool placeImported = true;
     TTwpMain::SaveAnswer saveAnswer = TTwpMain::SaveAnswer::Discard;
     TTwpMain window;
     TForm1 form1;

@@ -473,6 +473,30 @@ Install one, for example:
         <source>CHANGE</source>
         <translation>转换</translation>
     </message>
+    <message>
+        <source>Place these pages?</source>
+        <translation>放置这些页面吗？</translation>
+    </message>
+    <message>
+        <source>Previous</source>
+        <translation>上一页</translation>
+    </message>
+    <message>
+        <source>Next</source>
+        <translation>下一页</translation>
+    </message>
+    <message>
+        <source>Place</source>
+        <translation>放置</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>page %1 of %2</source>
+        <translation>第 %1 页，共 %2 页</translation>
+    </message>
 </context>
 <context>
     <name>PageList</name>
