@@ -23,7 +23,7 @@ $cli emulate --width 128 --height 32 --datacom 0 --timeout 900 > "$dir/emulator.
 emulator=$!
 for _ in $(seq 100); do [ -e "$dir/com1" ] && break; sleep 0.1; done
 
-seconds() { local start=$(date +%s.%N); "$@" > /dev/null 2>&1; echo "$(date +%s.%N) - $start" | bc; }
+seconds() { local start=$(date +%s%N); "$@" > /dev/null 2>&1; local ms=$((($(date +%s%N) - start) / 1000000)); printf "%d.%03d" $((ms / 1000)) $((ms % 1000)); }
 full=$(seconds $cli send "$dir/list.lis")
 convert -size 128x32 xc:black -fill yellow -draw "rectangle 10,10 40,20" BMP3:"$dir/p117.bmp"
 changed=$(seconds $cli send --changed "$dir/list.lis")
