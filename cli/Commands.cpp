@@ -275,10 +275,9 @@ int runSend(const CliContext& context, const QString& listPath) {
     const QDateTime start = QDateTime::currentDateTime();
     ConsoleSurface surface;
     Link link(folder, surface);
-    const ControllerRecords records(context.recordFolder);
-    return loggedStatus(
-        context, QStringLiteral("SEND"), settings, start, link,
-        sendPages(link, surface, settings, pages, folder, {nullptr, context.changed, &records}));
+    return loggedStatus(context, QStringLiteral("SEND"), settings, start, link,
+                        sendPages(link, surface, settings, pages, folder,
+                                  {nullptr, context.changed, &context.records}));
 }
 
 int runBuild(const CliContext& context, const QString& listPath, const QString& outPath) {
@@ -328,9 +327,8 @@ int runMode(const CliContext& context, const QString& listPath) {
     const QDateTime start = QDateTime::currentDateTime();
     ConsoleSurface surface;
     Link link(folder, surface);
-    const ControllerRecords records(context.recordFolder);
     return loggedStatus(context, QStringLiteral("MODE"), settings, start, link,
-                        sendPlayModes(link, surface, settings, pages, &records));
+                        sendPlayModes(link, surface, settings, pages, &context.records));
 }
 
 int runReadPara(const CliContext& context) {
@@ -338,8 +336,7 @@ int runReadPara(const CliContext& context) {
     const QDateTime start = QDateTime::currentDateTime();
     ConsoleSurface surface(context.json ? stderr : stdout);
     Link link(context.folders.sign, surface);
-    const ControllerRecords records(context.recordFolder);
-    const ReadParaResult result = readParameters(link, surface, settings, &records);
+    const ReadParaResult result = readParameters(link, surface, settings, &context.records);
     const int status =
         loggedStatus(context, QStringLiteral("READ PARA"), settings, start, link, result.exchange);
     if (context.json) {
@@ -365,8 +362,8 @@ int runSavePara(const CliContext& context, const QStringList& assignments) {
     const QDateTime start = QDateTime::currentDateTime();
     ConsoleSurface surface;
     Link link(folder, surface);
-    const ControllerRecords records(context.recordFolder);
-    const ExchangeResult result = saveParameters(link, surface, settings, parameters, &records);
+    const ExchangeResult result =
+        saveParameters(link, surface, settings, parameters, &context.records);
     if (result.stage != ExchangeResult::Stage::PortError) {
         storeSettings(context, settingsAfterSave(settings, parameters));
     }
@@ -390,8 +387,8 @@ int runDownload(const CliContext& context, const QString& typeText) {
     const QDateTime start = QDateTime::currentDateTime();
     ConsoleSurface surface;
     Link link(folder, surface);
-    const ControllerRecords records(context.recordFolder);
-    const ExchangeResult result = downloadSetup(link, surface, settings, setup.image, &records);
+    const ExchangeResult result =
+        downloadSetup(link, surface, settings, setup.image, &context.records);
     if (result.stage != ExchangeResult::Stage::PortError) {
         storeSettings(context, settingsAfterDownload(settings, type));
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "controller/ControllerRecord.h"
 #include "core/OperatorSurface.h"
 #include "core/ProgramFolder.h"
 #include "core/TransferLog.h"
@@ -64,9 +65,9 @@ struct CliContext {
     bool json = false;  // --json: the result as JSON on standard output
     QStringList signs;  // --sign NAME ..: these signs of the sign book
     bool allSigns = false;
-    bool changed = false;  // send only the changed pages
-    bool full = false;     // send every page, whatever the sign book says
-    QString recordFolder;  // the records of what each controller holds
+    bool changed = false;       // send only the changed pages
+    bool full = false;          // send every page, whatever the sign book says
+    ControllerRecords records;  // what each controller holds
 };
 
 // Whether progress lines are wanted on standard error (a terminal, or --progress).

@@ -184,7 +184,6 @@ int runOnSignBook(const CliContext& context, const QString& command, const QStri
     }
 
     const SignCommand what = signCommand(command);
-    const ControllerRecords records(context.recordFolder);
     // READ PARA asks controller 0, which every controller on a line answers:
     // signs that share a port cannot be told apart by their replies.
     QMap<QString, int> onPort;
@@ -230,7 +229,7 @@ int runOnSignBook(const CliContext& context, const QString& command, const QStri
     const QDateTime start = QDateTime::currentDateTime();
     const std::vector<SignResult> served = runOnSigns(
         what, jobs, folder, [&](int job) -> OperatorSurface& { return *surfaces[size_t(job)]; },
-        start, &records);
+        start, &context.records);
     for (size_t j = 0; j < served.size(); ++j) {
         results[size_t(placeOf[j])] = served[j];
     }

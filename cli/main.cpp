@@ -6,7 +6,6 @@
 #include "cli/EmulateCommand.h"
 #include "cli/ImportCommands.h"
 #include "cli/SignCommands.h"
-#include "controller/ControllerRecord.h"
 #include "platform/Fonts.h"
 #include "platform/PrivateRuntime.h"
 
@@ -42,7 +41,7 @@ int run(const CommandLine& line) {
     context.allSigns = line.allSigns;
     context.changed = line.changed;
     context.full = line.full;
-    context.recordFolder = ControllerRecords::folderFor(context.folders.data);
+    context.records = ControllerRecords(ControllerRecords::folderFor(context.folders.data));
     setProgressLines(line.progress);
     // The folder of the pages is the current folder, as it always was.
     QDir::setCurrent(context.folders.sign);

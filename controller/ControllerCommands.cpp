@@ -41,35 +41,32 @@ bool acknowledged(const ExchangeResult& result) {
     return result.stage == ExchangeResult::Stage::Done && result.reply == ReplyOutcome::Matches;
 }
 
-// Keeps the record true after a command that wrote to the controller's
-// memory: the new content once it acknowledged, nothing when it did not
-// (what it holds is then unknown). A command that wrote nothing leaves it.
+// Keeps the record true after a command: content is what the controller
+// holds once it acknowledged, none when that is unknown (the record goes).
+// A command that wrote nothing leaves the record as it was.
 void keepRecord(const ControllerRecords* records, const ControllerKey& key,
                 const ExchangeResult& result, const std::optional<ControllerContent>& content,
                 OperatorSurface& surface) {
-    if (!records) {
+    if (!records || result.bytes == 0) {
         return;
     }
-    if (acknowledged(result) && content) {
-        QString reason;
-        if (!records->store({key, QDateTime::currentDateTime(), *content}, &reason)) {
-            surface.note(QStringLiteral("The record of what the controller holds was not kept: "
-                                        "%1. The next transfer sends every page.")
-                             .arg(reason));
-            records->drop(key.port, key.NUM);
-        }
-    } else if (result.bytes > 0 || acknowledged(result)) {
+    QString reason;
+    if (!acknowledged(result) || !content) {
+        records->drop(key.port, key.NUM);
+    } else if (!records->store({key, QDateTime::currentDateTime(), *content}, &reason)) {
+        surface.note(QStringLiteral("The record of what the controller holds was not kept: "
+                                    "%1. The next transfer sends every page.")
+                         .arg(reason));
         records->drop(key.port, key.NUM);
     }
 }
 
-// After a command that rewrites the controller's setup: once anything was
-// written, what it shows is unknown.
-void dropRecord(const ControllerRecords* records, const Settings& settings, const QString& folder,
-                const ExchangeResult& result) {
-    if (records && (result.bytes > 0 || acknowledged(result))) {
-        const ControllerKey key = controllerKey(settings, folder);
-        records->drop(key.port, key.NUM);
+// After a command that rewrites the controller's setup, what it shows is
+// unknown.
+void dropRecord(const ControllerRecords* records, const Settings& settings, const Link& link,
+                const ExchangeResult& result, OperatorSurface& surface) {
+    if (records) {
+        keepRecord(records, controllerKey(settings, link.folder()), result, std::nullopt, surface);
     }
 }
 
@@ -208,9 +205,7 @@ ExchangeResult sendPlayModes(Link& link, OperatorSurface& surface, const Setting
                 content->pages.removeLast();
             }
         }
-        if (content || !acknowledged(result)) {
-            keepRecord(records, key, result, content, surface);
-        }
+        keepRecord(records, key, result, content, surface);
     }
     return result;
 }
@@ -243,7 +238,7 @@ ExchangeResult saveParameters(Link& link, OperatorSurface& surface, const Settin
     const ExchangeResult result = exchange(
         link, surface, settings,
         stepsFor(ControllerCommand::SavePara, kCommErrorDialog, parameterFrame(parameters)));
-    dropRecord(records, settings, link.folder(), result);
+    dropRecord(records, settings, link, result, surface);
     return result;
 }
 
@@ -257,6 +252,6 @@ ExchangeResult downloadSetup(Link& link, OperatorSurface& surface, const Setting
         surface.repaintNow();
     };
     const ExchangeResult result = exchange(link, surface, settings, steps);
-    dropRecord(records, settings, link.folder(), result);
+    dropRecord(records, settings, link, result, surface);
     return result;
 }
