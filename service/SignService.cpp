@@ -727,7 +727,8 @@ void SignService::finish(const QString& key, std::shared_ptr<Work> work, const W
             if (work->kind == Work::Kind::Schedule) {
                 recordSent(&state.schedule, work->choice);
                 state.messageShown = false;
-                state.clockDue = state.clockDue || !work->sign.sendChangesOnly;
+                state.clockDue = state.clockDue || (!work->sign.sendChangesOnly &&
+                                                    work->sign.setClock != kClockNever);
             }
             if (work->kind == Work::Kind::Clock ||
                 (face && work->command.kind == ServiceCommandKind::Time)) {
