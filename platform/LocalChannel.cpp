@@ -120,6 +120,10 @@ bool LocalChannelClient::send(const QJsonObject& object, QString* error) {
     return true;
 }
 
+bool LocalChannelClient::connected() const {
+    return m_socket->state() == QLocalSocket::ConnectedState;
+}
+
 bool LocalChannelClient::receive(QJsonObject* object, int timeoutMs, QString* error) {
     while (!m_socket->canReadLine()) {
         if (m_socket->state() != QLocalSocket::ConnectedState ||

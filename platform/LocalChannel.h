@@ -53,6 +53,7 @@ class LocalChannelClient {
     // False with a reason when nobody listens at path.
     bool connect(const QString& path, QString* error);
     bool send(const QJsonObject& object, QString* error);
+    bool connected() const;
     // The next object, waiting at most timeoutMs (negative: for ever).
     bool receive(QJsonObject* object, int timeoutMs, QString* error);
 
