@@ -30,7 +30,8 @@ class Collector : public OperatorSurface {
             status << text;
         }
     }
-    void message(const QString& text, const QString&) override { notes << text; }
+    // The message boxes' texts ("comm error ") say what the reason says.
+    void message(const QString&, const QString&) override {}
     void note(const QString& text) override { notes << text; }
     bool cancelRequested() const override { return m_cancel.load(); }
 
@@ -794,13 +795,14 @@ void SignService::finish(const QString& key, std::shared_ptr<Work> work, const W
                                                                    : work->command.origin);
                     break;
             }
-            QString line = QStringLiteral("%1: %2").arg(
-                what, service.ok ? service.outcome
-                                 : service.outcome + QStringLiteral(" - ") + health.reason);
+            QString line = QStringLiteral("%1: %2").arg(what, service.outcome);
             if (ran) {
-                line += QStringLiteral(", %1 bytes, %2 s")
+                line += QStringLiteral(" (%1 bytes, %2 s)")
                             .arg(service.bytes)
                             .arg(double(service.ms) / 1000.0, 0, 'f', 1);
+            }
+            if (!service.ok) {
+                line += QStringLiteral(": ") + health.reason;
             }
             if (state.retryAt.isValid() && !service.ok && !face) {
                 line += QStringLiteral("; again at %1")
