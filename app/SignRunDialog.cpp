@@ -1,6 +1,7 @@
 #include "app/SignRunDialog.h"
 
 #include "app/ServiceLink.h"
+#include "import/LivePage.h"
 
 #include "app/Controls.h"
 #include "core/TransferLog.h"
@@ -171,7 +172,14 @@ bool SignRunDialog::start(SignCommand command) {
     }
     setRunning(true);
     QPointer<SignRunDialog> self(this);
-    m_worker = std::make_unique<std::thread>([this, self, command, jobs] {
+    m_worker = std::make_unique<std::thread>([this, self, command, jobs]() mutable {
+        // Live pages are rendered for each sign at its own size, now.
+        const QDateTime now = QDateTime::currentDateTime();
+        for (SignJob& job : jobs) {
+            if (command == SignCommand::Send) {
+                job.pages = renderLivePages(job.settings, job.pages, m_folder, now).pages;
+            }
+        }
         // Signs a running sign service serves: their ports are taken from it first.
         std::vector<std::unique_ptr<ServicePortHold>> holds;
         for (size_t j = 0; j < jobs.size() && !m_stop; ++j) {

@@ -4,30 +4,35 @@
 # that renders anew every 10 s (a count that a script writes every 10 s, and
 # the time), sent as changed pages only.
 #   bench/service-soak.sh [MINUTES]   (30; from the checkout, after a build)
+# LINES=10 PER_LINE=5 bench/service-soak.sh 5: another number of signs.
 # Prints the transfers done, the failures, the service's peak RSS and the
 # CPU seconds it used.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 minutes=${1:-30}
+lines=${LINES:-5}
+per=${PER_LINE:-4}
 cli=$PWD/build/marquee-cli
 dir=$(mktemp -d /tmp/marquee-soak.XXXXXX)
 pids=()
 cleanup() { kill "${pids[@]}" 2>/dev/null || true; }
 trap cleanup EXIT
 
-for line in 1 2 3 4 5; do
-    "$cli" --folder "$dir" emulate --port $line --num 1 --also-num 2 --also-num 3 \
-        --also-num 4 --out "$dir/out$line" --timeout 86400 >"$dir/emulator$line.log" 2>&1 &
+also=()
+for num in $(seq 2 "$per"); do also+=(--also-num "$num"); done
+for line in $(seq "$lines"); do
+    "$cli" --folder "$dir" emulate --port "$line" --num 1 "${also[@]}" \
+        --out "$dir/out$line" --timeout 86400 >"$dir/emulator$line.log" 2>&1 &
     pids+=($!)
 done
-for line in 1 2 3 4 5; do
+for line in $(seq "$lines"); do
     for _ in $(seq 100); do [ -e "$dir/com$line" ] && break; sleep 0.1; done
 done
 tcp=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
 cat >"$dir/ser2net.yaml" <<YAML
 connection: &line5
   accepter: tcp,127.0.0.1,$tcp
-  connector: serialdev,$dir/com5,9600n81,local
+  connector: serialdev,$dir/com$lines,9600n81,local
 YAML
 /usr/sbin/ser2net -n -u -P "$dir/ser2net.pid" -c "$dir/ser2net.yaml" &
 pids+=($!)
@@ -41,12 +46,12 @@ echo 0 >"$dir/count.txt"
 pids+=($!)
 {
     echo '{"signs": ['
-    for line in 1 2 3 4 5; do
+    for line in $(seq "$lines"); do
         port=""
-        [ $line = 5 ] && port="tcp://127.0.0.1:$tcp"
-        for num in 1 2 3 4; do
+        [ "$line" = "$lines" ] && port="tcp://127.0.0.1:$tcp"
+        for num in $(seq "$per"); do
             sep=","
-            [ $line = 5 ] && [ $num = 4 ] && sep=""
+            [ "$line" = "$lines" ] && [ "$num" = "$per" ] && sep=""
             echo "  {\"name\": \"L$line-$num\", \"comm\": $line, \"port\": \"$port\", \"num\": $num," \
                 "\"list\": \"live.lis\", \"sendChangesOnly\": true}$sep"
         done
