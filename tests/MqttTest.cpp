@@ -22,11 +22,19 @@ const QString kBroker = QStringLiteral("/usr/sbin/mosquitto");
 // port; it can be stopped and started again on the same port.
 struct Broker {
     explicit Broker(const QString& folder) : port(freeTcpPort()) {
+        // Started as root, mosquitto works as the user mosquitto: its
+        // database folder is open to it.
+        const QString data = folder + "/broker";
+        QFile::setPermissions(folder, QFile::permissions(folder) | QFileDevice::ExeOther);
+        QDir().mkpath(data);
+        QFile::setPermissions(data, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                        QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                                        QFileDevice::WriteOther | QFileDevice::ExeOther);
         config = folder + "/mosquitto.conf";
         writeBytes(config, QStringLiteral("listener %1 127.0.0.1\nallow_anonymous true\n"
                                           "persistence true\npersistence_location %2/\n")
                                .arg(port)
-                               .arg(folder)
+                               .arg(data)
                                .toUtf8());
     }
     bool start() {
