@@ -44,6 +44,9 @@ QString readMqttOptions(const QStringList& args, const Folders& folders, bool* w
     if (!options->discovery.isEmpty() && !validSiteName(options->discovery)) {
         return QStringLiteral("--discovery PREFIX: letters, digits, '-', '_', '.'; or none");
     }
+    if (!passwordFile.isEmpty() && endpoint->user.isEmpty()) {
+        return QStringLiteral("--mqtt-password-file goes with --mqtt-user");
+    }
     if (!passwordFile.isEmpty()) {
         ReadableFile file;
         QByteArray text;
@@ -53,9 +56,6 @@ QString readMqttOptions(const QStringList& args, const Folders& folders, bool* w
                 .arg(passwordFile, problem);
         }
         endpoint->password = QString::fromUtf8(text.split('\n').first()).trimmed();
-        if (endpoint->user.isEmpty()) {
-            return QStringLiteral("--mqtt-password-file goes with --mqtt-user");
-        }
     }
     const QString data =
         !folders.data.isEmpty()

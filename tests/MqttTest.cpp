@@ -367,3 +367,40 @@ TEST(Mqtt, CommandsAreCheckedBeforeAnythingIsWritten) {
     EXPECT_EQ(readBytes(root + "/out/playlist.txt"), kShowTable.left(kShowTable.indexOf('\n') + 1));
     EXPECT_FALSE(QFileInfo::exists(root + "/.mqtt/../a.lis"));
 }
+
+TEST(Mqtt, ServeRefusesBrokerOptionsThatCannotWork) {
+    QTemporaryDir dir;
+    SignBook book;
+    book.signs = {bookSign("Door", 1)};
+    QString reason;
+    ASSERT_TRUE(writeSignBook(dir.path(), book, &reason));
+    writeBytes(dir.path() + "/pass", "secret\n");
+    const struct {
+        QStringList args;
+        const char* error;
+    } rows[] = {
+        {{"--mqtt", "http://127.0.0.1:1883", "--site", "a"}, "is no mqtt://"},
+        {{"--mqtt", "mqtt://u:p@127.0.0.1:1883", "--site", "a"}, "only a host and a port"},
+        {{"--mqtt", "mqtt://127.0.0.1:1883"}, "needs --site"},
+        {{"--mqtt", "mqtt://127.0.0.1:1883", "--site", "a/b"}, "needs --site"},
+        {{"--mqtt", "mqtt://127.0.0.1:1883", "--site", "+"}, "needs --site"},
+        {{"--site", "a"}, "--site goes with --mqtt"},
+        {{"--mqtt", "mqtt://127.0.0.1:1883", "--site", "a", "--mqtt-ca", "ca.pem"},
+         "--mqtt-ca goes with mqtts://"},
+        {{"--mqtt", "mqtts://127.0.0.1:8883", "--site", "a", "--mqtt-ca", "missing.pem"},
+         "cannot read the CA file"},
+        {{"--mqtt", "mqtt://127.0.0.1:1883", "--site", "a", "--mqtt-password-file",
+          dir.path() + "/pass"},
+         "goes with --mqtt-user"},
+        {{"--mqtt", "mqtt://127.0.0.1:1883", "--site", "a", "--mqtt-user", "u",
+          "--mqtt-password-file", "nothing"},
+         "cannot read the password file"},
+        {{"--mqtt", "mqtt://127.0.0.1:1883", "--site", "a", "--discovery", "home/assistant"},
+         "--discovery PREFIX"},
+    };
+    for (const auto& row : rows) {
+        const CliRun run = runCli(QStringList{"--folder", dir.path(), "serve"} + row.args);
+        EXPECT_EQ(run.exitCode, 2) << row.args.join(' ').toStdString();
+        EXPECT_TRUE(run.err.contains(QString::fromUtf8(row.error))) << run.err.toStdString();
+    }
+}
