@@ -2,6 +2,7 @@
 // emulated controllers on pseudo-terminals and the broker's own clients on
 // the other side.
 
+#include "service/CommandMemory.h"
 #include "service/MqttFace.h"
 #include "service/MqttTopics.h"
 #include "tests/SignSupport.h"
@@ -42,7 +43,9 @@ struct Broker {
         process->setProcessChannelMode(QProcess::MergedChannels);
         process->start(kBroker, {"-c", config});
         return Background::waitUntil([&] {
-            return QProcess::execute("mosquitto_pub", args({"-t", "probe", "-n"})) == 0;
+            QProcess probe;
+            probe.start("mosquitto_pub", args({"-t", "probe", "-n"}));
+            return probe.waitForFinished(5000) && probe.exitCode() == 0;
         });
     }
     void stop() {
@@ -207,6 +210,14 @@ TEST(Mqtt, TwoSitesOnOneBrokerThroughAnOutageAndAKill) {
                status.at("marquee/one/Door/status")["list"] == "live.lis";
     }));
     EXPECT_EQ(retained(broker, "marquee/+/$service").size(), 2u);
+    // Home Assistant sees each sign: its state and a text sent as a message.
+    const auto discovery = retained(broker, "homeassistant/+/+/+/config");
+    EXPECT_EQ(discovery.size(), 6u);
+    int texts = 0;
+    for (const auto& [topic, config] : discovery) {
+        texts += config["command_topic"] == "marquee/one/Hall%202/cmd";
+    }
+    EXPECT_EQ(texts, 1);
     const QString doorOne = one + "/out/controller1/page1.png";
     const QString hallOne = one + "/out/controller2/page1.png";
     const QString doorTwo = two + "/out/page1.png";
@@ -403,4 +414,42 @@ TEST(Mqtt, ServeRefusesBrokerOptionsThatCannotWork) {
         EXPECT_EQ(run.exitCode, 2) << row.args.join(' ').toStdString();
         EXPECT_TRUE(run.err.contains(QString::fromUtf8(row.error))) << run.err.toStdString();
     }
+}
+
+TEST(Mqtt, CommandIdsAreKeptForADayWithinTheirBound) {
+    QTemporaryDir dir;
+    const QString path = dir.path() + "/ids.jsonl";
+    const QDateTime now = QDateTime::fromString("2026-05-04T10:00:00Z", Qt::ISODate);
+    QString error;
+    {
+        CommandMemory memory(path, 3);
+        ASSERT_TRUE(memory.load(now, &error)) << error.toStdString();
+        memory.begin("old", now.addSecs(-CommandMemory::kKeepSeconds - 60));
+        memory.finish("old", {{"ok", true}}, now);
+        for (const char* key : {"a", "b", "c"}) {
+            memory.begin(key, now);
+            memory.finish(key, {{"ok", true}, {"key", key}}, now);
+        }
+        memory.begin("running", now);  // the service dies here
+    }
+    CommandMemory memory(path, 3);
+    ASSERT_TRUE(memory.load(now.addSecs(1), &error));
+    const struct {
+        const char* key;
+        CommandMemory::Seen seen;
+        bool ok;
+    } rows[] = {{"old", CommandMemory::Seen::New, false},
+                {"a", CommandMemory::Seen::New, false},  // the oldest of four beyond three
+                {"b", CommandMemory::Seen::Done, true},
+                {"c", CommandMemory::Seen::Done, true},
+                {"running", CommandMemory::Seen::Done, false}};
+    for (const auto& row : rows) {
+        QJsonObject result;
+        EXPECT_EQ(memory.lookup(row.key, &result), row.seen) << row.key;
+        EXPECT_EQ(result["ok"].toBool(), row.ok) << row.key;
+    }
+    QJsonObject result;
+    memory.lookup("running", &result);
+    EXPECT_EQ(result["failure"], "interrupted");
+    EXPECT_EQ(memory.size(), 3);
 }
