@@ -36,7 +36,8 @@ RUNTIME=(
 )
 # What building, testing and packaging need besides (ser2net: the serial
 # server on the network that the tests reach over raw TCP and RFC 2217;
-# mosquitto: the broker the MQTT tests start, its clients their other end).
+# mosquitto: the broker the MQTT tests start, its clients their other end;
+# openssl: the certificates of its TLS listener).
 BUILD=(
     g++ cmake ninja-build ccache pkg-config
     qt6-base-dev libgl-dev qt6-l10n-tools
@@ -48,7 +49,7 @@ BUILD=(
     imagemagick
     desktop-file-utils util-linux passwd
     ser2net
-    libmosquitto-dev mosquitto mosquitto-clients
+    libmosquitto-dev mosquitto mosquitto-clients openssl
 )
 
 PACKAGES=("${RUNTIME[@]}")

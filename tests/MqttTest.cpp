@@ -22,7 +22,11 @@ const QString kBroker = QStringLiteral("/usr/sbin/mosquitto");
 // A broker with its own configuration and persistence folder, on a free
 // port; it can be stopped and started again on the same port.
 struct Broker {
-    explicit Broker(const QString& folder) : port(freeTcpPort()) {
+    // extra: more configuration lines (TLS, passwords); clientArgs: what its
+    // clients then need.
+    explicit Broker(const QString& folder, const QString& extra = {},
+                    const QStringList& clientArgs = {})
+        : port(freeTcpPort()), clientArgs(clientArgs) {
         // Started as root, mosquitto works as the user mosquitto: its
         // database folder is open to it.
         const QString data = folder + "/broker";
@@ -33,9 +37,9 @@ struct Broker {
                                         QFileDevice::WriteOther | QFileDevice::ExeOther);
         config = folder + "/mosquitto.conf";
         writeBytes(config, QStringLiteral("listener %1 127.0.0.1\nallow_anonymous true\n"
-                                          "persistence true\npersistence_location %2/\n")
+                                          "persistence true\npersistence_location %2/\n%3")
                                .arg(port)
-                               .arg(data)
+                               .arg(data, extra)
                                .toUtf8());
     }
     bool start() {
@@ -58,11 +62,12 @@ struct Broker {
         }
     }
     QStringList args(const QStringList& more) const {
-        return QStringList{"-h", "127.0.0.1", "-p", QString::number(port)} + more;
+        return QStringList{"-h", "127.0.0.1", "-p", QString::number(port)} + clientArgs + more;
     }
     QString url() const { return QStringLiteral("mqtt://127.0.0.1:%1").arg(port); }
 
     int port;
+    QStringList clientArgs;
     QString config;
     std::unique_ptr<QProcess> process;
 };
@@ -452,4 +457,60 @@ TEST(Mqtt, CommandIdsAreKeptForADayWithinTheirBound) {
     memory.lookup("running", &result);
     EXPECT_EQ(result["failure"], "interrupted");
     EXPECT_EQ(memory.size(), 3);
+}
+
+TEST(Mqtt, TlsWithAPasswordAndARefusedOne) {
+    QTemporaryDir dir;
+    const QString root = dir.path();
+    auto run = [&](const QStringList& args) {
+        QProcess process;
+        process.setWorkingDirectory(root);
+        process.start(args[0], args.mid(1));
+        return process.waitForFinished(30000) && process.exitCode() == 0;
+    };
+    // A CA, the broker's certificate for 127.0.0.1 signed by it, a user.
+    writeBytes(root + "/ext", "subjectAltName=IP:127.0.0.1\n");
+    ASSERT_TRUE(run({"openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout",
+                     "ca.key", "-out", "ca.pem", "-days", "2", "-subj", "/CN=test ca"}));
+    ASSERT_TRUE(run({"openssl", "req", "-newkey", "rsa:2048", "-nodes", "-keyout", "server.key",
+                     "-out", "server.csr", "-subj", "/CN=127.0.0.1"}));
+    ASSERT_TRUE(
+        run({"openssl", "x509", "-req", "-in", "server.csr", "-CA", "ca.pem", "-CAkey", "ca.key",
+             "-CAcreateserial", "-out", "server.pem", "-days", "2", "-extfile", "ext"}));
+    writeBytes(root + "/users", "");
+    ASSERT_TRUE(run({"mosquitto_passwd", "-b", root + "/users", "depot", "s3cret"}));
+    for (const char* file : {"server.key", "server.pem", "ca.pem", "users"}) {
+        QFile::setPermissions(root + "/" + file,
+                              QFile::permissions(root + "/" + file) | QFileDevice::ReadOther);
+    }
+    Broker broker(root,
+                  QStringLiteral("allow_anonymous false\npassword_file %1/users\ncafile "
+                                 "%1/ca.pem\ncertfile %1/server.pem\nkeyfile %1/server.key\n")
+                      .arg(root),
+                  {"--cafile", root + "/ca.pem", "-u", "depot", "-P", "s3cret"});
+    ASSERT_TRUE(broker.start());
+    SignBook book;
+    book.signs = {bookSign("Door", 1)};
+    QString reason;
+    ASSERT_TRUE(writeSignBook(root, book, &reason));
+    writeBytes(root + "/good", "s3cret\n");
+    writeBytes(root + "/bad", "guess\n");
+    Background background;
+    const QString url = QStringLiteral("mqtts://127.0.0.1:%1").arg(broker.port);
+    auto serve = [&](const char* site, const char* password) {
+        return Log{background.start(MARQUEE_CLI_PATH,
+                                    {"--folder", root, "serve", "--mqtt", url, "--site", site,
+                                     "--mqtt-ca", root + "/ca.pem", "--mqtt-user", "depot",
+                                     "--mqtt-password-file", root + "/" + password}),
+                   {}};
+    };
+    Log refused = serve("b", "bad");
+    EXPECT_TRUE(Background::waitUntil([&] { return refused.count("refused the connection") > 0; }));
+    refused.process->kill();
+    refused.process->waitForFinished();
+    Log good = serve("a", "good");
+    EXPECT_TRUE(Background::waitUntil(
+        [&] { return retained(broker, "marquee/a/Door/status").size() == 1; }));
+    EXPECT_EQ(good.count("connected to 127.0.0.1"), 1);
+    EXPECT_TRUE(retained(broker, "marquee/b/+/status").empty());
 }
