@@ -196,8 +196,19 @@ const std::vector<CommandEntry>& commands() {
          "5 minutes. One line an event goes to standard output; every command to the\n"
          "transfer log. SIGHUP reads the sign book again; SIGTERM and SIGINT stop at\n"
          "the next frame boundary and release every port. `marquee-cli status` asks\n"
-         "it how its signs are.",
-         {},
+         "it how its signs are.\n"
+         "With --mqtt the service also serves a site of a fleet on an MQTT broker:\n"
+         "each sign's status, retained, on marquee/SITE/SIGN/status; commands on\n"
+         "marquee/SITE/SIGN/cmd (SIGN * for every sign), results on .../result (see\n"
+         "README). It reconnects by itself when the broker goes away.",
+         {{"mqtt", "URL", "serve on the broker at mqtt://HOST:PORT or mqtts://HOST:PORT"},
+          {"site", "NAME", "this site's name in the topics (letters, digits, - _ .)"},
+          {"mqtt-ca", "FILE", "mqtts: the CA certificate the broker's is checked with", true},
+          {"mqtt-user", "NAME", "the user name given to the broker"},
+          {"mqtt-password-file", "FILE", "its password: the first line of FILE", true},
+          {"discovery", "PREFIX",
+           "Home Assistant's discovery prefix (homeassistant); none: no\n"
+           "discovery configs"}},
          false},
         {"status",
          "",

@@ -1,5 +1,7 @@
 #include "cli/ServeCommand.h"
 
+#include "cli/MqttOptions.h"
+
 #include "platform/LocalChannel.h"
 #include "platform/SignalNotifier.h"
 #include "service/ServiceChannel.h"
@@ -11,9 +13,17 @@
 #include <QJsonObject>
 
 #include <algorithm>
+#include <memory>
 
 int runServe(const CliContext& context, const QStringList& args) {
-    (void)args;
+    bool mqtt = false;
+    MqttEndpoint endpoint;
+    MqttFaceOptions mqttOptions;
+    const QString problem = readMqttOptions(args, context.folders, &mqtt, &endpoint, &mqttOptions);
+    if (!problem.isEmpty()) {
+        printError(QStringLiteral("marquee-cli serve: %1").arg(problem));
+        return kExitBadInput;
+    }
     ServiceOptions options;
     options.folders = context.folders;
     SignalNotifier signals_;
@@ -33,9 +43,25 @@ int runServe(const CliContext& context, const QStringList& args) {
         printError(QStringLiteral("marquee-cli serve: %1").arg(error));
         return kExitBadInput;
     }
-    QObject::connect(&signals_, &SignalNotifier::hangUp, &service, [&service] {
+    std::unique_ptr<MqttFace> face;
+    if (mqtt) {
+        face = std::make_unique<MqttFace>(service, endpoint, mqttOptions);
+        QObject::connect(face.get(), &MqttFace::logLine, [](const QString& line) {
+            writeLine(stdout, line);
+            std::fflush(stdout);
+        });
+        if (!face->start(&error)) {
+            printError(QStringLiteral("marquee-cli serve: %1").arg(error));
+            return kExitBadInput;
+        }
+        QObject::connect(&service, &SignService::finished, face.get(), &MqttFace::stop);
+    }
+    QObject::connect(&signals_, &SignalNotifier::hangUp, &service, [&service, &face] {
         QString problem;
         if (service.reload(&problem)) {
+            if (face) {
+                face->refreshSigns();
+            }
             writeLine(stdout, QStringLiteral("sign book read again"));
         } else {
             printError(QStringLiteral("the sign book was left as it was: %1").arg(problem));
