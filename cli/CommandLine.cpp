@@ -200,7 +200,9 @@ const std::vector<CommandEntry>& commands() {
          "With --mqtt the service also serves a site of a fleet on an MQTT broker:\n"
          "each sign's status, retained, on marquee/SITE/SIGN/status; commands on\n"
          "marquee/SITE/SIGN/cmd (SIGN * for every sign), results on .../result (see\n"
-         "README). It reconnects by itself when the broker goes away.",
+         "README). It reconnects by itself when the broker goes away.\n"
+         "With --http it answers a JSON API under /api/ and a web page at / (see\n"
+         "README).",
          {{"mqtt", "URL", "serve on the broker at mqtt://HOST:PORT or mqtts://HOST:PORT"},
           {"site", "NAME", "this site's name in the topics (letters, digits, - _ .)"},
           {"mqtt-ca", "FILE", "mqtts: the CA certificate the broker's is checked with", true},
@@ -208,7 +210,15 @@ const std::vector<CommandEntry>& commands() {
           {"mqtt-password-file", "FILE", "its password: the first line of FILE", true},
           {"discovery", "PREFIX",
            "Home Assistant's discovery prefix (homeassistant); none: no\n"
-           "discovery configs"}},
+           "discovery configs"},
+          {"http", "ADDRESS:PORT",
+           "also answer HTTP there: a JSON API and a web page (127.0.0.1:PORT;\n"
+           "any other address needs --http-token-file; port 0: any free one)"},
+          {"http-token-file", "FILE",
+           "the bearer token HTTP requests to /api/ must carry; made (random,\n"
+           "mode 0600) when FILE does not exist",
+           true},
+          {"http-max-body", "BYTES", "the largest request body taken (16 MiB)"}},
          false},
         {"status",
          "",

@@ -1,9 +1,12 @@
 #include "cli/ServeCommand.h"
 
+#include "cli/HttpOptions.h"
 #include "cli/MqttOptions.h"
 
+#include "platform/HttpServer.h"
 #include "platform/LocalChannel.h"
 #include "platform/SignalNotifier.h"
+#include "service/HttpRoutes.h"
 #include "service/ServiceChannel.h"
 #include "service/SignService.h"
 
@@ -19,7 +22,12 @@ int runServe(const CliContext& context, const QStringList& args) {
     bool mqtt = false;
     MqttEndpoint endpoint;
     MqttFaceOptions mqttOptions;
-    const QString problem = readMqttOptions(args, context.folders, &mqtt, &endpoint, &mqttOptions);
+    bool http = false;
+    HttpFaceOptions httpOptions;
+    QString problem = readMqttOptions(args, context.folders, &mqtt, &endpoint, &mqttOptions);
+    if (problem.isEmpty()) {
+        problem = readHttpOptions(args, &http, &httpOptions);
+    }
     if (!problem.isEmpty()) {
         printError(QStringLiteral("marquee-cli serve: %1").arg(problem));
         return kExitBadInput;
@@ -39,6 +47,24 @@ int runServe(const CliContext& context, const QStringList& args) {
         return kExitBadInput;
     }
     ServiceChannel channel(service, server);
+    HttpServer httpServer;
+    HttpRoutes routes(service, httpServer);
+    if (http) {
+        httpServer.setToken(httpOptions.token, {QStringLiteral("/api/")});
+        if (httpOptions.maxBody > 0) {
+            httpServer.setMaxBodyBytes(httpOptions.maxBody);
+        }
+        if (!httpServer.listen(httpOptions.address, httpOptions.port, &error)) {
+            printError(QStringLiteral("marquee-cli serve: %1").arg(error));
+            return kExitBadInput;
+        }
+        writeLine(stdout, QStringLiteral("HTTP on http://%1:%2/")
+                              .arg(httpOptions.address.protocol() == QAbstractSocket::IPv6Protocol
+                                       ? QStringLiteral("[%1]").arg(httpOptions.address.toString())
+                                       : httpOptions.address.toString())
+                              .arg(httpServer.port()));
+        std::fflush(stdout);
+    }
     if (!service.start(&error)) {
         printError(QStringLiteral("marquee-cli serve: %1").arg(error));
         return kExitBadInput;

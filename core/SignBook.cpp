@@ -21,6 +21,8 @@ constexpr qint64 kMaxBookBytes = 4 * 1024 * 1024;
 const char* const kKeys[kSettingCount] = {"num",    "width",     "height", "comm", "scan",
                                           "rgSwap", "colorSwap", "adjust", "type", "bps"};
 
+}  // namespace
+
 QJsonObject signObject(const Sign& sign) {
     QJsonObject object;
     object.insert(QStringLiteral("name"), sign.name);
@@ -49,6 +51,8 @@ QJsonObject signObject(const Sign& sign) {
     }
     return object;
 }
+
+namespace {
 
 QString readSign(const QJsonObject& object, int position, Sign* sign) {
     sign->name = object.value(QStringLiteral("name")).toString().trimmed();

@@ -4,6 +4,7 @@
 #include "core/Settings.h"
 #include "core/SignSchedule.h"
 
+#include <QJsonObject>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -58,6 +59,9 @@ SignBookReadResult readSignBook(const QString& folder, const Settings& settings,
 QByteArray formatSignBook(const SignBook& book);
 // Reads the text of a sign book; empty when it is one, else what is wrong.
 QString parseSignBook(const QByteArray& data, SignBook* book);
+
+// One sign as the file holds it.
+QJsonObject signObject(const Sign& sign);
 
 // Writes folder/signs.json in one step; false with *reason naming the file.
 bool writeSignBook(const QString& folder, const SignBook& book, QString* reason);

@@ -7,6 +7,7 @@
 #include "platform/PictureHeader.h"
 #include "service/CommandJson.h"
 #include "service/MqttTopics.h"
+#include "service/SentFiles.h"
 #include "service/SignService.h"
 
 #include <QCryptographicHash>
@@ -20,8 +21,6 @@
 namespace {
 
 constexpr size_t kMaxOutbox = 10000;
-// The inline lists a sign keeps: the one shown and the one before.
-constexpr int kKeptInlineFolders = 2;
 inline constexpr char kInlineFolder[] = ".mqtt";
 
 QByteArray compact(const QJsonObject& object) {
@@ -57,12 +56,6 @@ QJsonObject refusal(const QString& failure, const QString& reason) {
             {QStringLiteral("outcome"), QStringLiteral("refused")},
             {QStringLiteral("status"), QJsonArray()},
             {QStringLiteral("reason"), reason}};
-}
-
-bool pictureName(const QString& name) {
-    static const QStringList kinds = {QStringLiteral("bmp"), QStringLiteral("jpg"),
-                                      QStringLiteral("jpeg"), QStringLiteral("png")};
-    return kinds.contains(QFileInfo(name).suffix().toLower());
 }
 
 }  // namespace
@@ -406,94 +399,29 @@ void MqttFace::done(const QString& sign, const Pending& pending, const QJsonObje
     QTimer::singleShot(0, this, [this, sign] { pump(sign); });
 }
 
-// The files of a send that brings its list along: plain names, the pictures
-// of an accepted kind within the pixel budget by their header alone, the
-// list's pages naming either a file sent along or one inside the sign
-// folder. They are written into a folder of their own below .mqtt/, its
-// names rewritten to point there; *list names it for the command.
+// The files of a send that brings its list along, base64 in the command,
+// kept below .mqtt/ of the sign folder; *list names the kept list then.
 QString MqttFace::writeInlineFiles(const QString& sign, const QString& id, const QJsonObject& files,
                                    QString* list) {
-    const Sign* found = nullptr;
-    for (const Sign& each : m_service.book().signs) {
-        if (each.name == sign) {
-            found = &each;
-        }
-    }
-    if (!found) {
+    const int index = m_service.book().indexOf(sign);
+    if (index < 0) {
         return QStringLiteral("no sign called \"%1\" in the sign book").arg(sign);
     }
-    if (files.size() > kMaxInlineFiles) {
-        return QStringLiteral("at most %1 files come with a send").arg(kMaxInlineFiles);
+    if (files.size() > kMaxSentFiles) {
+        return QStringLiteral("at most %1 files come with a send").arg(kMaxSentFiles);
     }
     if (!files.contains(*list)) {
         return QStringLiteral("\"list\" must name one of \"files\"");
     }
-    const QSize screen(found->settings.WIDTH, found->settings.HEIGHT);
-    std::map<QString, QByteArray> contents;
+    SentFiles contents;
     for (auto it = files.begin(); it != files.end(); ++it) {
-        const QString& name = it.key();
-        if (name.isEmpty() || name.size() > 100 || name.startsWith(QLatin1Char('.')) ||
-            QFileInfo(name).fileName() != name || !insideFolder(name) ||
-            name.contains(QLatin1Char('\\')) ||
-            !(pictureName(name) || name.endsWith(QLatin1String(".lis"), Qt::CaseInsensitive))) {
-            return QStringLiteral("\"%1\" is no plain name of a .lis, .bmp, .jpg or .png file")
-                .arg(name.left(100));
-        }
         const auto decoded = QByteArray::fromBase64Encoding(
             it.value().toString().toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
         if (!it.value().isString() || !decoded) {
-            return QStringLiteral("\"%1\" is not base64").arg(name);
+            return QStringLiteral("\"%1\" is not base64").arg(it.key().left(100));
         }
-        if (pictureName(name)) {
-            const PictureHeader header =
-                parsePictureHeader(*decoded, (*decoded).size(), screen, nullptr);
-            if (!header.error.isEmpty()) {
-                return pictureError(name, header.error);
-            }
-        }
-        contents[name] = *decoded;
+        contents[it.key()] = *decoded;
     }
-    const PlayListParse parsed = parsePlayList(contents[*list]);
-    if (!parsed.error.isEmpty() || parsed.pages.empty()) {
-        return QStringLiteral("%1 is no play list: %2")
-            .arg(*list, parsed.error.isEmpty() ? QStringLiteral("no page") : parsed.error);
-    }
-    const QString folder = QStringLiteral("%1/%2/%3")
-                               .arg(QLatin1String(kInlineFolder), shortHash(sign), shortHash(id));
-    PlayList items;
-    int page = 0;
-    for (PlayItem item : parsed.pages) {
-        ++page;
-        if (contents.count(item.FileName) && pictureName(item.FileName)) {
-            item.FileName = folder + QLatin1Char('/') + item.FileName;
-        } else if (!item.FileName.isEmpty() && !insideFolder(item.FileName)) {
-            return QStringLiteral(
-                       "page %1 names %2, which is neither sent along nor inside the "
-                       "sign folder")
-                .arg(page)
-                .arg(item.FileName.left(100));
-        }
-        items[size_t(page)] = item;
-    }
-    const QString signFolder = m_service.folders().sign;
-    const QString target = QDir(signFolder).filePath(folder);
-    if (!QDir().mkpath(target)) {
-        return QStringLiteral("cannot make %1").arg(target);
-    }
-    for (const auto& [name, bytes] : contents) {
-        QString error;
-        const QByteArray data = name == *list ? formatPlayList(items, page) : bytes;
-        if (!writeFileAtomically(QDir(target).filePath(name), data, &error)) {
-            return error;
-        }
-    }
-    // The sign's older inline lists go, but for the one it may show now.
-    QDir signDir(QFileInfo(target).absolutePath());
-    const QFileInfoList older =
-        signDir.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Time);
-    for (int i = kKeptInlineFolders; i < older.size(); ++i) {
-        QDir(older[i].absoluteFilePath()).removeRecursively();
-    }
-    *list = folder + QLatin1Char('/') + *list;
-    return {};
+    return keepSentFiles(m_service.book().signs[index], m_service.folders().sign,
+                         QLatin1String(kInlineFolder), id, contents, list);
 }

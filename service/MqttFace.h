@@ -39,7 +39,6 @@ struct MqttFaceOptions {
 };
 
 inline constexpr qint64 kMaxMqttCommandBytes = 4 * 1024 * 1024;
-inline constexpr int kMaxInlineFiles = 256;
 inline constexpr int kMaxCommandIdChars = 128;
 inline constexpr size_t kMaxWaitingCommands = 64;  // a sign's, beyond the one running
 

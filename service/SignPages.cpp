@@ -67,13 +67,13 @@ SignPages prepareSignPages(SignCommand command, const Sign& sign, const QString&
     return out;
 }
 
-SignPages composeMessage(const Sign& sign, const QByteArray& json, const QString& folder) {
-    SignPages out;
+QString readMessage(const Sign& sign, const QByteArray& json, QString* text,
+                    ComposeOptions* options) {
     // The layout's other spelling, then the composer's options as a live page has them.
     QJsonDocument document;
-    out.problem = parseJsonText(json, &document);
-    if (!out.problem.isEmpty()) {
-        return out;
+    QString problem = parseJsonText(json, &document);
+    if (!problem.isEmpty()) {
+        return problem;
     }
     QJsonObject object = document.object();
     object.remove(QStringLiteral("for"));  // how long it shows is the command's business
@@ -84,19 +84,31 @@ SignPages composeMessage(const Sign& sign, const QByteArray& json, const QString
         object.insert(QStringLiteral("layout"), QStringLiteral("many lines"));
     }
     LivePage message;
-    out.problem = parseLivePage(QJsonDocument(object).toJson(), &message);
+    problem = parseLivePage(QJsonDocument(object).toJson(), &message);
+    if (!problem.isEmpty()) {
+        return problem;
+    }
+    if (message.text.trimmed().isEmpty()) {
+        return QStringLiteral("the text is empty");
+    }
+    const QSize screen(sign.settings.WIDTH, sign.settings.HEIGHT);
+    *options = message.options;
+    if (options->linesPerPage == 0) {
+        options->linesPerPage = defaultLinesPerPage(screen.height(), options->style.font);
+    }
+    *text = message.text;
+    return {};
+}
+
+SignPages composeMessage(const Sign& sign, const QByteArray& json, const QString& folder) {
+    SignPages out;
+    QString text;
+    ComposeOptions options;
+    out.problem = readMessage(sign, json, &text, &options);
     if (!out.problem.isEmpty()) {
         return out;
     }
-    if (message.text.trimmed().isEmpty()) {
-        out.problem = QStringLiteral("the text is empty");
-        return out;
-    }
     const QSize screen(sign.settings.WIDTH, sign.settings.HEIGHT);
-    ComposeOptions options = message.options;
-    if (options.linesPerPage == 0) {
-        options.linesPerPage = defaultLinesPerPage(screen.height(), options.style.font);
-    }
     if (!QDir(folder).mkpath(QLatin1String(kMessageFolder))) {
         out.problem =
             QStringLiteral("cannot make %1/%2").arg(folder, QLatin1String(kMessageFolder));
@@ -104,7 +116,7 @@ SignPages composeMessage(const Sign& sign, const QByteArray& json, const QString
     }
     options.base = QStringLiteral("%1/%2-").arg(QLatin1String(kMessageFolder), fileSafe(sign.name));
     const ComposeResult composed =
-        composeTextPages(message.text, screen, options, folder, PageList::kMaxPages);
+        composeTextPages(text, screen, options, folder, PageList::kMaxPages);
     if (!composed.error.isEmpty()) {
         out.problem = composed.error;
         return out;

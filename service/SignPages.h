@@ -3,6 +3,7 @@
 #include "controller/SignRun.h"
 #include "core/SignBook.h"
 #include "import/LivePage.h"
+#include "import/TextComposer.h"
 #include "pages/PageList.h"
 
 #include <QByteArray>
@@ -32,6 +33,11 @@ SignPages prepareSignPages(SignCommand command, const Sign& sign, const QString&
 // .messages/ and make a list of their own with the default page values;
 // SEND's checks then run on it.
 SignPages composeMessage(const Sign& sign, const QByteArray& json, const QString& folder);
+
+// The text and the composer's options of a message for sign, read as
+// composeMessage reads them; empty when good, else what is wrong.
+QString readMessage(const Sign& sign, const QByteArray& json, QString* text,
+                    ComposeOptions* options);
 
 // The hidden folder of the sign folder that holds the messages' pages.
 inline constexpr char kMessageFolder[] = ".messages";

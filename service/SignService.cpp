@@ -372,6 +372,11 @@ void SignService::checkFinished() {
     });
 }
 
+PageList SignService::shownPages(const QString& sign) const {
+    const auto found = m_signs.find(sign);
+    return found != m_signs.end() ? found->second->shownPages : PageList();
+}
+
 QList<SignHealth> SignService::health() const {
     QList<SignHealth> out;
     for (const Sign& sign : m_book.signs) {

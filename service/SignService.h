@@ -4,6 +4,7 @@
 #include "controller/SignRun.h"
 #include "core/ProgramFolder.h"
 #include "core/SignBook.h"
+#include "pages/PageList.h"
 #include "service/Schedule.h"
 
 #include <QDateTime>
@@ -126,6 +127,9 @@ class SignService : public QObject {
     QList<SignHealth> health() const;
     // Every sign's health as the status command prints it.
     QJsonObject statusJson() const;
+    // The pages the sign was last given (its list with live pages rendered,
+    // or a message); empty before its first success or for an unknown sign.
+    PageList shownPages(const QString& sign) const;
 
     // Runs command after what its port is doing now; done is called on
     // this object's thread with the result.
