@@ -8,6 +8,7 @@
 #include "import/TextComposer.h"
 #include "pages/PlayListFile.h"
 #include "platform/Fonts.h"
+#include "platform/MultipartForm.h"
 #include "platform/PictureFile.h"
 #include "transfer/FrameParser.h"
 #include "transfer/ParameterBlock.h"
@@ -235,6 +236,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (composition.pageCount() > 0) {
         const QImage last = composition.page(composition.pageCount());
         if (last.size() != screen) {
+            __builtin_trap();
+        }
+    }
+#elif defined(FUZZ_FORM)
+    // The first line is the Content-Type header, the rest the body.
+    const qsizetype newline = input.indexOf('\n');
+    QList<FormPart> parts;
+    QString error;
+    const QByteArray body = newline >= 0 ? input.mid(newline + 1) : QByteArray();
+    if (parseMultipartForm(input.left(std::max<qsizetype>(newline, 0)), body, &parts, &error)) {
+        qsizetype total = 0;
+        for (const FormPart& part : parts) {
+            total += part.data.size();
+        }
+        if (total > body.size()) {
             __builtin_trap();
         }
     }

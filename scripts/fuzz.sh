@@ -29,7 +29,7 @@ fi
 seconds=${1:-60}
 shift || true
 targets=("$@")
-all=(settings playlist bmp jpeg png setup frames line emulator read_para text)
+all=(settings playlist bmp jpeg png setup frames line emulator read_para text form)
 [ ${#targets[@]} -eq 0 ] && targets=("${all[@]}")
 
 flags="-g -O1 -fno-omit-frame-pointer -fsanitize=fuzzer-no-link,address,undefined"

@@ -3,6 +3,7 @@
 // Qt's network client, and its web page driven in Debian's headless Chromium.
 
 #include "platform/LocalChannel.h"
+#include "platform/MultipartForm.h"
 #include "tests/SignSupport.h"
 
 #include <QEventLoop>
@@ -337,6 +338,49 @@ TEST(HttpFace, ServeRefusesHttpOptionsThatAreNotSafe) {
         EXPECT_TRUE(run.err.contains(row.says)) << run.err.toStdString();
     }
     EXPECT_FALSE(QFileInfo::exists(folder + "/t"));
+}
+
+// Forms as browsers and curl send them; broken ones are refused with what is wrong.
+TEST(HttpFace, FormsAreSplitAsBrowsersSendThem) {
+    const QByteArray type = "multipart/form-data; boundary=\"XyZ\"";
+    const QByteArray two =
+        "preamble\r\n--XyZ\r\nContent-Disposition: form-data; name=\"file\"; "
+        "filename=\"a.lis\"\r\nContent-Type: text/plain\r\n\r\nline\r\n--\r\nend\r\n"
+        "--XyZ\r\ncontent-disposition: form-data; name=full\r\n\r\n1\r\n--XyZ--\r\n";
+    const struct {
+        QByteArray type;
+        QByteArray body;
+        int parts;         // -1: refused
+        const char* says;  // the error, or the first part's data
+    } rows[] = {
+        {type, two, 2, "line\r\n--\r\nend"},
+        {"multipart/form-data; boundary=XyZ", "--XyZ--\r\n", 0, ""},
+        {"application/json", two, -1, "multipart/form-data"},
+        {"multipart/form-data", two, -1, "without a boundary"},
+        {type, "no parts here", -1, "no part"},
+        {type, two.left(two.size() - 12), -1, "cut short"},
+        {type, "--XyZ\r\nContent-Disposition: form-data; name=x\r\n--XyZ--", -1, "cut short"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.body.left(60).toStdString());
+        QList<FormPart> parts;
+        QString error;
+        const bool ok = parseMultipartForm(row.type, row.body, &parts, &error);
+        EXPECT_EQ(ok ? int(parts.size()) : -1, row.parts);
+        if (!ok) {
+            EXPECT_TRUE(error.contains(row.says)) << error.toStdString();
+        } else if (row.parts > 0) {
+            EXPECT_EQ(parts[0].data, QByteArray(row.says));
+        }
+    }
+    QList<FormPart> parts;
+    QString error;
+    ASSERT_TRUE(parseMultipartForm(type, two, &parts, &error));
+    EXPECT_EQ(parts[0].name, "file");
+    EXPECT_EQ(parts[0].fileName, "a.lis");
+    EXPECT_EQ(parts[1].name, "full");
+    EXPECT_TRUE(parts[1].fileName.isEmpty());
+    EXPECT_EQ(parts[1].data, "1");
 }
 
 namespace {
