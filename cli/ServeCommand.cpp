@@ -2,6 +2,7 @@
 
 #include "cli/HttpOptions.h"
 #include "cli/MqttOptions.h"
+#include "core/TextColumns.h"
 
 #include "platform/HttpServer.h"
 #include "platform/LocalChannel.h"
@@ -145,18 +146,8 @@ int runStatus(const CliContext& context) {
                      QString::number(sign.value(QStringLiteral("bytesToday")).toInteger()),
                      failure});
     }
-    std::vector<int> widths(6, 0);
-    for (const QStringList& row : rows) {
-        for (int c = 0; c < 5; ++c) {
-            widths[size_t(c)] = std::max(widths[size_t(c)], int(row[c].size()));
-        }
-    }
-    for (const QStringList& row : rows) {
-        QString line;
-        for (int c = 0; c < 5; ++c) {
-            line += row[c].leftJustified(widths[size_t(c)]) + QStringLiteral("  ");
-        }
-        writeLine(stdout, (line + row[5]).trimmed());
+    for (const QString& line : alignColumns(rows)) {
+        writeLine(stdout, line);
     }
     return kExitOk;
 }

@@ -197,9 +197,8 @@ int runOnSignBook(const CliContext& context, const QString& command, const QStri
     for (size_t j = 0; j < served.size(); ++j) {
         results[size_t(placeOf[j])] = served[j];
     }
-    const char* names[] = {"SEND", "MODE", "TIME", "READ PARA"};
     for (const SignResult& result : results) {
-        logTransfer(context, {start, QString::fromLatin1(names[int(what)]), result.num, result.port,
+        logTransfer(context, {start, signCommandName(what), result.num, result.port,
                               result.exchange.bytes, result.exchange.ms, result.exchange.outcome});
     }
 

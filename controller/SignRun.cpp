@@ -1,5 +1,6 @@
 #include "controller/SignRun.h"
 
+#include "core/TextColumns.h"
 #include "platform/SerialDevice.h"
 
 #include <QFileInfo>
@@ -170,21 +171,10 @@ QStringList resultsTable(const std::vector<SignResult>& results) {
                      seconds(result.exchange.ms),
                      result.exchange.reason.section(QLatin1Char('\n'), 0, 0)});
     }
-    std::vector<int> widths(5, 0);
-    for (const QStringList& row : rows) {
-        for (int c = 0; c < 4; ++c) {
-            widths[size_t(c)] = std::max(widths[size_t(c)], int(row[c].size()));
-        }
-    }
-    QStringList lines;
-    for (const QStringList& row : rows) {
-        QString line;
-        for (int c = 0; c < 4; ++c) {
-            line += (c == 2 || c == 3 ? row[c].rightJustified(widths[size_t(c)])
-                                      : row[c].leftJustified(widths[size_t(c)])) +
-                    QStringLiteral("  ");
-        }
-        lines << (line + row[4]).trimmed();
-    }
-    return lines;
+    return alignColumns(rows, {2, 3});
+}
+
+QString signCommandName(SignCommand command) {
+    static const char* const names[] = {"SEND", "MODE", "TIME", "READ PARA"};
+    return QString::fromLatin1(names[int(command)]);
 }

@@ -14,6 +14,9 @@
 // SEND, MODE, TIME or READ PARA to several signs in one go.
 enum class SignCommand { Send, Mode, Time, ReadPara };
 
+// The command as the transfer log names it: "SEND", "MODE", "TIME", "READ PARA".
+QString signCommandName(SignCommand command);
+
 // One sign to serve: its name, settings (with its port) and, for SEND and
 // MODE, its pages.
 struct SignJob {

@@ -49,7 +49,9 @@ bool parseMultipartForm(const QByteArray& contentType, const QByteArray& body,
         at += 2;
         const qsizetype headersEnd = body.indexOf("\r\n\r\n", at);
         const qsizetype next = body.indexOf("\r\n" + delimiter, at);
-        if (headersEnd < 0 || next < 0 || headersEnd > next) {
+        // The blank line that ends the headers comes before the next
+        // delimiter's own line break.
+        if (headersEnd < 0 || next < 0 || headersEnd + 4 > next) {
             break;
         }
         FormPart part;

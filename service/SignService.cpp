@@ -85,11 +85,6 @@ ServiceResult::Failure failureOf(const SignResult& result) {
     return ServiceResult::Failure::NoReply;
 }
 
-const char* commandWord(SignCommand command) {
-    const char* words[] = {"SEND", "MODE", "TIME", "READ PARA"};
-    return words[int(command)];
-}
-
 }  // namespace
 
 QJsonObject ServiceResult::toJson() const {
@@ -697,7 +692,7 @@ void SignService::finish(const QString& key, std::shared_ptr<Work> work, const W
     if (!out.unchanged) {
         const CommandRecord record{
             at.addMSecs(-service.ms),
-            QString::fromLatin1(commandWord(out.command)),
+            signCommandName(out.command),
             work->sign.settings.NUM,
             out.result.port.isEmpty() ? signPortPath(work->sign.settings, m_options.folders.sign)
                                       : out.result.port,
@@ -795,7 +790,7 @@ void SignService::finish(const QString& key, std::shared_ptr<Work> work, const W
                     break;
                 case Work::Kind::Face:
                     what = QStringLiteral("%1 from %2")
-                               .arg(QString::fromLatin1(commandWord(out.command)).toLower(),
+                               .arg(signCommandName(out.command).toLower(),
                                     work->command.origin.isEmpty() ? QStringLiteral("a client")
                                                                    : work->command.origin);
                     break;
