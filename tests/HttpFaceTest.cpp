@@ -114,6 +114,12 @@ int differingLeds(const QString& shownFile, const QString& composedFile) {
     return differing;
 }
 
+// Whether the emulator writing to out shows show.lis's first page, the red line.
+bool showsTheLine(const QString& out) {
+    const QImage shown(out + "/page1.png");
+    return !shown.isNull() && shown.pixelColor(10, 4) == QColor(255, 0, 0);
+}
+
 int litLeds(const QString& file) {
     const QImage image(file);
     int lit = 0;
@@ -155,10 +161,8 @@ TEST(HttpFace, EndpointsAnswerWithTheStatusThatFits) {
     const QByteArray token = readBytes(tokenFile).trimmed();
     EXPECT_EQ(token.size(), 64);
     Client client(base);
-    ASSERT_TRUE(Background::waitUntil([&] {
-        const QImage shown(folder + "/door/page1.png");
-        return !shown.isNull() && shown.pixelColor(10, 4) == QColor(255, 0, 0);
-    })) << "Door's own list first";
+    ASSERT_TRUE(Background::waitUntil([&] { return showsTheLine(folder + "/door"); }))
+        << "Door's own list first";
 
     // A BMP header claiming 100000 x 100000 pixels, and nothing after it.
     QByteArray bomb = hexBytes("424d36000000000000003600000028000000a0860100a086010001001800");
@@ -512,10 +516,8 @@ TEST(HttpFace, TheWebPageSendsATextFromABrowser) {
     ASSERT_TRUE(writeSignBook(folder, book, &reason));
     const QString base = serve(programs, folder, {});
     ASSERT_FALSE(base.isEmpty());
-    ASSERT_TRUE(Background::waitUntil([&] {
-        const QImage shown(folder + "/door/page1.png");
-        return !shown.isNull() && shown.pixelColor(10, 4) == QColor(255, 0, 0);
-    })) << "Door's own list first";
+    ASSERT_TRUE(Background::waitUntil([&] { return showsTheLine(folder + "/door"); }))
+        << "Door's own list first";
     const QString shots = qEnvironmentVariable("MARQUEE_SCREENSHOTS");
     const struct {
         QSize window;
