@@ -79,13 +79,12 @@ PageOverviewModel::PageOverviewModel(const PageList& pages, std::function<Settin
     : QAbstractListModel(parent), m_pages(pages), m_settings(std::move(settings)) {
     // Thumbnails of a full list of large signs stay; older ones go first.
     m_thumbnails.setMaxCost(64 * 1024 * 1024);
-    // One worker: the window's own thread keeps the other core.
+    // One thumbnail at a time: the window's own thread keeps the other core.
     m_workers.setMaxThreadCount(1);
 }
 
 PageOverviewModel::~PageOverviewModel() {
     // No worker may deliver to a model that is gone.
-    m_workers.clear();
     m_workers.waitForDone();
 }
 
@@ -93,8 +92,7 @@ void PageOverviewModel::refresh() {
     beginResetModel();
     // Rows that are not shown any more need not be drawn; a thumbnail being
     // drawn still lands under its own key, which no changed row shares.
-    m_workers.clear();
-    m_pending.clear();
+    m_waiting.clear();
     endResetModel();
 }
 
@@ -133,23 +131,42 @@ QImage PageOverviewModel::thumbnail(int page) const {
     if (const QImage* kept = m_thumbnails.object(key)) {
         return *kept;
     }
-    if (!m_pending.contains(key)) {
-        m_pending.insert(key);
-        auto* self = const_cast<PageOverviewModel*>(this);
-        m_workers.start(
-            [self, key, path, s] {
-                const QImage shown = drawThumbnail(path, s);
-                QMetaObject::invokeMethod(
-                    self, [self, key, shown] { self->thumbnailDrawn(key, shown); },
-                    Qt::QueuedConnection);
-            },
-            ++m_requests);
+    if (!m_drawn.contains(key)) {
+        const auto same = std::find_if(m_waiting.begin(), m_waiting.end(),
+                                       [&key](const Request& r) { return r.key == key; });
+        if (same != m_waiting.end()) {
+            m_waiting.erase(same);
+        }
+        m_waiting.append({key, path, s});
+        // About two strips of rows: more than can be shown at once.
+        constexpr int kMaxWaiting = 32;
+        if (m_waiting.size() > kMaxWaiting) {
+            m_waiting.remove(0, m_waiting.size() - kMaxWaiting);
+        }
+        drawNext();
     }
     return placeholder();
 }
 
+void PageOverviewModel::drawNext() const {
+    if (m_drawing > 0 || m_waiting.isEmpty()) {
+        return;
+    }
+    const Request next = m_waiting.takeLast();
+    ++m_drawing;
+    m_drawn.insert(next.key);
+    auto* self = const_cast<PageOverviewModel*>(this);
+    m_workers.start([self, next] {
+        const QImage shown = drawThumbnail(next.path, next.settings);
+        QMetaObject::invokeMethod(
+            self, [self, key = next.key, shown] { self->thumbnailDrawn(key, shown); },
+            Qt::QueuedConnection);
+    });
+}
+
 void PageOverviewModel::thumbnailDrawn(const QString& key, const QImage& shown) {
-    m_pending.remove(key);
+    --m_drawing;
+    m_drawn.remove(key);
     m_thumbnails.insert(key, new QImage(shown),
                         int(std::min<qint64>(shown.sizeInBytes(), INT_MAX)));
     // The rows asking for this key fetch it again; the others are read from
@@ -157,6 +174,7 @@ void PageOverviewModel::thumbnailDrawn(const QString& key, const QImage& shown) 
     if (rowCount() > 0) {
         emit dataChanged(index(0), index(rowCount() - 1), {Qt::DecorationRole});
     }
+    drawNext();
     emit thumbnailReady();
 }
 

@@ -6,6 +6,7 @@
 #include <QAbstractListModel>
 #include <QCache>
 #include <QImage>
+#include <QList>
 #include <QSet>
 #include <QThreadPool>
 #include <QWidget>
@@ -35,7 +36,7 @@ class PageOverviewModel : public QAbstractListModel {
     // What a row shows while its thumbnail is being drawn.
     static QImage placeholder();
     // Thumbnails being drawn or waiting for a worker.
-    int thumbnailsPending() const { return int(m_pending.size()); }
+    int thumbnailsPending() const { return int(m_waiting.size()) + m_drawing; }
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role) const override;
@@ -56,6 +57,7 @@ class PageOverviewModel : public QAbstractListModel {
 
   private:
     QImage thumbnail(int page) const;
+    void drawNext() const;
     void thumbnailDrawn(const QString& key, const QImage& shown);
     void requestMove(int sourceRow, int beforeRow);
 
@@ -64,9 +66,17 @@ class PageOverviewModel : public QAbstractListModel {
     QString m_folder;
     // By file, its date and size, and the sign; bounded by bytes.
     mutable QCache<QString, QImage> m_thumbnails;
-    mutable QSet<QString> m_pending;
-    // Later requests run first: the rows just scrolled to.
-    mutable int m_requests = 0;
+    // Thumbnails asked for and not yet drawn, the latest last: the rows
+    // shown now are drawn first, rows scrolled past are forgotten (asked
+    // for again when they are shown again).
+    struct Request {
+        QString key;
+        QString path;
+        Settings settings;
+    };
+    mutable QList<Request> m_waiting;
+    mutable QSet<QString> m_drawn;  // keys on a worker now
+    mutable int m_drawing = 0;
     mutable QThreadPool m_workers;
 };
 
