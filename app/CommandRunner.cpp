@@ -1,5 +1,7 @@
 #include "app/CommandRunner.h"
 
+#include "app/ServiceLink.h"
+
 #include "core/TransferLog.h"
 
 #include <QDateTime>
@@ -72,11 +74,19 @@ bool CommandRunner::run(const QString& name, const Settings& settings, Job job, 
     }
     m_cancel = false;
     const QDateTime start = QDateTime::currentDateTime();
+    const QString holdSign = m_holdSign ? m_holdSign() : QString();
     m_thread = QThread::create(
-        [this, name, settings, start, job = std::move(job), done = std::move(done)] {
+        [this, name, settings, start, holdSign, job = std::move(job), done = std::move(done)] {
             QueuedSurface surface(this, m_target, m_cancel);
             Link link(m_folder, surface);
-            ExchangeResult result = job(link, surface);
+            ServicePortHold hold;
+            ExchangeResult result;
+            if (hold.take(m_settingsFolder, holdSign, surface, m_cancel)) {
+                result = job(link, surface);
+            } else {
+                result.stage = ExchangeResult::Stage::Cancelled;
+                result.outcome = QStringLiteral("cancelled");
+            }
             if (result.port.isEmpty()) {
                 result.port = link.portPath();
             }

@@ -34,6 +34,13 @@ class CommandRunner : public QObject {
     bool busy() const { return m_thread != nullptr; }
     // Where port links comN are looked up by the commands run from now on.
     void setFolder(const QString& folder) { m_folder = folder; }
+    // With a sign service running for settingsFolder, each command first
+    // takes the port of the sign that sign() names (at the command's start)
+    // from the service, waiting while the service uses it.
+    void setServiceHold(const QString& settingsFolder, std::function<QString()> sign) {
+        m_settingsFolder = settingsFolder;
+        m_holdSign = std::move(sign);
+    }
     // Starts job for the command name (as the log names it) unless one is
     // running; done runs here after the job's last report.
     bool run(const QString& name, const Settings& settings, Job job, Done done = {});
@@ -50,6 +57,8 @@ class CommandRunner : public QObject {
     QString m_folder;
     OperatorSurface& m_target;
     QString m_logPath;
+    QString m_settingsFolder;
+    std::function<QString()> m_holdSign;
     QThread* m_thread = nullptr;
     std::atomic<bool> m_cancel{false};
 };

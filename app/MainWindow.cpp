@@ -109,6 +109,8 @@ TTwpMain::TTwpMain(const Folders& folders, MessageFn messageFn, QWidget* parent)
     m_log = new TransferLogDock(transferLogPath(m_folders.data), this);
     addDockWidget(Qt::BottomDockWidgetArea, m_log);
     m_commands = new CommandRunner(m_folder, *this, transferLogPath(m_folders.data), this);
+    m_commands->setServiceHold(m_folders.settings,
+                               [this] { return m_book.signs.value(m_book.selectedIndex()).name; });
     connect(m_commands, &CommandRunner::logged, m_log, &TransferLogDock::append);
     connect(m_commands, &CommandRunner::busyChanged, this, &TTwpMain::commandRunningChanged);
     connect(m_status, &StatusArea::cancelClicked, m_commands, &CommandRunner::cancel);

@@ -3,6 +3,7 @@
 // "TO SIGNS…" dialog.
 
 #include "app/MainWindow.h"
+#include "app/ServiceLink.h"
 #include "app/SignBookDialog.h"
 #include "app/SignRunDialog.h"
 #include "app/TransferLogDock.h"
@@ -63,7 +64,7 @@ void TTwpMain::replaceSignBook(const SignBook& book) {
 
 void TTwpMain::editSignBook() {
     storeRowInBook();
-    SignBookDialog dialog(m_book, this);
+    SignBookDialog dialog(m_book, this, askServiceStatus(m_folders.settings));
     if (dialog.exec() == QDialog::Accepted) {
         replaceSignBook(dialog.book());
     }
@@ -74,6 +75,7 @@ SignRunDialog* TTwpMain::openSignRun() {
     auto* dialog =
         new SignRunDialog(m_book, m_folder, m_pages, transferLogPath(m_folders.data), this);
     dialog->setControllerRecords(m_records);
+    dialog->setServiceFolder(m_folders.settings);
     connect(dialog, &SignRunDialog::logged, m_log, &TransferLogDock::append);
     connect(dialog, &SignRunDialog::portsInUse, this, [this](const QStringList& ports) {
         m_portsInUse = ports;

@@ -4,8 +4,11 @@
 
 #include <QCoreApplication>
 #include <QHBoxLayout>
+#include <QHash>
 #include <QHeaderView>
+#include <QJsonArray>
 #include <QLabel>
+#include <QPainter>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -23,8 +26,26 @@ enum Column {
     kFirstSetting,
     kList = kFirstSetting + kSettingCount,
     kChangesOnly,
+    kService,  // how the running sign service finds the sign (shown while one runs)
     kColumns
 };
+
+// A dot of the health's colour: green ok, amber retrying, red failing, grey
+// not yet served.
+QIcon healthDot(const QString& state) {
+    const QColor colour = state == QLatin1String("ok")         ? QColor(0x2e, 0xa0, 0x43)
+                          : state == QLatin1String("retrying") ? QColor(0xe0, 0x9a, 0x00)
+                          : state == QLatin1String("failing")  ? QColor(0xc8, 0x20, 0x20)
+                                                               : QColor(0x90, 0x90, 0x90);
+    QPixmap dot(14, 14);
+    dot.fill(Qt::transparent);
+    QPainter painter(&dot);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(colour.darker(130));
+    painter.setBrush(colour);
+    painter.drawEllipse(1, 1, 12, 12);
+    return QIcon(dot);
+}
 
 QString settingLabel(int index) {
     // Translated as the settings row shows them.
@@ -33,7 +54,7 @@ QString settingLabel(int index) {
 
 }  // namespace
 
-SignBookDialog::SignBookDialog(const SignBook& book, QWidget* parent)
+SignBookDialog::SignBookDialog(const SignBook& book, QWidget* parent, const QJsonObject& service)
     : QDialog(parent), m_book(book) {
     setObjectName(QStringLiteral("SignBook"));
     setWindowTitle(tr("Sign book"));
@@ -43,7 +64,7 @@ SignBookDialog::SignBookDialog(const SignBook& book, QWidget* parent)
     for (int i = 0; i < kSettingCount; ++i) {
         headers << settingLabel(i);
     }
-    headers << tr("play list") << tr("changes only");
+    headers << tr("play list") << tr("changes only") << tr("sign service");
     m_table->setHorizontalHeaderLabels(headers);
     m_table->horizontalHeaderItem(kChangesOnly)
         ->setToolTip(tr("SEND writes only the pages that differ from what the controller last "
@@ -60,6 +81,7 @@ SignBookDialog::SignBookDialog(const SignBook& book, QWidget* parent)
         // taken from the sign the row was made from, renamed or not.
         m_table->item(i, kName)->setData(Qt::UserRole, i);
     }
+    showHealth(service);
     m_selected = m_table->item(m_book.selectedIndex(), kName);
     m_table->resizeColumnsToContents();
     m_table->setColumnWidth(kName, std::max(m_table->columnWidth(kName), 140));
@@ -113,6 +135,36 @@ SignBookDialog::SignBookDialog(const SignBook& book, QWidget* parent)
     column->addWidget(m_problem);
     column->addLayout(buttons);
     resize(1240, 360);
+}
+
+void SignBookDialog::showHealth(const QJsonObject& service) {
+    m_table->setColumnHidden(kService, service.isEmpty());
+    QHash<QString, QJsonObject> health;
+    for (const QJsonValue& value : service.value(QStringLiteral("signs")).toArray()) {
+        health.insert(value[QStringLiteral("name")].toString(), value.toObject());
+    }
+    for (int row = 0; row < m_table->rowCount(); ++row) {
+        const QString name = m_table->item(row, kName)->text();
+        auto* item = new QTableWidgetItem;
+        item->setFlags(Qt::ItemIsEnabled);
+        if (health.contains(name)) {
+            const QJsonObject sign = health.value(name);
+            const QString state = sign.value(QStringLiteral("state")).toString();
+            const QStringList texts = {tr("starting"), tr("ok"), tr("retrying"), tr("failing")};
+            const int known = QStringList{"starting", "ok", "retrying", "failing"}.indexOf(state);
+            item->setIcon(healthDot(state));
+            item->setText(known >= 0 ? texts[known] : state);
+            QString tip = tr("Shows: %1").arg(sign.value(QStringLiteral("list")).toString());
+            const QString reason = sign.value(QStringLiteral("reason")).toString();
+            if (!reason.isEmpty()) {
+                tip += QLatin1Char('\n') + tr("Last failure: %1").arg(reason);
+            }
+            item->setToolTip(tip);
+        } else {
+            item->setText(tr("not served"));
+        }
+        m_table->setItem(row, kService, item);
+    }
 }
 
 void SignBookDialog::addRow(const Sign& sign) {

@@ -3,6 +3,7 @@
 #include "core/SignBook.h"
 
 #include <QDialog>
+#include <QJsonObject>
 
 class QLabel;
 class QTableWidget;
@@ -15,7 +16,10 @@ class QTableWidgetItem;
 class SignBookDialog : public QDialog {
     Q_OBJECT
   public:
-    explicit SignBookDialog(const SignBook& book, QWidget* parent = nullptr);
+    // service: the running sign service's status; its health of each sign
+    // shows as a coloured dot in a column of its own (hidden when empty).
+    explicit SignBookDialog(const SignBook& book, QWidget* parent = nullptr,
+                            const QJsonObject& service = {});
 
     // The book as the rows hold it; empty with *problem when a row is wrong.
     bool readBook(SignBook* book, QString* problem) const;
@@ -25,6 +29,7 @@ class SignBookDialog : public QDialog {
 
   private:
     void addRow(const Sign& sign);
+    void showHealth(const QJsonObject& service);
 
     SignBook m_book;
     QTableWidget* m_table;

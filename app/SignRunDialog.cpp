@@ -1,5 +1,8 @@
 #include "app/SignRunDialog.h"
 
+#include "app/ServiceLink.h"
+#include "import/LivePage.h"
+
 #include "app/Controls.h"
 #include "core/TransferLog.h"
 
@@ -40,6 +43,7 @@ class SignRunDialog::RowSurface : public OperatorSurface {
         show(kOutcome, SignRunDialog::tr("waiting for the controller"), 100);
     }
     bool cancelRequested() const override { return m_stop; }
+    void note(const QString& text) override { show(kOutcome, text, -1); }
 
   private:
     void show(int column, const QString& text, int percent) {
@@ -168,7 +172,20 @@ bool SignRunDialog::start(SignCommand command) {
     }
     setRunning(true);
     QPointer<SignRunDialog> self(this);
-    m_worker = std::make_unique<std::thread>([this, self, command, jobs] {
+    m_worker = std::make_unique<std::thread>([this, self, command, jobs]() mutable {
+        // Live pages are rendered for each sign at its own size, now.
+        const QDateTime now = QDateTime::currentDateTime();
+        for (SignJob& job : jobs) {
+            if (command == SignCommand::Send) {
+                job.pages = renderLivePages(job.settings, job.pages, m_folder, now).pages;
+            }
+        }
+        // Signs a running sign service serves: their ports are taken from it first.
+        std::vector<std::unique_ptr<ServicePortHold>> holds;
+        for (size_t j = 0; j < jobs.size() && !m_stop; ++j) {
+            holds.push_back(std::make_unique<ServicePortHold>());
+            holds.back()->take(m_settingsFolder, jobs[j].name, *m_surfaces[j], m_stop);
+        }
         std::vector<SignResult> results = runOnSigns(
             command, jobs, m_folder,
             [this](int job) -> OperatorSurface& { return *m_surfaces[size_t(job)]; },

@@ -29,6 +29,9 @@ class SignRunDialog : public QDialog {
                   const QString& logPath, QWidget* parent = nullptr);
     // Asks a run to stop and waits for it.
     ~SignRunDialog() override;
+    // Where a running sign service would be found (the settings folder):
+    // its signs' ports are taken from it before they are served.
+    void setServiceFolder(const QString& settingsFolder) { m_settingsFolder = settingsFolder; }
     // Where the records of what each controller holds are kept true; signs
     // set to send changes only send the changed pages by them.
     void setControllerRecords(const ControllerRecords& records) { m_records = records; }
@@ -52,6 +55,7 @@ class SignRunDialog : public QDialog {
 
     SignBook m_book;
     QString m_folder;
+    QString m_settingsFolder;
     PageList m_pages;
     QString m_logPath;
     ControllerRecords m_records;

@@ -182,6 +182,46 @@ const std::vector<CommandEntry>& commands() {
          {{"name", "BASE", "the picture's base name (LCXLS)"},
           {"list", "LIST.lis", "make it the list's last page's picture and save the list", true}},
          false},
+        {"serve",
+         "",
+         0,
+         0,
+         false,
+         "run the sign book unattended (the sign service)",
+         "Keeps every sign of the sign book showing what its schedule says: at start\n"
+         "and whenever the rule in force changes the sign gets its list (changed pages\n"
+         "only where the sign book says so), live pages are sent again when they\n"
+         "render differently, each clock is set once a day (setClock) and after a\n"
+         "whole SEND, and a sign that fails is tried again after 5 s, doubling up to\n"
+         "5 minutes. One line an event goes to standard output; every command to the\n"
+         "transfer log. SIGHUP reads the sign book again; SIGTERM and SIGINT stop at\n"
+         "the next frame boundary and release every port. `marquee-cli status` asks\n"
+         "it how its signs are.\n"
+         "With --mqtt the service also serves a site of a fleet on an MQTT broker:\n"
+         "each sign's status, retained, on marquee/SITE/SIGN/status; commands on\n"
+         "marquee/SITE/SIGN/cmd (SIGN * for every sign), results on .../result (see\n"
+         "README). It reconnects by itself when the broker goes away.",
+         {{"mqtt", "URL", "serve on the broker at mqtt://HOST:PORT or mqtts://HOST:PORT"},
+          {"site", "NAME", "this site's name in the topics (letters, digits, - _ .)"},
+          {"mqtt-ca", "FILE", "mqtts: the CA certificate the broker's is checked with", true},
+          {"mqtt-user", "NAME", "the user name given to the broker"},
+          {"mqtt-password-file", "FILE", "its password: the first line of FILE", true},
+          {"discovery", "PREFIX",
+           "Home Assistant's discovery prefix (homeassistant); none: no\n"
+           "discovery configs"}},
+         false},
+        {"status",
+         "",
+         0,
+         0,
+         false,
+         "how the signs of the running sign service are",
+         "Asks the running sign service (marquee-cli serve, for the same settings)\n"
+         "for the health of every sign: ok, retrying or failing, the last success and\n"
+         "the last failure with its reason, the list it shows, the bytes sent today.\n"
+         "Exit status 3 when no service runs.",
+         {kJson},
+         false},
         {"emulate",
          "[OPTIONS]",
          0,

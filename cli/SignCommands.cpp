@@ -4,12 +4,8 @@
 #include "core/SettingsFile.h"
 #include "core/SignBook.h"
 #include "core/TransferLog.h"
-#include "import/LivePage.h"
-#include "pages/PlayListFile.h"
-#include "transfer/ModuleType.h"
-#include "transfer/PageCheck.h"
+#include "service/SignPages.h"
 #include "transfer/ParameterBlock.h"
-#include "transfer/SendCheck.h"
 
 #include <QElapsedTimer>
 #include <QJsonArray>
@@ -86,44 +82,6 @@ SignResult refusedSign(const Sign& sign, const QString& folder, const QString& r
     result.exchange.reason = reason;
     result.exchange.outcome = QStringLiteral("refused: %1").arg(reason);
     return result;
-}
-
-// The pages of a sign for SEND and MODE, checked as the single commands
-// check them; empty when they can go, else why not.
-QString preparePages(SignCommand command, const Sign& sign, const QString& listPath,
-                     const QString& folder, PageList* pages) {
-    const QString list =
-        listPath.isEmpty() && !sign.list.isEmpty() ? resolveInFolder(folder, sign.list) : listPath;
-    if (list.isEmpty()) {
-        return QStringLiteral("no play list: give LIST.lis, or one for the sign in the sign book");
-    }
-    const LoadListOutcome outcome = loadPlayList(list, pages);
-    if (!outcome.loaded) {
-        return outcome.messages.join(QLatin1Char(' '));
-    }
-    const Settings& settings = sign.settings;
-    if (command == SignCommand::Send) {
-        const LiveRendering rendering =
-            renderLivePages(settings, *pages, folder, QDateTime::currentDateTime());
-        for (const QString& text : rendering.messages) {
-            printError(QStringLiteral("[%1] %2").arg(sign.name, text));
-        }
-        *pages = rendering.pages;
-    }
-    if (command == SignCommand::Send && typeFamily(settings.TYPE).depth == Depth::NotSent) {
-        return QStringLiteral("module type %1 cannot be sent")
-            .arg(typeTexts().value(settings.TYPE));
-    }
-    const SendReview review =
-        command == SignCommand::Send
-            ? reviewSend(settings, *pages, checkPages(settings, *pages, folder))
-            : reviewMode(settings, *pages);
-    for (const SendFinding& finding : review.findings) {
-        if (finding.blocking) {
-            return finding.text.section(QLatin1Char('\n'), 0, 0);
-        }
-    }
-    return {};
 }
 
 QString resultsJson(const QString& command, const std::vector<SignResult>& results, int status) {
@@ -208,7 +166,13 @@ int runOnSignBook(const CliContext& context, const QString& command, const QStri
             continue;
         }
         if (what == SignCommand::Send || what == SignCommand::Mode) {
-            const QString problem = preparePages(what, sign, listPath, folder, &job.pages);
+            const SignPages prepared =
+                prepareSignPages(what, sign, listPath, folder, QDateTime::currentDateTime());
+            for (const QString& text : prepared.messages) {
+                printError(QStringLiteral("[%1] %2").arg(sign.name, text));
+            }
+            job.pages = prepared.pages;
+            const QString& problem = prepared.problem;
             if (!problem.isEmpty()) {
                 results[size_t(c)] = refusedSign(sign, folder, problem);
                 printError(QStringLiteral("[%1] %2").arg(sign.name, problem));

@@ -5,6 +5,7 @@
 #include "cli/ComposeCommand.h"
 #include "cli/EmulateCommand.h"
 #include "cli/ImportCommands.h"
+#include "cli/ServeCommand.h"
 #include "cli/SignCommands.h"
 #include "platform/Fonts.h"
 #include "platform/PrivateRuntime.h"
@@ -52,6 +53,12 @@ int run(const CommandLine& line) {
     }
     if (command == QLatin1String("ports")) {
         return runPorts(context, line.use);
+    }
+    if (command == QLatin1String("serve")) {
+        return runServe(context, args);
+    }
+    if (command == QLatin1String("status")) {
+        return runStatus(context);
     }
     if (command == QLatin1String("emulate")) {
         return runEmulator(context.folders, args);

@@ -62,3 +62,11 @@ QString resolveInFolder(const QString& folder, const QString& fileName) {
     }
     return QDir(folder).absoluteFilePath(fileName);
 }
+
+bool insideFolder(const QString& name) {
+    if (name.isEmpty() || QDir::isAbsolutePath(name)) {
+        return false;
+    }
+    const QStringList parts = QDir::fromNativeSeparators(name).split(QLatin1Char('/'));
+    return !parts.contains(QStringLiteral(".."));
+}

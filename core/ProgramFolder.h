@@ -39,3 +39,6 @@ QString defaultSignFolder();
 // A picture name as stored in a page, resolved against the program folder
 // when it is not absolute.
 QString resolveInFolder(const QString& folder, const QString& fileName);
+// Whether a relative name stays inside the folder it is resolved in: not
+// empty, not absolute, no "..".
+bool insideFolder(const QString& name);

@@ -110,15 +110,6 @@ QString firstLine(const QString& path, QString* error) {
     return decodeText(bytes);
 }
 
-// Whether a field's path stays inside the sign folder.
-bool insideFolder(const QString& path) {
-    if (path.isEmpty() || QDir::isAbsolutePath(path)) {
-        return false;
-    }
-    const QStringList parts = QDir::fromNativeSeparators(path).split(QLatin1Char('/'));
-    return !parts.contains(QStringLiteral(".."));
-}
-
 QByteArray bmpBytes(const QImage& image) {
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);

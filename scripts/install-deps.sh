@@ -32,9 +32,12 @@ RUNTIME=(
     xfonts-wqy fonts-arphic-uming fonts-dejavu-core fontconfig
     fonts-wqy-microhei qt6-translations-l10n tzdata
     libreoffice-writer-nogui libreoffice-calc-nogui libreoffice-draw-nogui python3-uno
+    libmosquitto1
 )
 # What building, testing and packaging need besides (ser2net: the serial
-# server on the network that the tests reach over raw TCP and RFC 2217).
+# server on the network that the tests reach over raw TCP and RFC 2217;
+# mosquitto: the broker the MQTT tests start, its clients their other end;
+# openssl: the certificates of its TLS listener).
 BUILD=(
     g++ cmake ninja-build ccache pkg-config
     qt6-base-dev libgl-dev qt6-l10n-tools
@@ -46,6 +49,7 @@ BUILD=(
     imagemagick
     desktop-file-utils util-linux passwd
     ser2net
+    libmosquitto-dev mosquitto mosquitto-clients openssl
 )
 
 PACKAGES=("${RUNTIME[@]}")

@@ -77,7 +77,7 @@ TEST(Package, InstallsAndRunsAsAUserWithAFreshHome) {
          {"bin/marquee", "bin/marquee-cli", "share/marquee/fonts.conf",
           "share/man/man1/marquee-cli.1", "share/icons/hicolor/scalable/apps/marquee.svg",
           "share/mime/packages/marquee.xml", "share/bash-completion/completions/marquee-cli",
-          "share/marquee/systemd/marquee-time.timer"}) {
+          "share/marquee/systemd/marquee-time.timer", "lib/systemd/user/marquee.service"}) {
         EXPECT_TRUE(QFileInfo::exists(usr + "/" + file)) << file;
     }
     EXPECT_TRUE(

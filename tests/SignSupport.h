@@ -88,10 +88,12 @@ class Background {
         m_processes[size_t(i)]->waitForReadyRead(100);
         return QString::fromUtf8(m_processes[size_t(i)]->readAll());
     }
+    // Last started, first stopped: a service goes before the emulators it
+    // serves, so it never retries a pseudo-terminal another test has got since.
     ~Background() {
-        for (auto& process : m_processes) {
-            process->terminate();
-            process->waitForFinished(5000);
+        for (auto process = m_processes.rbegin(); process != m_processes.rend(); ++process) {
+            (*process)->terminate();
+            (*process)->waitForFinished(5000);
         }
     }
 

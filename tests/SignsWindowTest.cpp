@@ -1,13 +1,21 @@
 // The sign book and several signs from the window.
 
+#include "app/ServiceLink.h"
 #include "app/SignBookDialog.h"
 #include "app/SignRunDialog.h"
+#include "platform/LocalChannel.h"
+#include "service/ServiceChannel.h"
+#include "service/SignService.h"
 #include "tests/ProgramSupport.h"
 #include "tests/SignSupport.h"
 
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QSpinBox>
 #include <QTableWidget>
+
+#include <atomic>
+#include <thread>
 
 TEST(SignsWindow, TwoSignsSelectedAndSentShowBothOutcomes) {
     QTemporaryDir dir;
@@ -106,4 +114,74 @@ TEST(SignsWindow, TheDialogKeepsSchedules) {
     EXPECT_EQ(edit.book().signs[0].setClock, kClockNever);
     EXPECT_TRUE(edit.book().signs[1].schedule.isEmpty());
     EXPECT_EQ(edit.book().signs[1].setClock, kDefaultClockMinute);
+}
+
+// With the sign service running, the window's SEND to a sign it serves
+// waits until the service's transfer is done and says so, then goes; the
+// sign book shows each sign's health.
+TEST(SignsWindow, TheWindowWaitsForTheServiceAndShowsItsHealth) {
+    QTemporaryDir dir;
+    const QString folder = dir.path();
+    writeShowList(folder);
+    // Eight pages at 9600 bit/s: a few seconds on the line.
+    QByteArray eight;
+    for (int i = 0; i < 8; ++i) {
+        eight += "line.bmp\r\n1\r\n0\r\n0\r\n5\r\n2\r\n";
+    }
+    writeBytes(folder + "/eight.lis", eight);
+    Background programs;
+    ASSERT_TRUE(programs.emulate(folder, 1, {"--out", folder + "/shop"}));
+    SignBook book;
+    book.signs = {bookSign("Shop", 1), bookSign("Yard", 2, folder + "/com7")};
+    book.signs[0].list = "eight.lis";
+    book.signs[0].setClock = kClockNever;
+    book.signs[1].list = "show.lis";
+    QString reason;
+    ASSERT_TRUE(writeSignBook(folder, book, &reason));
+
+    Program program(folder);
+    TTwpMain& window = program.window;
+    window.loadListFrom(folder + "/show.lis");
+    ServiceOptions options;
+    options.folders = Folders(folder);
+    SignService service(options);
+    LocalChannelServer server;
+    ASSERT_TRUE(server.listen(serviceSocketPath(folder), &reason)) << reason.toStdString();
+    ServiceChannel channel(service, server);
+    ASSERT_TRUE(service.start(&reason));
+    QTRY_VERIFY_WITH_TIMEOUT(!service.health().isEmpty() && service.health()[0].busy, 5000);
+
+    window.findChild<QAction*>("m_Send")->trigger();
+    window.waitForCommand();
+    const QString log = window.findChild<QPlainTextEdit*>()->toPlainText();
+    EXPECT_TRUE(
+        log.contains("The sign service is using the port of Shop: waiting until it is done"))
+        << log.toStdString();
+    EXPECT_TRUE(log.contains("rec success!")) << log.toStdString();
+    EXPECT_TRUE(program.messages.isEmpty()) << program.messages.join('\n').toStdString();
+    EXPECT_EQ(service.health()[0].state, SignHealth::State::Ok);
+    EXPECT_EQ(service.health()[0].list, "eight.lis");
+    // The window's list came last.
+    QTest::qWait(300);
+    EXPECT_EQ(readBytes(folder + "/shop/playlist.txt"), kShowTable);
+
+    QTRY_VERIFY_WITH_TIMEOUT(service.health()[1].state == SignHealth::State::Retrying, 5000);
+    // The service answers from this thread's event loop: ask from another.
+    QJsonObject status;
+    std::atomic<bool> asked{false};
+    std::thread asker([&] {
+        status = askServiceStatus(folder);
+        asked = true;
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(asked, 5000);
+    asker.join();
+    SignBookDialog edit(window.signBook(), &window, status);
+    QTableWidget* table = control<QTableWidget>(edit, "SignTable");
+    const int column = table->columnCount() - 1;
+    EXPECT_FALSE(table->isColumnHidden(column));
+    EXPECT_EQ(table->item(0, column)->text(), "ok");
+    EXPECT_EQ(table->item(1, column)->text(), "retrying");
+    EXPECT_TRUE(table->item(1, column)->toolTip().contains("Last failure: "));
+    EXPECT_TRUE(control<QTableWidget>(*new SignBookDialog(window.signBook(), &window), "SignTable")
+                    ->isColumnHidden(column));
 }

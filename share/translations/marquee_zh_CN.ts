@@ -652,6 +652,13 @@ Install one, for example:
     </message>
 </context>
 <context>
+    <name>ServicePortHold</name>
+    <message>
+        <source>The sign service is using the port of %1: waiting until it is done</source>
+        <translation>标牌服务正在使用 %1 的端口：等待其完成</translation>
+    </message>
+</context>
+<context>
     <name>SettingsRow</name>
     <message>
         <source>NUM</source>
@@ -790,6 +797,38 @@ Install one, for example:
     <message>
         <source>Changes only: SEND writes just the pages that differ from what the controller acknowledged last, which takes seconds instead of minutes. A controller that lost its memory since then (a power cut without a backup battery, another program) shows old or empty pages until a SEND of every page (Send all).</source>
         <translation>只发改动：发送时只写入与控制卡上次确认的内容不同的页面，只需几秒而不是几分钟。此后丢失了存储内容的控制卡（断电且无备用电池，或被其他程序改写）会显示旧的或空白的页面，直到发送全部页面（全部发送）。</translation>
+    </message>
+    <message>
+        <source>sign service</source>
+        <translation>标牌服务</translation>
+    </message>
+    <message>
+        <source>starting</source>
+        <translation>启动中</translation>
+    </message>
+    <message>
+        <source>ok</source>
+        <translation>正常</translation>
+    </message>
+    <message>
+        <source>retrying</source>
+        <translation>重试中</translation>
+    </message>
+    <message>
+        <source>failing</source>
+        <translation>失败</translation>
+    </message>
+    <message>
+        <source>Shows: %1</source>
+        <translation>显示：%1</translation>
+    </message>
+    <message>
+        <source>Last failure: %1</source>
+        <translation>上次失败：%1</translation>
+    </message>
+    <message>
+        <source>not served</source>
+        <translation>未服务</translation>
     </message>
 </context>
 <context>
