@@ -403,6 +403,7 @@ QString TTwpMain::currentPageFile() const {
 
 QImage TTwpMain::previewShown() const {
     PreviewSurface* surface = m_stage->surface();
+    m_preview->finishLoading();
     surface->grab();  // paints what is due
     return surface->shown();
 }
