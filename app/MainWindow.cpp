@@ -114,6 +114,8 @@ TTwpMain::TTwpMain(const Folders& folders, MessageFn messageFn, QWidget* parent)
     connect(m_commands, &CommandRunner::logged, m_log, &TransferLogDock::append);
     connect(m_commands, &CommandRunner::busyChanged, this, &TTwpMain::commandRunningChanged);
     connect(m_status, &StatusArea::cancelClicked, m_commands, &CommandRunner::cancel);
+    // Pages are prepared beside the window: its thread comes first.
+    m_prepared.setYieldToWindow(true);
     m_prepareTimer = new QTimer(this);
     m_prepareTimer->setSingleShot(true);
     m_prepareTimer->setInterval(500);

@@ -4,6 +4,7 @@
 #include "core/ProgramFolder.h"
 #include "import/LivePage.h"
 #include "platform/PictureFile.h"
+#include "platform/ThreadPriority.h"
 #include "transfer/ModuleType.h"
 #include "transfer/PagePreparation.h"
 #include "transfer/SignView.h"
@@ -157,6 +158,7 @@ void PageOverviewModel::drawNext() const {
     m_drawn.insert(next.key);
     auto* self = const_cast<PageOverviewModel*>(this);
     m_workers.start([self, next] {
+        lowerThisThreadPriority();
         const QImage shown = drawThumbnail(next.path, next.settings);
         QMetaObject::invokeMethod(
             self, [self, key = next.key, shown] { self->thumbnailDrawn(key, shown); },

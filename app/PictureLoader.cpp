@@ -1,5 +1,7 @@
 #include "app/PictureLoader.h"
 
+#include "platform/ThreadPriority.h"
+
 #include <QFileInfo>
 
 namespace {
@@ -76,6 +78,7 @@ void PictureLoader::finish() {
 void PictureLoader::start(const Entry& wanted) {
     m_loading = true;
     m_worker.start([this, wanted] {
+        lowerThisThreadPriority();
         Entry done = wanted;
         done.picture = loadPicture(wanted.path, wanted.screen);
         {

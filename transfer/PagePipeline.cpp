@@ -2,6 +2,7 @@
 
 #include "core/ProgramFolder.h"
 #include "platform/PictureFile.h"
+#include "platform/ThreadPriority.h"
 #include "transfer/Packing.h"
 #include "transfer/PagePreparation.h"
 
@@ -106,7 +107,12 @@ PagePipeline::PagePipeline(const Settings& settings, const PageList& pages, int 
     const int threads = static_cast<int>(
         std::clamp<qint64>(kBudgetBytes / largest, 1, std::min(pipelineThreads(), count)));
     for (int i = 0; i < threads && count > 0; ++i) {
-        m_threads.emplace_back([this] { work(); });
+        m_threads.emplace_back([this] {
+            if (m_cache && m_cache->yieldsToWindow()) {
+                lowerThisThreadPriority();
+            }
+            work();
+        });
     }
 }
 
@@ -207,6 +213,9 @@ void BackgroundPreparation::start(const Settings& settings, const PageList& page
             }
             if (*stop) {
                 return;
+            }
+            if (m_cache.yieldsToWindow()) {
+                lowerThisThreadPriority();
             }
             QStringList keys;
             for (int i = 1; i <= count; ++i) {

@@ -40,8 +40,13 @@ class PreparedPages {
     // Forgets every page whose key is not in keys.
     void keepOnly(const QStringList& keys);
     int size() const;
+    // Pages prepared for a window: the threads that decode them run at a
+    // lower priority, so that the window's thread gets a core at once.
+    void setYieldToWindow(bool yield) { m_yield = yield; }
+    bool yieldsToWindow() const { return m_yield; }
 
   private:
+    std::atomic<bool> m_yield{false};
     mutable std::mutex m_mutex;
     QHash<QString, PackedPage> m_pages;
     qint64 m_bytes = 0;
