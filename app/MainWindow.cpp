@@ -114,6 +114,9 @@ TTwpMain::TTwpMain(const Folders& folders, MessageFn messageFn, QWidget* parent)
     connect(m_commands, &CommandRunner::logged, m_log, &TransferLogDock::append);
     connect(m_commands, &CommandRunner::busyChanged, this, &TTwpMain::commandRunningChanged);
     connect(m_status, &StatusArea::cancelClicked, m_commands, &CommandRunner::cancel);
+    // Pages are prepared beside the window before SEND: its thread comes
+    // first. A SEND decodes what is left at full priority: the line waits.
+    m_preparation.setYieldToWindow(true);
     m_prepareTimer = new QTimer(this);
     m_prepareTimer->setSingleShot(true);
     m_prepareTimer->setInterval(500);
@@ -403,6 +406,7 @@ QString TTwpMain::currentPageFile() const {
 
 QImage TTwpMain::previewShown() const {
     PreviewSurface* surface = m_stage->surface();
+    m_preview->finishLoading();
     surface->grab();  // paints what is due
     return surface->shown();
 }

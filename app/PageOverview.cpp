@@ -4,6 +4,7 @@
 #include "core/ProgramFolder.h"
 #include "import/LivePage.h"
 #include "platform/PictureFile.h"
+#include "platform/ThreadPriority.h"
 #include "transfer/ModuleType.h"
 #include "transfer/PagePreparation.h"
 #include "transfer/SignView.h"
@@ -23,6 +24,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <climits>
 
 namespace {
 
@@ -45,15 +47,63 @@ class PageStrip : public QListView {
     }
 };
 
+// The thumbnail of the picture at path (none: a blank page) on the sign of
+// settings s. Runs on a worker thread: it reads only its arguments.
+QImage drawThumbnail(const QString& path, const Settings& s) {
+    const QSize screen(s.WIDTH, s.HEIGHT);
+    QImage leds(screen, QImage::Format_RGB32);
+    leds.fill(Qt::black);
+    if (!path.isEmpty()) {
+        const PictureLoad picture = loadPicture(path, screen);
+        if (picture.error.isEmpty()) {
+            leds = signLeds(stretchToScreen(picture.image, screen, s.ADJUST),
+                            typeFamily(s.TYPE).depth, screen, {s.RG_SWAP, s.COLOR_SWAP});
+        } else {
+            leds.fill(QColor(90, 0, 0));  // a picture that cannot be read: dark red
+        }
+    }
+    const int zoom = std::clamp(std::min(kThumbWidth / std::max(screen.width(), 1),
+                                         kThumbHeight / std::max(screen.height(), 1)),
+                                1, 4);
+    QImage shown = zoomView(leds, zoom, ViewStyle::Dots);
+    if (shown.width() > kThumbWidth || shown.height() > kThumbHeight) {
+        shown =
+            shown.scaled(kThumbWidth, kThumbHeight, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    }
+    return shown;
+}
+
 }  // namespace
 
 PageOverviewModel::PageOverviewModel(const PageList& pages, std::function<Settings()> settings,
                                      QObject* parent)
-    : QAbstractListModel(parent), m_pages(pages), m_settings(std::move(settings)) {}
+    : QAbstractListModel(parent), m_pages(pages), m_settings(std::move(settings)) {
+    // Thumbnails of a full list of large signs stay; older ones go first.
+    m_thumbnails.setMaxCost(64 * 1024 * 1024);
+    // One thumbnail at a time: the window's own thread keeps the other core.
+    m_workers.setMaxThreadCount(1);
+}
+
+PageOverviewModel::~PageOverviewModel() {
+    // No worker may deliver to a model that is gone.
+    m_workers.waitForDone();
+}
 
 void PageOverviewModel::refresh() {
     beginResetModel();
+    // Rows that are not shown any more need not be drawn; a thumbnail being
+    // drawn still lands under its own key, which no changed row shares.
+    m_waiting.clear();
     endResetModel();
+}
+
+QImage PageOverviewModel::placeholder() {
+    static const QImage grey = [] {
+        QImage image(kThumbWidth, kThumbHeight, QImage::Format_RGB32);
+        image.fill(QColor(40, 40, 40));
+        return image;
+    }();
+    return grey;
 }
 
 int PageOverviewModel::rowCount(const QModelIndex& parent) const {
@@ -79,34 +129,55 @@ QImage PageOverviewModel::thumbnail(int page) const {
                             .arg(s.RG_SWAP)
                             .arg(s.COLOR_SWAP)
                             .arg(s.ADJUST);
-    const auto kept = m_thumbnails.constFind(key);
-    if (kept != m_thumbnails.constEnd()) {
+    if (const QImage* kept = m_thumbnails.object(key)) {
         return *kept;
     }
-    QImage leds(screen, QImage::Format_RGB32);
-    leds.fill(Qt::black);
-    if (!path.isEmpty()) {
-        const PictureLoad picture = loadPicture(path, screen);
-        if (picture.error.isEmpty()) {
-            leds = signLeds(stretchToScreen(picture.image, screen, s.ADJUST),
-                            typeFamily(s.TYPE).depth, screen, {s.RG_SWAP, s.COLOR_SWAP});
-        } else {
-            leds.fill(QColor(90, 0, 0));  // a picture that cannot be read: dark red
+    if (!m_drawn.contains(key)) {
+        const auto same = std::find_if(m_waiting.begin(), m_waiting.end(),
+                                       [&key](const Request& r) { return r.key == key; });
+        if (same != m_waiting.end()) {
+            m_waiting.erase(same);
         }
+        m_waiting.append({key, path, s});
+        // About two strips of rows: more than can be shown at once.
+        constexpr int kMaxWaiting = 32;
+        if (m_waiting.size() > kMaxWaiting) {
+            m_waiting.remove(0, m_waiting.size() - kMaxWaiting);
+        }
+        drawNext();
     }
-    const int zoom = std::clamp(std::min(kThumbWidth / std::max(screen.width(), 1),
-                                         kThumbHeight / std::max(screen.height(), 1)),
-                                1, 4);
-    QImage shown = zoomView(leds, zoom, ViewStyle::Dots);
-    if (shown.width() > kThumbWidth || shown.height() > kThumbHeight) {
-        shown =
-            shown.scaled(kThumbWidth, kThumbHeight, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    return placeholder();
+}
+
+void PageOverviewModel::drawNext() const {
+    if (m_drawing > 0 || m_waiting.isEmpty()) {
+        return;
     }
-    if (m_thumbnails.size() > 4 * PageList::kMaxPages) {
-        m_thumbnails.clear();
+    const Request next = m_waiting.takeLast();
+    ++m_drawing;
+    m_drawn.insert(next.key);
+    auto* self = const_cast<PageOverviewModel*>(this);
+    m_workers.start([self, next] {
+        lowerThisThreadPriority();
+        const QImage shown = drawThumbnail(next.path, next.settings);
+        QMetaObject::invokeMethod(
+            self, [self, key = next.key, shown] { self->thumbnailDrawn(key, shown); },
+            Qt::QueuedConnection);
+    });
+}
+
+void PageOverviewModel::thumbnailDrawn(const QString& key, const QImage& shown) {
+    --m_drawing;
+    m_drawn.remove(key);
+    m_thumbnails.insert(key, new QImage(shown),
+                        int(std::min<qint64>(shown.sizeInBytes(), INT_MAX)));
+    // The rows asking for this key fetch it again; the others are read from
+    // the cache, which costs no drawing.
+    if (rowCount() > 0) {
+        emit dataChanged(index(0), index(rowCount() - 1), {Qt::DecorationRole});
     }
-    m_thumbnails.insert(key, shown);
-    return shown;
+    drawNext();
+    emit thumbnailReady();
 }
 
 QVariant PageOverviewModel::data(const QModelIndex& index, int role) const {

@@ -4,8 +4,11 @@
 #include "pages/PageList.h"
 
 #include <QAbstractListModel>
-#include <QHash>
+#include <QCache>
 #include <QImage>
+#include <QList>
+#include <QSet>
+#include <QThreadPool>
 #include <QWidget>
 
 #include <functional>
@@ -18,14 +21,22 @@ class QListView;
 // The pages of the list as the overview shows them: a small sign view of
 // each, its number, effect, display time and speed. Dragging a page asks
 // for a move; the list itself is changed by the window, through PageList.
+// Thumbnails are drawn on worker threads: a row asked for first shows a
+// grey placeholder, and its thumbnail once drawn.
 class PageOverviewModel : public QAbstractListModel {
     Q_OBJECT
   public:
     PageOverviewModel(const PageList& pages, std::function<Settings()> settings,
                       QObject* parent = nullptr);
+    ~PageOverviewModel() override;
     void setFolder(const QString& folder) { m_folder = folder; }
-    // The list or the settings changed: every row is read again.
+    // The list or the settings changed: every row is read again, and
+    // thumbnails not yet started for the old rows are dropped.
     void refresh();
+    // What a row shows while its thumbnail is being drawn.
+    static QImage placeholder();
+    // Thumbnails being drawn or waiting for a worker.
+    int thumbnailsPending() const { return int(m_waiting.size()) + m_drawing; }
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role) const override;
@@ -41,15 +52,32 @@ class PageOverviewModel : public QAbstractListModel {
   signals:
     // Page from (1..n) should become page to.
     void moveRequested(int from, int to);
+    // A thumbnail has been drawn and its rows told.
+    void thumbnailReady();
 
   private:
     QImage thumbnail(int page) const;
+    void drawNext() const;
+    void thumbnailDrawn(const QString& key, const QImage& shown);
     void requestMove(int sourceRow, int beforeRow);
 
     const PageList& m_pages;
     std::function<Settings()> m_settings;
     QString m_folder;
-    mutable QHash<QString, QImage> m_thumbnails;  // by file, its date and size, and the sign
+    // By file, its date and size, and the sign; bounded by bytes.
+    mutable QCache<QString, QImage> m_thumbnails;
+    // Thumbnails asked for and not yet drawn, the latest last: the rows
+    // shown now are drawn first, rows scrolled past are forgotten (asked
+    // for again when they are shown again).
+    struct Request {
+        QString key;
+        QString path;
+        Settings settings;
+    };
+    mutable QList<Request> m_waiting;
+    mutable QSet<QString> m_drawn;  // keys on a worker now
+    mutable int m_drawing = 0;
+    mutable QThreadPool m_workers;
 };
 
 // The page overview beside the preview: every page as a thumbnail, "page k

@@ -1,6 +1,7 @@
 #include "app/PagePreview.h"
 
 #include "app/DisplayNames.h"
+#include "app/PictureLoader.h"
 #include "app/PreviewStage.h"
 #include "app/SignPlayer.h"
 #include "app/SignViewBar.h"
@@ -27,7 +28,9 @@ PagePreview::PagePreview(const QString& folder, const PageList& pages,
       m_settings(std::move(settings)),
       m_bar(bar),
       m_stage(stage),
-      m_player(new SignPlayer(this)) {
+      m_player(new SignPlayer(this)),
+      m_loader(new PictureLoader(this)) {
+    connect(m_loader, &PictureLoader::loaded, this, &PagePreview::redraw);
     m_stage->surface()->setRenderer([this] { return render(); });
     m_bar->setShownZoom([this] { return m_stage->shownZoom(); });
     m_bar->watchWheel(m_stage->viewport());
@@ -87,7 +90,7 @@ QString PagePreview::shownFile(const QString& file) {
 
 QString PagePreview::pictureError(const QString& file) {
     const QString shown = shownFile(file);
-    const QString error = m_pictures.load(shown, screenOf(m_settings())).error;
+    const QString error = m_loader->wait(shown, screenOf(m_settings())).error;
     const auto live = m_live.constFind(QStringLiteral("%1|%2x%3")
                                            .arg(resolveInFolder(m_folder, file))
                                            .arg(m_settings().WIDTH)
@@ -113,6 +116,14 @@ QString PagePreview::click() {
     return {};
 }
 
+void PagePreview::finishLoading() {
+    const QString file = m_pages.item(m_pages.currentPage()).FileName;
+    if (!file.isEmpty()) {
+        m_loader->find(shownFile(file), screenOf(m_settings()));  // asked for, if it was not
+    }
+    m_loader->finish();
+}
+
 void PagePreview::showSending(const QImage& page) {
     m_sending = page;
     m_stage->surface()->repaint();
@@ -126,10 +137,19 @@ QImage PagePreview::pageLeds(int page, bool sign) {
         return previewImage(nullptr, screen);  // black, lit nowhere whatever the settings
     }
     const PictureLoad picture = m_pictures.load(shownFile(file), screen);
-    if (!picture.error.isEmpty() || !sign) {
-        return previewImage(&picture, screen);
+    return ledsOf(&picture, sign);
+}
+
+QImage PagePreview::ledsOf(const PictureLoad* picture, bool sign) const {
+    const Settings s = m_settings();
+    const QSize screen = screenOf(s);
+    if (!picture) {
+        return previewImage(nullptr, screen);
     }
-    return signLeds(stretchToScreen(picture.image, screen, s.ADJUST), typeFamily(s.TYPE).depth,
+    if (!picture->error.isEmpty() || !sign) {
+        return previewImage(picture, screen);
+    }
+    return signLeds(stretchToScreen(picture->image, screen, s.ADJUST), typeFamily(s.TYPE).depth,
                     screen, {s.RG_SWAP, s.COLOR_SWAP});
 }
 
@@ -152,26 +172,35 @@ SurfacePicture PagePreview::render() {
         const PictureLoad picture = m_ownSize.load(shownFile(file), QSize());
         return {previewImage(&picture, screen, true), ViewStyle::Squares};
     }
+    // The picture comes from the worker; until it has, the view stays as it
+    // was (black at first or for another screen).
+    const PictureLoad* picture = file.isEmpty() ? nullptr : m_loader->find(shownFile(file), screen);
+    if (!file.isEmpty() && !picture) {
+        if (m_lastShown.leds.size() != screen) {
+            m_lastShown = {previewImage(nullptr, screen), style};
+        }
+        return m_lastShown;
+    }
     if (!sign) {
-        return {pageLeds(page, false), style};
+        m_lastShown = {ledsOf(picture, false), style};
+        return m_lastShown;
     }
     // The sign is decoded again only when its picture or the settings change.
-    const PictureLoad picture =
-        file.isEmpty() ? PictureLoad() : m_pictures.load(shownFile(file), screen);
     const QString key = QStringLiteral("%1 %2 %3 %4 %5 %6 %7")
-                            .arg(picture.image.cacheKey())
+                            .arg(picture ? picture->image.cacheKey() : 0)
                             .arg(file.isEmpty())
                             .arg(s.WIDTH)
                             .arg(s.HEIGHT)
                             .arg(s.TYPE)
                             .arg(int(s.RG_SWAP) * 4 + int(s.COLOR_SWAP) * 2 + int(s.ADJUST))
-                            .arg(picture.error);
+                            .arg(picture ? picture->error : QString());
     if (key != m_signKey) {
-        m_signLeds = pageLeds(page, true);
+        m_signLeds = ledsOf(picture, true);
         m_signKey = key;
     }
-    const bool broken = !picture.error.isEmpty();
-    return {m_signLeds, broken ? ViewStyle::Squares : style};
+    const bool broken = picture && !picture->error.isEmpty();
+    m_lastShown = {m_signLeds, broken ? ViewStyle::Squares : style};
+    return m_lastShown;
 }
 
 void PagePreview::play(bool wholeList) {

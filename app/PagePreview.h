@@ -11,6 +11,7 @@
 
 #include <functional>
 
+class PictureLoader;
 class PreviewStage;
 class SignPlayer;
 class SignViewBar;
@@ -41,6 +42,8 @@ class PagePreview : public QObject {
     QString pictureError(const QString& file);
     // Lays the frame out for the screen and the zoom.
     void relayout();
+    // Waits for the current page's picture to be decoded for the view.
+    void finishLoading();
 
     SignPlayer* player() const { return m_player; }
 
@@ -48,6 +51,7 @@ class PagePreview : public QObject {
     SurfacePicture render();
     // The LEDs page lights (a picture that cannot be loaded shows its cross).
     QImage pageLeds(int page, bool sign);
+    QImage ledsOf(const PictureLoad* picture, bool sign) const;
     void play(bool wholeList);
     void redraw();
     // The picture a page shows, resolved: a live page's rendering at this
@@ -60,14 +64,19 @@ class PagePreview : public QObject {
     SignViewBar* m_bar;
     PreviewStage* m_stage;
     SignPlayer* m_player;
-    PictureCache m_pictures;  // decoded at no less than the screen's size
-    PictureCache m_ownSize;   // decoded at full size, for the click
+    // Decoded at no less than the screen's size: for the view by a worker,
+    // for the effects played here.
+    PictureLoader* m_loader;
+    PictureCache m_pictures;
+    PictureCache m_ownSize;  // decoded at full size, for the click
     bool m_ownPixels = false;
     bool m_wholeList = false;
     QImage m_sending;
     // The last sign decoded, kept while its picture and settings stay.
     QImage m_signLeds;
     QString m_signKey;
+    // Shown while the current page's picture is being decoded.
+    SurfacePicture m_lastShown;
     // Live pages rendered, by file and screen.
     struct LiveShown {
         QString file;     // the rendering, or the .live file when there is none

@@ -47,7 +47,9 @@ bool SignOutput::write(const QString& name, const QImage& picture, QStringList* 
     zoomView(picture, zoom_, ViewStyle::Dots).save(&buffer, "PNG", zoom_ > 1 ? kFastPng : -1);
     QString error;
     const QString path = QDir(folder_).filePath(name);
-    if (writeFileAtomically(path, png, &error)) {
+    // The acknowledgement waits for the pictures: they are not flushed to
+    // disk, which under a busy disk would make a long list's reply late.
+    if (replaceFileUnflushed(path, png, &error)) {
         return true;
     }
     *problems << QStringLiteral("cannot write %1: %2").arg(path, error);
@@ -58,6 +60,8 @@ QStringList SignOutput::showPages(const std::vector<ShownPage>& pages, const QBy
                                   QTime clock) {
     QStringList problems;
     const int count = static_cast<int>(pages.size());
+    // Once for all the pictures: left by an emulator that was killed.
+    removeStaleTemporaryFiles(folder_, QStringLiteral("playlist.txt"));
     QString list;
     for (int page = 1; page <= count; ++page) {
         const ShownPage& shown = pages[static_cast<size_t>(page - 1)];
@@ -82,7 +86,7 @@ QStringList SignOutput::showPages(const std::vector<ShownPage>& pages, const QBy
     }
     QString error;
     const QString listPath = QDir(folder_).filePath(QStringLiteral("playlist.txt"));
-    if (!writeFileAtomically(listPath, list.toUtf8(), &error)) {
+    if (!replaceFileUnflushed(listPath, list.toUtf8(), &error)) {
         problems << QStringLiteral("cannot write %1: %2").arg(listPath, error);
     }
     if (animate_ && count > 0) {
@@ -101,6 +105,7 @@ QStringList SignOutput::showPages(const std::vector<ShownPage>& pages, const QBy
 
 QStringList SignOutput::showClock(QSize screen, const QByteArray& glyphs, QTime clock) {
     QStringList problems;
+    removeStaleTemporaryFiles(folder_, QStringLiteral("clock.png"));
     write(QStringLiteral("clock.png"), clockFace(screen, glyphs, clock), &problems);
     return problems;
 }

@@ -97,7 +97,10 @@ int removeStaleTemporaryFiles(const QString& folder, const QString& keep, int ma
     return removed;
 }
 
-bool writeFileAtomically(const QString& path, const QByteArray& data, QString* error) {
+namespace {
+
+// The rename is made durable, with the bytes before it, only when flushed.
+bool replaceFile(const QString& path, const QByteArray& data, QString* error, bool flushed) {
     // Replace the file a link points to, not the link.
     QFileInfo info(path);
     const QString target = info.isSymLink() && info.exists() ? info.canonicalFilePath() : path;
@@ -109,7 +112,9 @@ bool writeFileAtomically(const QString& path, const QByteArray& data, QString* e
 
     // The new file keeps the old one's permissions, with the owner allowed
     // to write: a read-only mark is cleared the way saving always did.
-    removeStaleTemporaryFiles(targetInfo.absolutePath(), targetInfo.fileName());
+    if (flushed) {
+        removeStaleTemporaryFiles(targetInfo.absolutePath(), targetInfo.fileName());
+    }
     mode_t mode = 0666 & ~currentUmask();
     struct stat old {};
     if (::stat(QFile::encodeName(target).constData(), &old) == 0) {
@@ -124,7 +129,7 @@ bool writeFileAtomically(const QString& path, const QByteArray& data, QString* e
         *error = systemError();
         return false;
     }
-    bool ok = writeAll(fd, data) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
+    bool ok = writeAll(fd, data) && ::fchmod(fd, mode) == 0 && (!flushed || ::fsync(fd) == 0);
     if (!ok) {
         *error = systemError();
     }
@@ -140,6 +145,9 @@ bool writeFileAtomically(const QString& path, const QByteArray& data, QString* e
         ::unlink(temp.constData());
         return false;
     }
+    if (!flushed) {
+        return true;
+    }
     // Make the rename itself durable.
     const int dirFd = ::open(QFile::encodeName(targetInfo.absolutePath()).constData(),
                              O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -148,6 +156,16 @@ bool writeFileAtomically(const QString& path, const QByteArray& data, QString* e
         ::close(dirFd);
     }
     return true;
+}
+
+}  // namespace
+
+bool writeFileAtomically(const QString& path, const QByteArray& data, QString* error) {
+    return replaceFile(path, data, error, true);
+}
+
+bool replaceFileUnflushed(const QString& path, const QByteArray& data, QString* error) {
+    return replaceFile(path, data, error, false);
 }
 
 ReadableFile::~ReadableFile() {

@@ -13,6 +13,12 @@
 // file could not be written; the old file is then untouched.
 bool writeFileAtomically(const QString& path, const QByteArray& data, QString* error);
 
+// The same replacement in one step, for files that only show something and
+// are written anew at its next change: not flushed to disk (two flushes a
+// file cost seconds for hundreds of files on a busy disk) and no sweep of
+// the folder (the caller sweeps once for all it writes).
+bool replaceFileUnflushed(const QString& path, const QByteArray& data, QString* error);
+
 // Removes the temporary files ".NAME.XXXXXX" older than maxAgeSeconds from
 // folder, where NAME is keep (the file about to be written) or a name of the
 // kinds this program writes (.ini, .lis, .bmp, .png). Returns how many.

@@ -19,6 +19,7 @@
 
 #include <poll.h>
 #include <unistd.h>
+#include <functional>
 #include <random>
 
 namespace {
@@ -231,6 +232,69 @@ TEST(EmulatorPictures, UnpackingUndoesThePacking) {
                                                             : "unpacked_mono_green_30x8.png";
             expectMatchesGolden(unpackPage(bytes, depth, 30, 8, test), golden);
         }
+    }
+}
+
+TEST(EmulatorPictures, PagesReplaceWhatTheFolderHeld) {
+    const QImage lit = randomCard(16, 8, 7);
+    const std::vector<ShownPage> pages(3, ShownPage{lit, 1, 0, 5});
+    const auto make = [](const QString& path, const QDateTime& modified) {
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly) && file.write("old") == 3 && file.flush() &&
+               file.setFileTime(modified, QFileDevice::FileModificationTime);
+    };
+    const QDateTime now = QDateTime::currentDateTime();
+    struct Row {
+        const char* what;
+        std::function<void(const QDir&, const QDir&)> before;
+        std::function<void(const QDir&, const QDir&, const QStringList&)> after;
+    };
+    const Row rows[] = {
+        {"a temporary picture left by a killed emulator goes, a fresh one stays",
+         [&](const QDir& out, const QDir&) {
+             ASSERT_TRUE(make(out.filePath(".page1.png.Ab12Cd"), now.addSecs(-120)));
+             ASSERT_TRUE(make(out.filePath(".page2.png.Ef34Gh"), now));
+         },
+         [](const QDir& out, const QDir&, const QStringList& problems) {
+             EXPECT_TRUE(problems.isEmpty()) << problems.join('\n').toStdString();
+             EXPECT_FALSE(out.exists(".page1.png.Ab12Cd"));
+             EXPECT_TRUE(out.exists(".page2.png.Ef34Gh"));
+         }},
+        {"a picture that cannot be written is told, the others are written",
+         [](const QDir& out, const QDir&) { ASSERT_TRUE(out.mkdir("page2.png")); },
+         [](const QDir& out, const QDir&, const QStringList& problems) {
+             ASSERT_EQ(problems.size(), 1);
+             EXPECT_TRUE(problems[0].startsWith("cannot write " + out.filePath("page2.png")))
+                 << problems[0].toStdString();
+             EXPECT_TRUE(QFileInfo(out.filePath("page2.png")).isDir());
+             EXPECT_FALSE(QImage(out.filePath("page1.png")).isNull());
+             EXPECT_FALSE(QImage(out.filePath("page3.png")).isNull());
+         }},
+        {"a picture linked elsewhere is replaced where the link points",
+         [&](const QDir& out, const QDir& elsewhere) {
+             ASSERT_TRUE(make(elsewhere.filePath("shown.png"), now));
+             ASSERT_TRUE(QFile::link(elsewhere.filePath("shown.png"), out.filePath("page1.png")));
+         },
+         [&](const QDir& out, const QDir& elsewhere, const QStringList& problems) {
+             EXPECT_TRUE(problems.isEmpty()) << problems.join('\n').toStdString();
+             EXPECT_TRUE(QFileInfo(out.filePath("page1.png")).isSymLink());
+             EXPECT_EQ(
+                 QImage(elsewhere.filePath("shown.png")).convertToFormat(QImage::Format_RGB32),
+                 lit);
+         }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        const QTemporaryDir outDir;
+        const QTemporaryDir elsewhereDir;
+        const QDir out(outDir.path());
+        const QDir elsewhere(elsewhereDir.path());
+        row.before(out, elsewhere);
+        const QStringList problems = SignOutput(out.path(), 1, false).showPages(pages, {}, {});
+        row.after(out, elsewhere, problems);
+        // Nothing of the replacement is left behind.
+        EXPECT_EQ(out.entryList({".page3.png.*", ".playlist.txt.*"}, QDir::Files | QDir::Hidden),
+                  QStringList());
     }
 }
 

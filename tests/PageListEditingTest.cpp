@@ -1,3 +1,4 @@
+#include "app/PageOverview.h"
 #include "app/PictureImportDialog.h"
 #include "core/Preferences.h"
 #include "import/PictureImport.h"
@@ -8,6 +9,7 @@
 
 #include <QDragMoveEvent>
 #include <QDropEvent>
+#include <QElapsedTimer>
 #include <QListView>
 #include <QMimeData>
 #include <QSignalSpy>
@@ -122,6 +124,67 @@ TEST(PageListEditing, EveryEditIsUndoneAndRedoneInTurn) {
         EXPECT_EQ(pagesText(pages), states[i]) << i;
     }
     EXPECT_EQ(overview.view->model()->rowCount(), pages.PageCount());
+}
+
+TEST(PageListEditing, ThumbnailsArriveFromAWorkerAndFollowTheirPictures) {
+    QTemporaryDir dir;
+    Program program(dir.path());
+    Overview overview(program);
+    TTwpMain& window = program.window;
+    auto* model = window.findChild<PageOverviewModel*>();
+    ASSERT_NE(model, nullptr);
+    const QImage placeholder = PageOverviewModel::placeholder();
+    const auto shown = [&](int row) {
+        return model->data(model->index(row, 0), Qt::DecorationRole).value<QImage>();
+    };
+    const auto settle = [&] {
+        QElapsedTimer timer;
+        timer.start();
+        while (model->thumbnailsPending() > 0 && timer.elapsed() < 10000) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        }
+        EXPECT_EQ(model->thumbnailsPending(), 0);
+    };
+    const auto picture = [&](const char* name, QColor colour) {
+        QImage image(64, 16, QImage::Format_RGB32);
+        image.fill(colour);
+        EXPECT_TRUE(image.save(dir.filePath(name)));
+        return dir.filePath(name);
+    };
+    const QString red = picture("red.bmp", Qt::red);
+    const QString green = picture("green.bmp", Qt::green);
+    const QString white = picture("white.bmp", Qt::white);
+
+    // Not drawn by the window's thread: a placeholder until the worker's
+    // thumbnail has been delivered.
+    window.loadFile(red);
+    EXPECT_EQ(shown(0), placeholder);
+    settle();
+    const QImage redThumb = shown(0);
+    EXPECT_NE(redThumb, placeholder);
+    program.addPages(1);
+    window.loadFile(green);
+    settle();
+    const QImage greenThumb = shown(1);
+    EXPECT_NE(greenThumb, placeholder);
+    EXPECT_NE(greenThumb, redThumb);
+
+    // Thumbnails follow their pictures, not their rows: after a move both
+    // are shown at once, from the cache.
+    overview.trigger("MoveEarlier");
+    EXPECT_EQ(shown(0), greenThumb);
+    EXPECT_EQ(shown(1), redThumb);
+
+    // A page whose picture changes while its thumbnail is being drawn never
+    // shows the thumbnail of the picture it had.
+    program.addPages(1);
+    window.loadFile(white);
+    EXPECT_EQ(shown(2), placeholder);  // its thumbnail asked for
+    window.loadFile(red);
+    EXPECT_EQ(shown(2), redThumb);
+    settle();
+    EXPECT_EQ(shown(2), redThumb);
+    EXPECT_EQ(shown(0), greenThumb);
 }
 
 TEST(PageListEditing, UnsavedListsAreOfferedForSavingAndTheLastListReopens) {

@@ -1,4 +1,5 @@
 #include "app/ComposerSignView.h"
+#include "app/PictureLoader.h"
 #include "app/SignPlayer.h"
 #include "app/SignViewBar.h"
 #include "platform/PictureFile.h"
@@ -12,6 +13,8 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QFrame>
 #include <QLabel>
 #include <QProcess>
@@ -20,8 +23,11 @@
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QWheelEvent>
 #include <QtEndian>
+
+#include <functional>
 
 namespace {
 
@@ -252,6 +258,7 @@ TEST(SignView, TheWindowShowsWhatTheEmulatorWrites) {
     program.window.openListAtStart(folder.filePath("show.lis"));
     program.window.findChild<SignViewBar*>()->chooseZoom(4);
     QWidget* surface = program.window.findChild<QWidget*>("DispPlay");
+    program.window.previewShown();  // the picture decoded by the worker is there
     EXPECT_EQ(surface->grab().toImage().convertToFormat(QImage::Format_RGB32),
               written.convertToFormat(QImage::Format_RGB32));
 
@@ -387,3 +394,84 @@ TEST(SignView, PlayAndTheComposersLiveView) {
 }
 
 }  // namespace
+
+TEST(SignView, PreviewPicturesAreDecodedByAWorkerAndFollowTheirFiles) {
+    QTemporaryDir dir;
+    const QSize screen(64, 16);
+    const auto at = [&](const char* name) { return QDir(dir.path()).filePath(name); };
+    const auto filled = [&](const char* name, QColor colour, int width) {
+        QImage image(width, 16, QImage::Format_RGB32);
+        image.fill(colour);
+        EXPECT_TRUE(image.save(at(name)));
+    };
+    PictureLoader loader;
+    // Spins the event loop until the worker has delivered the file's picture.
+    const auto arrived = [&](const QString& path) -> const PictureLoad* {
+        for (int i = 0; i < 2000; ++i) {
+            if (const PictureLoad* picture = loader.find(path, screen)) {
+                return picture;
+            }
+            QCoreApplication::processEvents();
+            QThread::msleep(5);
+        }
+        return nullptr;
+    };
+    QFile photo(dataPath("pictures/photo.jpg"));
+    ASSERT_TRUE(photo.open(QIODevice::ReadOnly));
+    const QByteArray jpeg = photo.readAll();
+    struct Row {
+        const char* name;
+        std::function<void()> write;
+        bool readable;
+    };
+    const Row rows[] = {
+        {"red.bmp", [&] { filled("red.bmp", Qt::red, 64); }, true},
+        {"photo.jpg", [&] { QFile::copy(dataPath("pictures/photo.jpg"), at("photo.jpg")); }, true},
+        {"cut.jpg",
+         [&] {
+             QFile cut(at("cut.jpg"));
+             ASSERT_TRUE(cut.open(QIODevice::WriteOnly));
+             cut.write(jpeg.left(200));
+         },
+         false},
+        {"missing.png", [] {}, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        row.write();
+        // Not decoded on the caller's thread: nothing until the worker is done.
+        EXPECT_EQ(loader.find(at(row.name), screen), nullptr);
+        const PictureLoad* picture = arrived(at(row.name));
+        ASSERT_NE(picture, nullptr);
+        EXPECT_EQ(picture->error.isEmpty(), row.readable) << picture->error.toStdString();
+        EXPECT_EQ(picture->image.isNull(), !row.readable);
+        // The same answer as a decode on the spot.
+        EXPECT_EQ(picture->image, loadPicture(at(row.name), screen).image);
+        if (!row.readable) {
+            continue;
+        }
+        // The file changes: its old picture is never shown again.
+        filled(row.name, Qt::green, 80);
+        EXPECT_EQ(loader.find(at(row.name), screen), nullptr);
+        picture = arrived(at(row.name));
+        ASSERT_NE(picture, nullptr);
+        EXPECT_EQ(picture->image, loadPicture(at(row.name), screen).image);
+        EXPECT_EQ(picture->image.width(), 80);
+    }
+
+    // Pages passed over while another decodes are not decoded: only the
+    // latest wish waits.
+    filled("a.bmp", Qt::red, 64);
+    filled("b.bmp", Qt::green, 64);
+    filled("c.bmp", Qt::blue, 64);
+    EXPECT_EQ(loader.find(at("a.bmp"), screen), nullptr);
+    EXPECT_EQ(loader.find(at("b.bmp"), screen), nullptr);
+    EXPECT_EQ(loader.find(at("c.bmp"), screen), nullptr);
+    loader.finish();
+    ASSERT_NE(loader.find(at("c.bmp"), screen), nullptr);
+    EXPECT_EQ(loader.find(at("c.bmp"), screen)->image.pixelColor(0, 0), QColor(Qt::blue));
+    ASSERT_NE(loader.find(at("a.bmp"), screen), nullptr);
+    EXPECT_EQ(loader.find(at("b.bmp"), screen), nullptr);
+    // The window's own check waits for its answer.
+    EXPECT_EQ(loader.wait(at("b.bmp"), screen).image.pixelColor(0, 0), QColor(Qt::green));
+}

@@ -2,6 +2,7 @@
 
 #include "core/ProgramFolder.h"
 #include "platform/PictureFile.h"
+#include "platform/ThreadPriority.h"
 #include "transfer/Packing.h"
 #include "transfer/PagePreparation.h"
 
@@ -82,7 +83,7 @@ int PreparedPages::size() const {
 }
 
 PagePipeline::PagePipeline(const Settings& settings, const PageList& pages, int count,
-                           const QString& folder, PreparedPages* cache)
+                           const QString& folder, PreparedPages* cache, bool lowered)
     : m_settings(settings),
       m_folder(folder),
       m_cache(cache),
@@ -106,7 +107,12 @@ PagePipeline::PagePipeline(const Settings& settings, const PageList& pages, int 
     const int threads = static_cast<int>(
         std::clamp<qint64>(kBudgetBytes / largest, 1, std::min(pipelineThreads(), count)));
     for (int i = 0; i < threads && count > 0; ++i) {
-        m_threads.emplace_back([this] { work(); });
+        m_threads.emplace_back([this, lowered] {
+            if (lowered) {
+                lowerThisThreadPriority();
+            }
+            work();
+        });
     }
 }
 
@@ -200,25 +206,28 @@ void BackgroundPreparation::start(const Settings& settings, const PageList& page
     auto stop = std::make_shared<std::atomic<bool>>(false);
     m_stop = stop;
     // The new run waits for the one before it, so two never decode at once.
-    m_thread = std::thread(
-        [this, stop, settings, pages, count, folder, before = std::move(m_thread)]() mutable {
-            if (before.joinable()) {
-                before.join();
-            }
-            if (*stop) {
-                return;
-            }
-            QStringList keys;
-            for (int i = 1; i <= count; ++i) {
-                keys << PreparedPages::keyFor(pages.item(i).FileName, folder, settings);
-            }
-            m_cache.keepOnly(keys);
-            PagePipeline pipeline(settings, pages, count, folder, &m_cache);
-            for (int i = 1; i <= count && !*stop; ++i) {
-                pipeline.take(i);
-            }
-            m_finished = !*stop;
-        });
+    m_thread = std::thread([this, stop, settings, pages, count, folder, yield = m_yield,
+                            before = std::move(m_thread)]() mutable {
+        if (before.joinable()) {
+            before.join();
+        }
+        if (*stop) {
+            return;
+        }
+        if (yield) {
+            lowerThisThreadPriority();
+        }
+        QStringList keys;
+        for (int i = 1; i <= count; ++i) {
+            keys << PreparedPages::keyFor(pages.item(i).FileName, folder, settings);
+        }
+        m_cache.keepOnly(keys);
+        PagePipeline pipeline(settings, pages, count, folder, &m_cache, yield);
+        for (int i = 1; i <= count && !*stop; ++i) {
+            pipeline.take(i);
+        }
+        m_finished = !*stop;
+    });
 }
 
 void BackgroundPreparation::stop() {

@@ -59,8 +59,9 @@ class PagePipeline {
   public:
     static constexpr qint64 kBudgetBytes = 96LL * 1024 * 1024;
 
+    // lowered: the threads run at a lower priority (work nobody waits for).
     PagePipeline(const Settings& settings, const PageList& pages, int count, const QString& folder,
-                 PreparedPages* cache = nullptr);
+                 PreparedPages* cache = nullptr, bool lowered = false);
     // Stops the threads; pages being decoded are finished and dropped.
     ~PagePipeline();
     PagePipeline(const PagePipeline&) = delete;
@@ -112,6 +113,9 @@ class BackgroundPreparation {
     void stop();
     // Whether the last run has prepared every page.
     bool finished() const { return m_finished; }
+    // Runs from now on decode at a lower priority, so that a window's
+    // thread gets a core at once.
+    void setYieldToWindow(bool yield) { m_yield = yield; }
 
   private:
     PreparedPages& m_cache;
@@ -119,6 +123,7 @@ class BackgroundPreparation {
     std::thread m_thread;
     std::shared_ptr<std::atomic<bool>> m_stop;
     std::atomic<bool> m_finished{false};
+    bool m_yield = false;
 };
 
 // The threads a pipeline may use: MARQUEE_THREADS when set (to compare
