@@ -133,13 +133,10 @@ QImage ComposerSignView::pageShown(size_t i) const {
 void ComposerSignView::decode() {
     const QSize screen(m_settings.WIDTH, m_settings.HEIGHT);
     const bool sign = m_bar->mode() == SignViewBar::Mode::Sign;
-    const Depth depth = typeFamily(m_settings.TYPE).depth;
     m_leds.clear();
     m_leds.reserve(m_pictures.size());
     for (const QImage& picture : m_pictures) {
-        m_leds.push_back(sign ? signLeds(stretchToScreen(picture, screen, m_settings.ADJUST), depth,
-                                         screen, {m_settings.RG_SWAP, m_settings.COLOR_SWAP})
-                              : picture);
+        m_leds.push_back(sign ? pictureLeds(picture, m_settings) : picture);
     }
     m_bar->setZoomLimit(maxZoom(screen, SignViewBar::kMaxZoom));
     relayout();

@@ -56,8 +56,7 @@ QImage drawThumbnail(const QString& path, const Settings& s) {
     if (!path.isEmpty()) {
         const PictureLoad picture = loadPicture(path, screen);
         if (picture.error.isEmpty()) {
-            leds = signLeds(stretchToScreen(picture.image, screen, s.ADJUST),
-                            typeFamily(s.TYPE).depth, screen, {s.RG_SWAP, s.COLOR_SWAP});
+            leds = pictureLeds(picture.image, s);
         } else {
             leds.fill(QColor(90, 0, 0));  // a picture that cannot be read: dark red
         }

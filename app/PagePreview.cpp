@@ -149,8 +149,7 @@ QImage PagePreview::ledsOf(const PictureLoad* picture, bool sign) const {
     if (!picture->error.isEmpty() || !sign) {
         return previewImage(picture, screen);
     }
-    return signLeds(stretchToScreen(picture->image, screen, s.ADJUST), typeFamily(s.TYPE).depth,
-                    screen, {s.RG_SWAP, s.COLOR_SWAP});
+    return pictureLeds(picture->image, s);
 }
 
 SurfacePicture PagePreview::render() {

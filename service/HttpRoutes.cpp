@@ -111,11 +111,9 @@ QString webFile(const QString& path, QByteArray* contentType) {
 
 }  // namespace
 
-QImage signViewImage(const QImage& page, const Settings& settings, int zoom) {
-    const QSize screen = screenOf(settings);
-    const QImage leds = signLeds(page, typeFamily(settings.TYPE).depth, screen,
-                                 {settings.RG_SWAP, settings.COLOR_SWAP});
-    return zoomView(leds, std::clamp(zoom, 1, maxZoom(screen)), ViewStyle::Dots);
+QImage signViewImage(const QImage& picture, const Settings& settings, int zoom) {
+    return zoomView(pictureLeds(picture, settings),
+                    std::clamp(zoom, 1, maxZoom(screenOf(settings))), ViewStyle::Dots);
 }
 
 HttpRoutes::HttpRoutes(SignService& service, HttpServer& server, QObject* parent)
@@ -274,7 +272,8 @@ HttpResponse HttpRoutes::preview(const QString& name, const HttpRequest& request
     }
     QImage picture;
     if (!file.isEmpty()) {
-        picture = preparePage(file, folder, screen, sign.settings.ADJUST).image;
+        // Fitted to the screen only: the sign view applies ADJUST's gamma.
+        picture = preparePage(file, folder, screen, false).image;
     }
     if (picture.isNull()) {
         picture = QImage(screen, QImage::Format_RGB32);
@@ -315,8 +314,7 @@ HttpResponse HttpRoutes::textPreview(const QString& name, const HttpRequest& req
     }
     // The pages one under another, a row of the board between them.
     const int shown = std::min(composition.pageCount(), kMaxPreviewPages);
-    QImage first = signViewImage(stretchToScreen(composition.page(1), screen, sign.settings.ADJUST),
-                                 sign.settings, zoom);
+    QImage first = signViewImage(composition.page(1), sign.settings, zoom);
     const int gap = std::max(2, zoom);
     qint64 height = qint64(first.height() + gap) * shown - gap;
     height = std::min<qint64>(height, kMaxViewPixels / std::max(1, first.width()));
@@ -329,10 +327,7 @@ HttpResponse HttpRoutes::textPreview(const QString& name, const HttpRequest& req
             break;
         }
         painter.drawImage(0, y,
-                          i == 1 ? first
-                                 : signViewImage(stretchToScreen(composition.page(i), screen,
-                                                                 sign.settings.ADJUST),
-                                                 sign.settings, zoom));
+                          i == 1 ? first : signViewImage(composition.page(i), sign.settings, zoom));
     }
     painter.end();
     return png(sheet);

@@ -45,6 +45,6 @@ class HttpRoutes : public QObject {
     quint64 m_uploads = 0;
 };
 
-// A page as the sign view shows it: the picture packed and unpacked as the
+// A picture as the sign view shows it: fitted to the screen and lit as the
 // controller lights it, zoom screen pixels to a LED, drawn as dots.
-QImage signViewImage(const QImage& page, const Settings& settings, int zoom);
+QImage signViewImage(const QImage& picture, const Settings& settings, int zoom);

@@ -1,5 +1,8 @@
 #include "transfer/SignView.h"
 
+#include "transfer/ModuleType.h"
+#include "transfer/PagePreparation.h"
+
 #include <QHash>
 
 #include <algorithm>
@@ -105,4 +108,11 @@ QImage zoomView(const QImage& source, int zoom, ViewStyle style) {
         }
     }
     return view;
+}
+
+QImage pictureLeds(const QImage& picture, const Settings& settings) {
+    const QSize screen(settings.WIDTH, settings.HEIGHT);
+    return signLeds(stretchToScreen(picture, screen, settings.ADJUST),
+                    typeFamily(settings.TYPE).depth, screen,
+                    {settings.RG_SWAP, settings.COLOR_SWAP});
 }

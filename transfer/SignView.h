@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/Settings.h"
 #include "transfer/Packing.h"
 
 #include <QImage>
@@ -10,6 +11,10 @@
 // the depth and the columns that are not sent all show. A module type that
 // is not sent lights nothing.
 QImage signLeds(const QImage& page, Depth depth, QSize screen, ColourTest test);
+
+// What a picture lights on the sign settings describe: fitted to its screen
+// as SEND fits it (stretched, ADJUST's gamma), then as signLeds.
+QImage pictureLeds(const QImage& picture, const Settings& settings);
 
 // How a zoomed view draws one LED: a round dot on the dark board (the sign),
 // or a square of the pixel's colour (the picture).
