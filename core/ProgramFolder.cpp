@@ -4,6 +4,7 @@
 #include "core/SettingsFile.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -69,4 +70,9 @@ bool insideFolder(const QString& name) {
     }
     const QStringList parts = QDir::fromNativeSeparators(name).split(QLatin1Char('/'));
     return !parts.contains(QStringLiteral(".."));
+}
+
+QString shortHash(const QByteArray& data, int length) {
+    return QString::fromLatin1(
+        QCryptographicHash::hash(data, QCryptographicHash::Sha1).toHex().left(length));
 }

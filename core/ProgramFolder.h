@@ -42,3 +42,7 @@ QString resolveInFolder(const QString& folder, const QString& fileName);
 // Whether a relative name stays inside the folder it is resolved in: not
 // empty, not absolute, no "..".
 bool insideFolder(const QString& name);
+
+// The first length hex digits of data's SHA-1: a short name for files and
+// folders (and broker client ids) made from data that may not be a name.
+QString shortHash(const QByteArray& data, int length = 12);

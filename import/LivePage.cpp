@@ -5,7 +5,6 @@
 #include "platform/AtomicFile.h"
 
 #include <QBuffer>
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -118,11 +117,6 @@ QByteArray bmpBytes(const QImage& image) {
     return buffer.data();
 }
 
-QString hashText(const QByteArray& data, int length) {
-    return QString::fromLatin1(
-        QCryptographicHash::hash(data, QCryptographicHash::Sha1).toHex().left(length));
-}
-
 // The newest file of the renderings named prefix*.bmp in the .live folder.
 QFileInfo newestRendering(const QDir& renderings, const QString& prefix) {
     const QFileInfoList found = renderings.entryInfoList({prefix + QStringLiteral("*.bmp")},
@@ -175,7 +169,7 @@ QString renderingPrefix(const QString& livePath, QSize screen) {
                             .arg(screen.width())
                             .arg(screen.height());
     return QStringLiteral("%1-%2-").arg(QFileInfo(livePath).completeBaseName(),
-                                        hashText(key.toUtf8(), 10));
+                                        shortHash(key.toUtf8(), 10));
 }
 
 }  // namespace
@@ -347,7 +341,7 @@ LiveRendering renderLivePages(const Settings& settings, const PageList& pages,
                 clearPage(image, screen, options.style.background);
             }
             const QByteArray bytes = bmpBytes(image);
-            picture = prefix + hashText(bytes, 12) + QStringLiteral(".bmp");
+            picture = prefix + shortHash(bytes, 12) + QStringLiteral(".bmp");
             const QString path = renderings.filePath(picture);
             QFile existing(path);
             if (!QDir().mkpath(renderings.path())) {

@@ -4,22 +4,17 @@
 #include "import/LivePage.h"
 #include "import/TextComposer.h"
 #include "pages/PlayListFile.h"
-#include "platform/AtomicFile.h"
 #include "platform/MultipartForm.h"
-#include "platform/PictureHeader.h"
 #include "service/CommandJson.h"
 #include "service/SentFiles.h"
 #include "service/SignPages.h"
 #include "service/SignService.h"
-#include "transfer/ModuleType.h"
 #include "transfer/PagePreparation.h"
 #include "transfer/SignView.h"
 
 #include <QBuffer>
 #include <QDateTime>
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>

@@ -2,17 +2,11 @@
 
 #include "core/JsonText.h"
 #include "core/ProgramFolder.h"
-#include "pages/PlayListFile.h"
-#include "platform/AtomicFile.h"
-#include "platform/PictureHeader.h"
 #include "service/CommandJson.h"
 #include "service/MqttTopics.h"
 #include "service/SentFiles.h"
 #include "service/SignService.h"
 
-#include <QCryptographicHash>
-#include <QDir>
-#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QPointer>
@@ -25,11 +19,6 @@ inline constexpr char kInlineFolder[] = ".mqtt";
 
 QByteArray compact(const QJsonObject& object) {
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
-}
-
-QString shortHash(const QString& text) {
-    return QString::fromLatin1(
-        QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Sha1).toHex().left(12));
 }
 
 // The id as part of the memory's key: strings and numbers kept apart.
@@ -101,8 +90,8 @@ bool MqttFace::start(QString* error) {
 
 void MqttFace::addLifeline(const QString& sign) {
     auto lifeline = std::make_unique<MqttClient>(
-        m_endpoint, QStringLiteral("marquee-%1-will-%2").arg(m_options.site, shortHash(sign)),
-        true);
+        m_endpoint,
+        QStringLiteral("marquee-%1-will-%2").arg(m_options.site, shortHash(sign.toUtf8())), true);
     lifeline->setWill(signTopic(m_options.site, sign, QStringLiteral("status")),
                       compact({{QStringLiteral("name"), sign},
                                {QStringLiteral("state"), QStringLiteral("offline")}}),
@@ -205,7 +194,8 @@ void MqttFace::publishStatus(const QString& sign, bool force) {
 
 QString MqttFace::discoveryNode(const QString& sign) const {
     return QStringLiteral("marquee_%1_%2")
-        .arg(QString(m_options.site).replace(QLatin1Char('.'), QLatin1Char('_')), shortHash(sign));
+        .arg(QString(m_options.site).replace(QLatin1Char('.'), QLatin1Char('_')),
+             shortHash(sign.toUtf8()));
 }
 
 // Home Assistant: a device a sign, with its state (the status as its
@@ -406,9 +396,6 @@ QString MqttFace::writeInlineFiles(const QString& sign, const QString& id, const
     const int index = m_service.book().indexOf(sign);
     if (index < 0) {
         return QStringLiteral("no sign called \"%1\" in the sign book").arg(sign);
-    }
-    if (files.size() > kMaxSentFiles) {
-        return QStringLiteral("at most %1 files come with a send").arg(kMaxSentFiles);
     }
     if (!files.contains(*list)) {
         return QStringLiteral("\"list\" must name one of \"files\"");

@@ -1,11 +1,11 @@
 #include "service/SentFiles.h"
 
 #include "core/ProgramFolder.h"
+#include "import/PictureImport.h"
 #include "pages/PlayListFile.h"
 #include "platform/AtomicFile.h"
 #include "platform/PictureHeader.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
 
@@ -17,9 +17,8 @@ namespace {
 constexpr int kKeptBatches = 2;
 constexpr int kMaxNameChars = 100;
 
-QString shortHash(const QString& text) {
-    return QString::fromLatin1(
-        QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Sha1).toHex().left(12));
+bool isPictureName(const QString& name) {
+    return loadFileKind(name) == LoadFileKind::Picture;
 }
 
 bool isListName(const QString& name) {
@@ -35,12 +34,6 @@ bool plainName(const QString& name) {
 }
 
 }  // namespace
-
-bool isPictureName(const QString& name) {
-    static const QStringList kinds = {QStringLiteral("bmp"), QStringLiteral("jpg"),
-                                      QStringLiteral("jpeg"), QStringLiteral("png")};
-    return kinds.contains(QFileInfo(name).suffix().toLower());
-}
 
 QString keepSentFiles(const Sign& sign, const QString& signFolder, const QString& face,
                       const QString& batch, const SentFiles& files, QString* list) {
@@ -81,8 +74,8 @@ QString keepSentFiles(const Sign& sign, const QString& signFolder, const QString
         return QStringLiteral("%1 is no play list: %2")
             .arg(*list, parsed.error.isEmpty() ? QStringLiteral("no page") : parsed.error);
     }
-    const QString folder =
-        QStringLiteral("%1/%2/%3").arg(face, shortHash(sign.name), shortHash(batch));
+    const QString folder = QStringLiteral("%1/%2/%3")
+                               .arg(face, shortHash(sign.name.toUtf8()), shortHash(batch.toUtf8()));
     PlayList items;
     int page = 0;
     for (PlayItem item : parsed.pages) {

@@ -24,6 +24,3 @@ inline constexpr int kMaxSentFiles = 256;
 // names the kept list relative to the sign folder; else the problem.
 QString keepSentFiles(const Sign& sign, const QString& signFolder, const QString& face,
                       const QString& batch, const SentFiles& files, QString* list);
-
-// Whether name ends in a picture kind the pages take.
-bool isPictureName(const QString& name);
